@@ -1,0 +1,65 @@
+#include "hex_codec.h"
+
+#include <array>
+
+#include "tarnel/sealed_format.h"
+
+namespace tarnel {
+namespace {
+
+constexpr std::array<uint8_t, 256> make_digit_values() {
+    std::array<uint8_t, 256> values{};
+    for (int c = 0; c < 256; ++c) values[c] = uint8_t(c >= 'a' && c <= 'f' ? c - 87 : c - 48);
+    return values;
+}
+constexpr std::array<uint8_t, 256> kDigitValues = make_digit_values();
+
+constexpr std::array<char, 512> make_pairs() {
+    constexpr char digits[] = "0123456789abcdef";
+    std::array<char, 512> pairs{};
+    for (int b = 0; b < 256; ++b) {
+        pairs[2 * b] = digits[b >> 4];
+        pairs[2 * b + 1] = digits[b & 15];
+    }
+    return pairs;
+}
+constexpr std::array<char, 512> kPairs = make_pairs();
+
+inline uint8_t pair_value(char high, char low) {
+    return uint8_t(16 * kDigitValues[uint8_t(high)] + kDigitValues[uint8_t(low)]);
+}
+
+}  // namespace
+
+void hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept {
+    for (std::size_t i = 0; i < size; ++i) {
+        out[2 * i] = kPairs[2 * bytes[i]];
+        out[2 * i + 1] = kPairs[2 * bytes[i] + 1];
+    }
+}
+
+uint8_t hex_digit_value(char c) noexcept { return kDigitValues[uint8_t(c)]; }
+
+std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
+                                      std::size_t capacity) noexcept {
+    std::size_t written = 0;
+    std::size_t i = 0;
+    // Unbroken runs, the whole body of any text that sealing made, go pair by pair.
+    while (written < capacity && i + 1 < chars) {
+        if (!is_format_space(hex[i]) && !is_format_space(hex[i + 1])) {
+            out[written++] = pair_value(hex[i], hex[i + 1]);
+            i += 2;
+            continue;
+        }
+        // A line break or space inside: find the next two characters that count.
+        while (i < chars && is_format_space(hex[i])) ++i;
+        std::size_t j = i + 1;
+        while (j < chars && is_format_space(hex[j])) ++j;
+        if (j >= chars) break;
+        out[written++] = pair_value(hex[i], hex[j]);
+        i = j + 1;
+    }
+    return written;
+}
+
+}  // namespace tarnel

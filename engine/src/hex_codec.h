@@ -1,0 +1,23 @@
+// Hex digits of the sealed-text body.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarnel {
+
+/// Writes 2 * size lowercase hex digits of `bytes` to `out`, high nibble first.
+void hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept;
+
+/// The decoder's value of one character: c - 87 for 'a' to 'f', c - 48 for every
+/// other character, taken mod 256. Nothing is rejected, so upper-case digits and
+/// stray characters decode to something, as they always have.
+uint8_t hex_digit_value(char c) noexcept;
+
+/// Decodes pairs of characters of `hex` (length `chars`), skipping the six white
+/// space characters, into at most `capacity` bytes of `out`; a last unpaired
+/// character is ignored. Returns the number of bytes written.
+std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
+                                      std::size_t capacity) noexcept;
+
+}  // namespace tarnel

@@ -1,0 +1,67 @@
+#include "tarnel/process.h"
+
+#include <new>
+
+#include "tarnel/secure_wipe.h"
+#include "tarnel/text_cipher.h"
+
+namespace tarnel {
+
+ProcessOutcome::~ProcessOutcome() { secure_wipe(text); }
+
+ProcessOutcome ProcessText(std::string_view password, std::string_view text,
+                           ProcessDirection direction) noexcept {
+    ProcessOutcome outcome;
+    const std::string_view trimmed = trim_text(text);
+    try {
+        if (password.empty()) {
+            outcome.kind = ProcessOutcome::Kind::Message;
+            outcome.text.assign(kEmptyPasswordMessage);
+            return outcome;
+        }
+    } catch (const std::bad_alloc&) {
+        outcome.kind = ProcessOutcome::Kind::TooLarge;
+        return outcome;
+    }
+
+    const bool sealed = is_sealed_text(trimmed);
+    if (direction == ProcessDirection::Open && !sealed) {
+        outcome.kind = ProcessOutcome::Kind::NotSealed;
+        return outcome;
+    }
+    const bool open = direction == ProcessDirection::Open ||
+                      (direction == ProcessDirection::ByEnvelope && sealed);
+
+    CTextCipher cipher;
+    TextKey key;
+    cipher.SetPassword(password, key);
+    bool done = false;
+    if (open) {
+        const std::string_view body =
+            trimmed.substr(kSealedOpen.size(), trimmed.size() - kSealedOpen.size() - kSealedClose.size());
+        OpenSummary summary;
+        done = cipher.DecryptText(key, body, outcome.text, &summary);
+        outcome.looks_genuine = summary.looks_genuine;
+        outcome.damage = inspect_body(body);
+    } else {
+        std::string body;
+        done = cipher.EncryptText(key, trimmed, body);
+        try {
+            if (done) {
+                outcome.text.reserve(kSealedOpen.size() + body.size() + kSealedClose.size());
+                outcome.text.append(kSealedOpen).append(body).append(kSealedClose);
+                outcome.sealed = true;
+            }
+        } catch (const std::bad_alloc&) {
+            done = false;
+        }
+    }
+    secure_wipe_object(key);
+    if (!done) {
+        secure_wipe(outcome.text);
+        outcome.kind = ProcessOutcome::Kind::TooLarge;
+    }
+    return outcome;
+}
+
+}  // namespace tarnel

@@ -1,0 +1,112 @@
+#include "tarnel/sealed_format.h"
+
+#include <cstring>
+
+namespace tarnel {
+namespace {
+
+// The last ten characters of a body that count (or all of them, when fewer).
+struct Trailer {
+    char chars[kTrailerDigits];
+    std::size_t size = 0;
+    std::size_t start = 0;  // index in the body of the trailer's first character
+};
+
+Trailer find_trailer(std::string_view body) {
+    Trailer trailer;
+    std::size_t i = body.size();
+    char reversed[kTrailerDigits];
+    while (i > 0 && trailer.size < kTrailerDigits) {
+        --i;
+        if (!is_format_space(body[i])) {
+            reversed[trailer.size++] = body[i];
+            trailer.start = i;
+        }
+    }
+    if (trailer.size == 0) trailer.start = 0;
+    for (std::size_t k = 0; k < trailer.size; ++k) trailer.chars[k] = reversed[trailer.size - 1 - k];
+    return trailer;
+}
+
+// The trailer read as the C library reads an unsigned decimal number, wrapping
+// mod 2^32: an optional sign, digits up to the first non-digit, no digits give 0.
+uint32_t read_trailer(const Trailer& trailer) {
+    std::size_t k = 0;
+    bool negative = false;
+    if (k < trailer.size && (trailer.chars[k] == '+' || trailer.chars[k] == '-')) {
+        negative = trailer.chars[k] == '-';
+        ++k;
+    }
+    uint32_t value = 0;
+    for (; k < trailer.size && trailer.chars[k] >= '0' && trailer.chars[k] <= '9'; ++k) {
+        value = value * 10u + uint32_t(trailer.chars[k] - '0');
+    }
+    return negative ? 0u - value : value;
+}
+
+uint64_t count_non_space(std::string_view text) {
+    uint64_t count = 0;
+    for (char c : text) count += is_format_space(c) ? 0 : 1;
+    return count;
+}
+
+}  // namespace
+
+std::string_view trim_text(std::string_view text) noexcept {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && is_format_space(text[begin])) ++begin;
+    while (end > begin && is_format_space(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+bool is_sealed_text(std::string_view trimmed) noexcept {
+    return trimmed.size() >= kSealedOpen.size() + kSealedClose.size() &&
+           trimmed.starts_with(kSealedOpen) && trimmed.ends_with(kSealedClose);
+}
+
+BodyLayout analyse_body(std::string_view body) noexcept {
+    const Trailer trailer = find_trailer(body);
+    BodyLayout layout;
+    layout.hex_end = trailer.size == kTrailerDigits ? trailer.start : 0;
+    layout.hex_chars = count_non_space(body.substr(0, layout.hex_end));
+    layout.trailer_value = read_trailer(trailer);
+    layout.trailer_blocks = ~layout.trailer_value;
+    // Blocks that the complete hex pairs reach: a forged count cannot ask for more.
+    const uint64_t reachable = (layout.hex_chars / 2 + 31) / 32;
+    layout.blocks = layout.trailer_blocks < reachable ? layout.trailer_blocks : reachable;
+    return layout;
+}
+
+BodyDamage inspect_body(std::string_view body) noexcept {
+    const BodyLayout layout = analyse_body(body);
+    const Trailer trailer = find_trailer(body);
+    BodyDamage damage;
+    damage.partial_block = layout.hex_chars % kHexPerBlock != 0;
+    for (char c : body.substr(0, layout.hex_end)) {
+        if (!is_format_space(c) && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            damage.bad_digits = true;
+            break;
+        }
+    }
+    damage.bad_trailer = trailer.size != kTrailerDigits;
+    for (std::size_t k = 0; k < trailer.size && !damage.bad_trailer; ++k) {
+        damage.bad_trailer = trailer.chars[k] < '0' || trailer.chars[k] > '9';
+    }
+    damage.count_mismatch = layout.hex_chars != uint64_t(layout.trailer_blocks) * kHexPerBlock;
+    return damage;
+}
+
+bool looks_genuine(std::string_view decrypted) noexcept {
+    if (decrypted.empty() || decrypted.size() % 32 != 0) return false;
+    const void* zero = std::memchr(decrypted.data(), 0, decrypted.size());
+    if (zero == nullptr) return false;
+    const std::size_t first = static_cast<const char*>(zero) - decrypted.data();
+    if (first < decrypted.size() - 32) return false;
+    for (std::size_t i = first; i < decrypted.size(); ++i) {
+        if (decrypted[i] != 0) return false;
+    }
+    return true;
+}
+
+}  // namespace tarnel
