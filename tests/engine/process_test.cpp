@@ -86,5 +86,12 @@ TEST(ProcessText, ReportsWhetherAnOpenedTextLooksGenuine) {
     EXPECT_LE(genuine_with_wrong_password, 5) << "about 0.35 percent pass by chance";
 }
 
+TEST(ProcessText, MatchesTheWorkedExampleOfTheFormatDocument) {
+    const std::string sealed =
+        "{{f046ca7ff00cca0ea60274fcb2ed2536ad6e58b1de27265e5bf355ad271f36574294967294}}";
+    EXPECT_EQ(run("tarnel", "Hello, world"), sealed);
+    EXPECT_EQ(run("tarnel", sealed), "Hello, world");
+}
+
 }  // namespace
 }  // namespace tarnel

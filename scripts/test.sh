@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The whole test suite: formatting, the normal build's tests, the same tests under
+# ASan and UBSan, a short fuzzing run and a quick benchmark run (so neither rots).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup-deps.sh
+jobs=$(nproc)
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "Formatting (clang-format)"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+step "Build and test: default preset"
+cmake --preset default
+cmake --build --preset default -j "$jobs"
+ctest --preset default -j "$jobs"
+
+step "Build and test: ASan + UBSan preset"
+cmake --preset asan
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+
+step "Fuzzing, briefly"
+bash fuzz/run.sh "${TARNEL_FUZZ_SECONDS:-20}"
+
+step "Benchmarks, briefly"
+bash bench/run.sh --quick
+
+step "All checks passed"
