@@ -6,7 +6,8 @@ namespace tarnel {
 
 TextKey derive_text_key(std::string_view password) noexcept {
     TextKey key{};
-    if (password.empty()) return key;
+    if (password.empty())
+        return key;
     uLong crc = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         const Bytef byte = static_cast<Bytef>(password[i % password.size()]);

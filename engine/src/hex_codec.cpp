@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::array<uint8_t, 256> make_digit_values() {
     std::array<uint8_t, 256> values{};
-    for (int c = 0; c < 256; ++c) values[c] = uint8_t(c >= 'a' && c <= 'f' ? c - 87 : c - 48);
+    for (int c = 0; c < 256; ++c)
+        values[c] = uint8_t(c >= 'a' && c <= 'f' ? c - 87 : c - 48);
     return values;
 }
 constexpr std::array<uint8_t, 256> kDigitValues = make_digit_values();
@@ -38,7 +39,9 @@ void hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept {
     }
 }
 
-uint8_t hex_digit_value(char c) noexcept { return kDigitValues[uint8_t(c)]; }
+uint8_t hex_digit_value(char c) noexcept {
+    return kDigitValues[uint8_t(c)];
+}
 
 std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
                                       std::size_t capacity) noexcept {
@@ -52,10 +55,13 @@ std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_
             continue;
         }
         // A line break or space inside: find the next two characters that count.
-        while (i < chars && is_format_space(hex[i])) ++i;
+        while (i < chars && is_format_space(hex[i]))
+            ++i;
         std::size_t j = i + 1;
-        while (j < chars && is_format_space(hex[j])) ++j;
-        if (j >= chars) break;
+        while (j < chars && is_format_space(hex[j]))
+            ++j;
+        if (j >= chars)
+            break;
         out[written++] = pair_value(hex[i], hex[j]);
         i = j + 1;
     }

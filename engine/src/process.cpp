@@ -7,7 +7,9 @@
 
 namespace tarnel {
 
-ProcessOutcome::~ProcessOutcome() { secure_wipe(text); }
+ProcessOutcome::~ProcessOutcome() {
+    secure_wipe(text);
+}
 
 ProcessOutcome ProcessText(std::string_view password, std::string_view text,
                            ProcessDirection direction) noexcept {
@@ -37,8 +39,8 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
     cipher.SetPassword(password, key);
     bool done = false;
     if (open) {
-        const std::string_view body =
-            trimmed.substr(kSealedOpen.size(), trimmed.size() - kSealedOpen.size() - kSealedClose.size());
+        const std::string_view body = trimmed.substr(
+            kSealedOpen.size(), trimmed.size() - kSealedOpen.size() - kSealedClose.size());
         OpenSummary summary;
         done = cipher.DecryptText(key, body, outcome.text, &summary);
         outcome.looks_genuine = summary.looks_genuine;

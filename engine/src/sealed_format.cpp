@@ -23,8 +23,10 @@ Trailer find_trailer(std::string_view body) {
             trailer.start = i;
         }
     }
-    if (trailer.size == 0) trailer.start = 0;
-    for (std::size_t k = 0; k < trailer.size; ++k) trailer.chars[k] = reversed[trailer.size - 1 - k];
+    if (trailer.size == 0)
+        trailer.start = 0;
+    for (std::size_t k = 0; k < trailer.size; ++k)
+        trailer.chars[k] = reversed[trailer.size - 1 - k];
     return trailer;
 }
 
@@ -46,7 +48,8 @@ uint32_t read_trailer(const Trailer& trailer) {
 
 uint64_t count_non_space(std::string_view text) {
     uint64_t count = 0;
-    for (char c : text) count += is_format_space(c) ? 0 : 1;
+    for (char c : text)
+        count += is_format_space(c) ? 0 : 1;
     return count;
 }
 
@@ -55,8 +58,10 @@ uint64_t count_non_space(std::string_view text) {
 std::string_view trim_text(std::string_view text) noexcept {
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && is_format_space(text[begin])) ++begin;
-    while (end > begin && is_format_space(text[end - 1])) --end;
+    while (begin < end && is_format_space(text[begin]))
+        ++begin;
+    while (end > begin && is_format_space(text[end - 1]))
+        --end;
     return text.substr(begin, end - begin);
 }
 
@@ -98,13 +103,17 @@ BodyDamage inspect_body(std::string_view body) noexcept {
 }
 
 bool looks_genuine(std::string_view decrypted) noexcept {
-    if (decrypted.empty() || decrypted.size() % 32 != 0) return false;
+    if (decrypted.empty() || decrypted.size() % 32 != 0)
+        return false;
     const void* zero = std::memchr(decrypted.data(), 0, decrypted.size());
-    if (zero == nullptr) return false;
+    if (zero == nullptr)
+        return false;
     const std::size_t first = static_cast<const char*>(zero) - decrypted.data();
-    if (first < decrypted.size() - 32) return false;
+    if (first < decrypted.size() - 32)
+        return false;
     for (std::size_t i = first; i < decrypted.size(); ++i) {
-        if (decrypted[i] != 0) return false;
+        if (decrypted[i] != 0)
+            return false;
     }
     return true;
 }

@@ -6,7 +6,8 @@ void secure_wipe(void* data, std::size_t size) noexcept {
     // Volatile stores cannot be elided, and the loop is portable where
     // explicit_bzero and memset_s are missing.
     volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
-    while (size-- != 0) *p++ = 0;
+    while (size-- != 0)
+        *p++ = 0;
 }
 
 void secure_wipe(std::string& text) noexcept {

@@ -20,7 +20,7 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 // A keyed context, wiped when it goes. The schedule is built once per text: the
 // same output as keying a fresh context for every block.
 class KeyedContext {
-public:
+  public:
     KeyedContext(const TextKey& key, unsigned direction) noexcept {
         uint8_t bytes[32];
         text_key_bytes(key, bytes);
@@ -34,7 +34,7 @@ public:
 
     const RijndaelContext* get() const noexcept { return &m_ctx; }
 
-private:
+  private:
     RijndaelContext m_ctx;
 };
 
@@ -64,7 +64,8 @@ void CTextCipher::SetPassword(std::string_view password, TextKey& key) noexcept 
 bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain,
                               std::string& result) noexcept {
     result.clear();
-    if (plain.size() > kMaxPlainLength) return false;
+    if (plain.size() > kMaxPlainLength)
+        return false;
     const uint64_t blocks = sealed_block_count(plain.size());
     const uint64_t cipher_bytes = 32 * blocks;
     try {
@@ -80,13 +81,15 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain,
     uint8_t* chunk = reinterpret_cast<uint8_t*>(m_bufWork.data());
     char* hex = result.data();
     for (uint64_t offset = 0; offset < cipher_bytes; offset += kChunkBytes) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(kChunkBytes, cipher_bytes - offset));
+        const std::size_t size =
+            std::size_t(std::min<uint64_t>(kChunkBytes, cipher_bytes - offset));
         const std::size_t from_text =
             offset < plain.size() ? std::min<std::size_t>(size, plain.size() - offset) : 0;
         // The zero fill: the text's bytes, then zeros to the end of the last block.
         std::memcpy(chunk, plain.data() + offset, from_text);
         std::memset(chunk + from_text, 0, size - from_text);
-        for (std::size_t b = 0; b < size; b += 32) rijndael_encrypt_block(chunk + b, chunk + b, ctx.get());
+        for (std::size_t b = 0; b < size; b += 32)
+            rijndael_encrypt_block(chunk + b, chunk + b, ctx.get());
         hex_encode(chunk, size, hex + 2 * offset);
     }
     write_trailer(blocks, hex + 2 * cipher_bytes);
@@ -98,7 +101,8 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain,
 bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::string& result,
                               OpenSummary* summary) noexcept {
     result.clear();
-    if (summary != nullptr) *summary = OpenSummary{};
+    if (summary != nullptr)
+        *summary = OpenSummary{};
     const BodyLayout layout = analyse_body(body);
     const uint64_t size = 32 * layout.blocks;
     try {
@@ -111,11 +115,13 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
     uint8_t* buffer = reinterpret_cast<uint8_t*>(result.data());
     hex_decode_skipping_space(body.data(), layout.hex_end, buffer, std::size_t(size));
     const KeyedContext ctx(key, RIJNDAEL_DECRYPT);
-    for (uint64_t b = 0; b < size; b += 32) rijndael_decrypt_block(buffer + b, buffer + b, ctx.get());
+    for (uint64_t b = 0; b < size; b += 32)
+        rijndael_decrypt_block(buffer + b, buffer + b, ctx.get());
 
     const void* zero = std::memchr(buffer, 0, std::size_t(size));
-    const std::size_t length =
-        zero != nullptr ? std::size_t(static_cast<const uint8_t*>(zero) - buffer) : std::size_t(size);
+    const std::size_t length = zero != nullptr
+                                   ? std::size_t(static_cast<const uint8_t*>(zero) - buffer)
+                                   : std::size_t(size);
     if (summary != nullptr) {
         summary->blocks = layout.blocks;
         summary->looks_genuine = looks_genuine(result);

@@ -45,7 +45,8 @@ TEST(ProcessText, PasswordIsNotTrimmed) {
 }
 
 TEST(ProcessText, TwicePressedGivesBackTheTrimmedText) {
-    for (std::string_view text : {"a", "  spaced out  ", "x\r\ny", "{{ only opens", "only closes }}"}) {
+    for (std::string_view text :
+         {"a", "  spaced out  ", "x\r\ny", "{{ only opens", "only closes }}"}) {
         const std::string sealed = run("key", text);
         EXPECT_EQ(sealed.substr(0, 2), "{{") << text;
         EXPECT_EQ(run("key", sealed), trim_text(text)) << text;
@@ -81,7 +82,8 @@ TEST(ProcessText, ReportsWhetherAnOpenedTextLooksGenuine) {
     EXPECT_FALSE(good.damage.any());
     int genuine_with_wrong_password = 0;
     for (int i = 0; i < 200; ++i) {
-        genuine_with_wrong_password += ProcessText("wrong" + std::to_string(i), sealed).looks_genuine;
+        genuine_with_wrong_password +=
+            ProcessText("wrong" + std::to_string(i), sealed).looks_genuine;
     }
     EXPECT_LE(genuine_with_wrong_password, 5) << "about 0.35 percent pass by chance";
 }

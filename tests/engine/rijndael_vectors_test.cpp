@@ -14,7 +14,9 @@ using test::to_hex;
 
 RijndaelContext keyed(const std::vector<uint8_t>& key) {
     RijndaelContext ctx{};
-    EXPECT_EQ(rijndael_set_key(key.data(), uint32_t(key.size()), RIJNDAEL_ENCRYPT | RIJNDAEL_DECRYPT, &ctx), 1);
+    EXPECT_EQ(rijndael_set_key(key.data(), uint32_t(key.size()),
+                               RIJNDAEL_ENCRYPT | RIJNDAEL_DECRYPT, &ctx),
+              1);
     return ctx;
 }
 
@@ -37,9 +39,13 @@ TEST(RijndaelVectors, ProposalExamplesForEveryKeyLength) {
     check_file("dr_proposal_examples_b256.txt", 3);
 }
 
-TEST(RijndaelVectors, ZeroKeysForEveryKeyLength) { check_file("design_of_rijndael_d3_b256.txt", 6); }
+TEST(RijndaelVectors, ZeroKeysForEveryKeyLength) {
+    check_file("design_of_rijndael_d3_b256.txt", 6);
+}
 
-TEST(RijndaelVectors, NessieSingleEncryptions) { check_file("nessie_rijndael256_k256.txt", 1540); }
+TEST(RijndaelVectors, NessieSingleEncryptions) {
+    check_file("nessie_rijndael256_k256.txt", 1540);
+}
 
 TEST(RijndaelVectors, NessieIteratedEncryptions) {
     const auto vectors = read_vector_file("nessie_rijndael256_k256_iterated.txt");
@@ -55,7 +61,8 @@ TEST(RijndaelVectors, NessieIteratedEncryptions) {
             }
         }
         EXPECT_EQ(to_hex(block), v.fields[3]) << v.line_number;
-        for (int i = 0; i < 1000; ++i) rijndael_decrypt_block(block.data(), block.data(), &ctx);
+        for (int i = 0; i < 1000; ++i)
+            rijndael_decrypt_block(block.data(), block.data(), &ctx);
         EXPECT_EQ(to_hex(block), v.fields[1]) << v.line_number;
     }
 }

@@ -89,7 +89,8 @@ TEST(AnalyseBody, ReadsTheTrailerAsTheCLibraryDoes) {
 
 TEST(AnalyseBody, SkipsWhiteSpaceAnywhere) {
     std::string wrapped = body_of(2);
-    for (std::size_t at = 76; at > 0; at -= 19) wrapped.insert(at, "\r\n");
+    for (std::size_t at = 76; at > 0; at -= 19)
+        wrapped.insert(at, "\r\n");
     wrapped.insert(wrapped.size() - 3, " \t");
     const BodyLayout layout = analyse_body(wrapped);
     EXPECT_EQ(layout.hex_chars, 128u);
@@ -144,7 +145,8 @@ TEST(LooksGenuine, FirstZeroInTheLastBlockAndOnlyZerosAfter) {
     EXPECT_FALSE(looks_genuine(buffer)) << "no zero at all";
     buffer[40] = '\0';
     EXPECT_FALSE(looks_genuine(buffer)) << "noise after the zero";
-    for (std::size_t i = 40; i < 64; ++i) buffer[i] = '\0';
+    for (std::size_t i = 40; i < 64; ++i)
+        buffer[i] = '\0';
     EXPECT_TRUE(looks_genuine(buffer));
     buffer[20] = '\0';
     EXPECT_FALSE(looks_genuine(buffer)) << "first zero in an earlier block";

@@ -15,7 +15,8 @@ TEST(SecureWipe, ClearsTheWholeCapacityOfAString) {
     EXPECT_TRUE(secret.empty());
     EXPECT_EQ(secret.capacity(), capacity) << "wiping must not reallocate and leave a copy";
     const char* data = secret.data();
-    for (std::size_t i = 0; i < capacity; ++i) ASSERT_EQ(data[i], '\0') << i;
+    for (std::size_t i = 0; i < capacity; ++i)
+        ASSERT_EQ(data[i], '\0') << i;
 }
 
 TEST(SecureWipe, ClearsRawBytesAndObjects) {
@@ -25,7 +26,8 @@ TEST(SecureWipe, ClearsRawBytesAndObjects) {
     } record{42, "secret"};
     secure_wipe_object(record);
     EXPECT_EQ(record.a, 0);
-    for (char c : record.b) EXPECT_EQ(c, '\0');
+    for (char c : record.b)
+        EXPECT_EQ(c, '\0');
     std::string scoped = "password";
     { ScopedWipe guard(scoped); }
     EXPECT_TRUE(scoped.empty());

@@ -11,12 +11,16 @@ namespace tarnel::test {
 
 inline std::vector<uint8_t> from_hex(std::string_view hex) {
     auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
         throw std::invalid_argument("not a hex digit");
     };
-    if (hex.size() % 2 != 0) throw std::invalid_argument("odd hex length");
+    if (hex.size() % 2 != 0)
+        throw std::invalid_argument("odd hex length");
     std::vector<uint8_t> bytes(hex.size() / 2);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = uint8_t(nibble(hex[2 * i]) * 16 + nibble(hex[2 * i + 1]));
@@ -34,6 +38,8 @@ inline std::string to_hex(const uint8_t* bytes, std::size_t size) {
     return hex;
 }
 
-inline std::string to_hex(const std::vector<uint8_t>& bytes) { return to_hex(bytes.data(), bytes.size()); }
+inline std::string to_hex(const std::vector<uint8_t>& bytes) {
+    return to_hex(bytes.data(), bytes.size());
+}
 
 }  // namespace tarnel::test

@@ -27,7 +27,8 @@ std::string seal_body(std::string_view password, std::string_view plain) {
     return body;
 }
 
-std::string open_body(std::string_view password, std::string_view body, OpenSummary* summary = nullptr) {
+std::string open_body(std::string_view password, std::string_view body,
+                      OpenSummary* summary = nullptr) {
     CTextCipher cipher;
     TextKey key;
     cipher.SetPassword(password, key);
@@ -88,7 +89,8 @@ TEST(EncryptText, EqualBlocksGiveEqualDigitsAndDifferentKeysDiffer) {
 TEST(DecryptText, RoundTripsEveryLengthAcrossTheBlockEdges) {
     for (std::size_t length = 0; length <= 100; ++length) {
         std::string plain;
-        for (std::size_t i = 0; i < length; ++i) plain += char(1 + (i * 37) % 255);
+        for (std::size_t i = 0; i < length; ++i)
+            plain += char(1 + (i * 37) % 255);
         OpenSummary summary;
         EXPECT_EQ(open_body("secret", seal_body("secret", plain), &summary), plain) << length;
         EXPECT_EQ(summary.blocks, length / 32 + 1);
@@ -98,7 +100,8 @@ TEST(DecryptText, RoundTripsEveryLengthAcrossTheBlockEdges) {
 
 TEST(DecryptText, LargeTextRoundTripsAcrossChunks) {
     std::string plain(300000, '\0');
-    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = char('a' + i % 26);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = char('a' + i % 26);
     EXPECT_EQ(open_body("k", seal_body("k", plain)), plain);
 }
 
@@ -128,7 +131,8 @@ TEST(DecryptText, WrappedBodyOpensAsIfUnbroken) {
     const std::string plain(90, 'w');
     const std::string body = seal_body("pw", plain);
     std::string wrapped;
-    for (std::size_t i = 0; i < body.size(); i += 76) wrapped += body.substr(i, 76) + "\r\n";
+    for (std::size_t i = 0; i < body.size(); i += 76)
+        wrapped += body.substr(i, 76) + "\r\n";
     wrapped.insert(wrapped.size() - 5, "  ");
     OpenSummary summary;
     EXPECT_EQ(open_body("pw", "\n" + wrapped, &summary), plain);

@@ -19,10 +19,12 @@ inline std::vector<VectorLine> read_vector_file(const std::string& name) {
     std::vector<VectorLine> lines;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         VectorLine vector{number, {}};
         std::istringstream fields(line);
-        for (std::string field; fields >> field;) vector.fields.push_back(field);
+        for (std::string field; fields >> field;)
+            vector.fields.push_back(field);
         lines.push_back(vector);
     }
     return lines;

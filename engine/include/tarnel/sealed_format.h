@@ -39,8 +39,8 @@ constexpr uint64_t sealed_block_count(uint64_t plain_length) noexcept {
 
 /// Length of the sealed text, envelope included: 64 N + 14.
 constexpr uint64_t sealed_text_length(uint64_t plain_length) noexcept {
-    return sealed_block_count(plain_length) * kHexPerBlock + kTrailerDigits +
-           kSealedOpen.size() + kSealedClose.size();
+    return sealed_block_count(plain_length) * kHexPerBlock + kTrailerDigits + kSealedOpen.size() +
+           kSealedClose.size();
 }
 
 /// What the decoder makes of a body (a sealed text without its envelope) once
@@ -63,7 +63,9 @@ struct BodyDamage {
     bool bad_trailer = false;     ///< the trailer is not exactly ten decimal digits
     bool count_mismatch = false;  ///< the trailer's block count is not H / 64
 
-    bool any() const noexcept { return partial_block || bad_digits || bad_trailer || count_mismatch; }
+    bool any() const noexcept {
+        return partial_block || bad_digits || bad_trailer || count_mismatch;
+    }
 };
 BodyDamage inspect_body(std::string_view body) noexcept;
 

@@ -20,13 +20,13 @@ void secure_wipe_object(T& object) noexcept {
 
 /// Wipes a string when the scope that owns it ends, however it ends.
 class ScopedWipe {
-public:
+  public:
     explicit ScopedWipe(std::string& text) noexcept : m_text(text) {}
     ~ScopedWipe() { secure_wipe(m_text); }
     ScopedWipe(const ScopedWipe&) = delete;
     ScopedWipe& operator=(const ScopedWipe&) = delete;
 
-private:
+  private:
     std::string& m_text;
 };
 

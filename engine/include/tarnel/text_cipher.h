@@ -20,7 +20,7 @@ struct OpenSummary {
 /// cannot be had: memory runs out, or a plain text is too long for the trailer;
 /// then `result` is left empty and the operation returns false.
 class CTextCipher {
-public:
+  public:
     CTextCipher() = default;
     CTextCipher(const CTextCipher&) = delete;
     CTextCipher& operator=(const CTextCipher&) = delete;
@@ -48,7 +48,7 @@ public:
     bool DecryptText(const TextKey& key, std::string_view body, std::string& result,
                      OpenSummary* summary = nullptr) noexcept;
 
-private:
+  private:
     std::string m_strPassword;
     std::string m_bufWork;  // EncryptText's zero-filled plain blocks, wiped before return
 };
