@@ -1,0 +1,150 @@
+// tarnel-cli: seals a text with a password, or opens a sealed text again.
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <string>
+
+#include "diagnostics.h"
+#include "exit_status.h"
+#include "hardening.h"
+#include "line_breaks.h"
+#include "open_report.h"
+#include "options.h"
+#include "output.h"
+#include "password_source.h"
+#include "tarnel/codepage.h"
+#include "tarnel/process.h"
+#include "tarnel/secure_wipe.h"
+#include "text_input.h"
+#include "usage.h"
+
+namespace tarnel::cli {
+namespace {
+
+// A sealed text is no secret; an opened one is, and so is kept from other users.
+constexpr mode_t kSealedMode = 0666;
+constexpr mode_t kOpenedMode = 0600;
+
+bool write_result(const Options& options, std::string_view text, std::string_view tail,
+                  mode_t mode) {
+    if (options.output_path.empty()) {
+        const int error = write_all(STDOUT_FILENO, {text, tail});
+        // A reader that stopped reading already knows; only the status says it.
+        if (error != 0 && error != EPIPE)
+            report_error(error, "cannot write standard output");
+        return error == 0;
+    }
+    const WriteFailure failure = write_file_atomically(options.output_path, mode, {text, tail});
+    if (failure.error != 0) {
+        report_error(failure.error, "%s %s", failure.step, options.output_path.c_str());
+    }
+    return failure.error == 0;
+}
+
+int deliver(const Options& options, ProcessOutcome& outcome) {
+    switch (outcome.kind) {
+        case ProcessOutcome::Kind::Message:
+            report("%s", outcome.text.c_str());
+            return kExitFailed;
+        case ProcessOutcome::Kind::NotSealed:
+            report("the text is not a sealed text: it does not begin with {{ and end with }}");
+            return kExitFailed;
+        case ProcessOutcome::Kind::TooLarge:
+            report("the text is too large, or memory ran out");
+            return kExitFailed;
+        case ProcessOutcome::Kind::NewText:
+            break;
+    }
+    if (outcome.sealed) {
+        return write_result(options, outcome.text, "\n", apply_umask(kSealedMode)) ? kExitDone
+                                                                                   : kExitFailed;
+    }
+    if (options.crlf)
+        crlf_to_lf(outcome.text);
+    if (options.output_path.empty() && !options.force && ::isatty(STDOUT_FILENO) &&
+        has_control_bytes(outcome.text)) {
+        report(
+            "the opened text holds control characters, as a wrong password gives; "
+            "not written to the terminal (use -o FILE or --force)");
+        return kExitFailed;
+    }
+    if (!write_result(options, outcome.text, "", kOpenedMode))
+        return kExitFailed;
+    return warn_about_opened(outcome) ? kExitWarning : kExitDone;
+}
+
+int run(const Options& options) {
+    std::string password;
+    ScopedWipe wipe_password(password);
+    std::string text;
+    ScopedWipe wipe_text(text);
+
+    // The given password comes first, so that one descriptor may carry the password
+    // line and then the text.
+    const bool given = password_is_given(options);
+    if (given && !read_given_password(options, password))
+        return kExitFailed;
+    if (!read_text(options.input_path, text))
+        return kExitFailed;
+
+    // Decided before any prompt, which asks twice when sealing.
+    const bool is_sealed = is_sealed_text(trim_text(text));
+    const bool sealing = options.direction == ProcessDirection::Seal ||
+                         (options.direction == ProcessDirection::ByEnvelope && !is_sealed);
+    if (!sealing && !is_sealed) {
+        report("the text is not a sealed text: it does not begin with {{ and end with }}");
+        return kExitFailed;
+    }
+    if (sealing && text.find('\0') != std::string::npos) {
+        report("the text holds a zero byte, where opening would cut it short; nothing sealed");
+        return kExitFailed;
+    }
+    if (!given && !ask_password(sealing, password))
+        return kExitFailed;
+    convert_password_in_place(password);
+    if (sealing && options.crlf)
+        lf_to_crlf(text);
+
+    ProcessOutcome outcome =
+        ProcessText(password, text, sealing ? ProcessDirection::Seal : ProcessDirection::Open);
+    secure_wipe(password);
+    secure_wipe(text);
+    return deliver(options, outcome);
+}
+
+int run_command_line(int argc, const char* const* argv) {
+    const CommandLine command = parse_command_line(argc, argv);
+    int error = 0;
+    switch (command.action) {
+        case CommandLine::Action::UsageError:
+            report("%s (see tarnel-cli --help)", command.error.c_str());
+            return kExitUsage;
+        case CommandLine::Action::Help:
+            error = print_help();
+            break;
+        case CommandLine::Action::Version:
+            error = print_version();
+            break;
+        case CommandLine::Action::Run:
+            return run(command.options);
+    }
+    if (error != 0 && error != EPIPE)
+        report_error(error, "cannot write standard output");
+    return error == 0 ? kExitDone : kExitFailed;
+}
+
+}  // namespace
+}  // namespace tarnel::cli
+
+int main(int argc, char** argv) {
+    tarnel::cli::harden_process();
+    try {
+        return tarnel::cli::run_command_line(argc, argv);
+    } catch (const std::bad_alloc&) {
+        tarnel::cli::report("not enough memory");
+    } catch (...) {
+        tarnel::cli::report("unexpected failure");
+    }
+    return tarnel::cli::kExitFailed;
+}

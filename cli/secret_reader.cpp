@@ -1,0 +1,111 @@
+#include "secret_reader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tarnel/secure_wipe.h"
+
+namespace tarnel::cli {
+namespace {
+
+constexpr std::size_t kFirstBuffer = 64 * 1024;
+
+// Moves `buffer` into a larger one and wipes the old storage.
+void grow_wiping(std::string& buffer, std::size_t new_size) {
+    std::string larger;
+    try {
+        larger.resize(new_size);
+    } catch (...) {
+        secure_wipe(buffer);
+        throw;
+    }
+    std::memcpy(larger.data(), buffer.data(), buffer.size());
+    secure_wipe(buffer);
+    buffer.swap(larger);
+}
+
+std::size_t size_hint(int fd) noexcept {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        // One byte more, so that end of file shows without a second allocation.
+        return std::size_t(status.st_size) + 1;
+    }
+    return kFirstBuffer;
+}
+
+// A regular file may be read ahead; anything else is read byte by byte, so that
+// nothing after the line is taken from a shared pipe or terminal.
+bool may_read_ahead(int fd) noexcept {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// read() that carries on through interruptions.
+ssize_t read_some(int fd, char* into, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t got = ::read(fd, into, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+// Wipes what was read so far and returns the errno of the failed read.
+int give_up(std::string& buffer) noexcept {
+    const int error = errno;
+    secure_wipe(buffer);
+    return error;
+}
+
+}  // namespace
+
+int read_all(int fd, std::string& out) {
+    secure_wipe(out);
+    grow_wiping(out, size_hint(fd));
+    std::size_t used = 0;
+    for (;;) {
+        if (used == out.size())
+            grow_wiping(out, out.size() * 2);
+        const ssize_t got = read_some(fd, out.data() + used, out.size() - used);
+        if (got < 0)
+            return give_up(out);
+        if (got == 0)
+            break;
+        used += std::size_t(got);
+    }
+    out.resize(used);
+    return 0;
+}
+
+int read_first_line(int fd, std::string& line) {
+    secure_wipe(line);
+    grow_wiping(line, 256);
+    const std::size_t step = may_read_ahead(fd) ? 4096 : 1;
+    std::size_t used = 0;
+    std::size_t end = std::string::npos;
+    while (end == std::string::npos) {
+        if (line.size() - used < step)
+            grow_wiping(line, line.size() * 2 + step);
+        const ssize_t got = read_some(fd, line.data() + used, step);
+        if (got < 0)
+            return give_up(line);
+        if (got == 0) {
+            end = used;
+            break;
+        }
+        const void* lf = std::memchr(line.data() + used, '\n', std::size_t(got));
+        used += std::size_t(got);
+        if (lf != nullptr)
+            end = std::size_t(static_cast<const char*>(lf) - line.data());
+    }
+    if (end > 0 && line[end - 1] == '\r')
+        --end;
+    // What was read past the line is as secret as the line.
+    secure_wipe(line.data() + end, line.size() - end);
+    line.resize(end);
+    return 0;
+}
+
+}  // namespace tarnel::cli

@@ -1,0 +1,21 @@
+// What a fatal signal must undo before the program dies: a terminal left with
+// echo off, and a temporary file that would otherwise stay behind.
+#pragma once
+
+#include <termios.h>
+
+namespace tarnel::cli {
+
+/// Catches SIGINT, SIGTERM, SIGHUP and SIGQUIT (those not already ignored): undoes
+/// what is registered below, then dies of the same signal.
+void install_cleanup_handlers() noexcept;
+
+/// Registers terminal settings to put back on `fd`; forget_terminal() drops them.
+void restore_terminal_on_signal(int fd, const termios& settings) noexcept;
+void forget_terminal() noexcept;
+
+/// Registers a file to delete; a path too long to keep is not registered.
+void remove_on_signal(const char* path) noexcept;
+void forget_file_to_remove() noexcept;
+
+}  // namespace tarnel::cli
