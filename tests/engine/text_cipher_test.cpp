@@ -78,6 +78,18 @@ TEST(EncryptText, BodyIsWholeBlocksOfLowerHexAndTheComplementedCount) {
     EXPECT_EQ(seal_body("pw", std::string(32, 'q')).substr(128), "4294967293");
 }
 
+TEST(EncryptText, RefusesATextTooLongForTheTrailerBeforeTouchingIt) {
+    // The view is never read: the length alone decides.
+    const char byte = 'x';
+    const std::string_view huge(&byte, std::size_t(kMaxPlainLength) + 1);
+    CTextCipher cipher;
+    TextKey key;
+    cipher.SetPassword("pw", key);
+    std::string result = "stale";
+    EXPECT_FALSE(cipher.EncryptText(key, huge, result));
+    EXPECT_TRUE(result.empty());
+}
+
 TEST(EncryptText, EqualBlocksGiveEqualDigitsAndDifferentKeysDiffer) {
     const std::string half = "0123456789abcdef0123456789ABCDEF";
     const std::string body = seal_body("pw", half + half);
