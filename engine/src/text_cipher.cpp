@@ -86,7 +86,7 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain,
         const std::size_t from_text =
             offset < plain.size() ? std::min<std::size_t>(size, plain.size() - offset) : 0;
         // The zero fill: the text's bytes, then zeros to the end of the last block.
-        std::memcpy(chunk, plain.data() + offset, from_text);
+        if (from_text != 0) std::memcpy(chunk, plain.data() + offset, from_text);
         std::memset(chunk + from_text, 0, size - from_text);
         for (std::size_t b = 0; b < size; b += 32)
             rijndael_encrypt_block(chunk + b, chunk + b, ctx.get());

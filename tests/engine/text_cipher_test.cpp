@@ -78,6 +78,10 @@ TEST(EncryptText, BodyIsWholeBlocksOfLowerHexAndTheComplementedCount) {
     EXPECT_EQ(seal_body("pw", std::string(32, 'q')).substr(128), "4294967293");
 }
 
+TEST(EncryptText, AnEmptyViewWithoutStorageSealsLikeTheEmptyText) {
+    EXPECT_EQ(seal_body("pw", std::string_view{}), seal_body("pw", std::string()));
+}
+
 TEST(EncryptText, RefusesATextTooLongForTheTrailerBeforeTouchingIt) {
     // The view is never read: the length alone decides.
     const char byte = 'x';
