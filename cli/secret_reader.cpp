@@ -36,8 +36,8 @@ std::size_t size_hint(int fd) noexcept {
     return kFirstBuffer;
 }
 
-// A regular file may be read ahead; anything else is read byte by byte, so that
-// nothing after the line is taken from a shared pipe or terminal.
+// A regular file may be read ahead, as it can be set back; anything else is read
+// byte by byte, so that nothing after the line is taken from a pipe or terminal.
 bool may_read_ahead(int fd) noexcept {
     struct stat status {};
     return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
@@ -100,6 +100,10 @@ int read_first_line(int fd, std::string& line) {
         if (lf != nullptr)
             end = std::size_t(static_cast<const char*>(lf) - line.data());
     }
+    // A regular file read ahead is set back to just after the line, for a text
+    // that follows it on the same descriptor.
+    if (end + 1 < used)
+        ::lseek(fd, -off_t(used - end - 1), SEEK_CUR);
     if (end > 0 && line[end - 1] == '\r')
         --end;
     // What was read past the line is as secret as the line.

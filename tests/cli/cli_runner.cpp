@@ -157,7 +157,7 @@ void wait_for(pid_t pid, int timeout_ms, RunResult& result) {
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
 }
 
-RunResult run_cli(const Run& run) {
+RunResult run_cli(const Invocation& run) {
     ::signal(SIGPIPE, SIG_IGN);  // a child that stops reading must not kill the test
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(run.timeout_ms);

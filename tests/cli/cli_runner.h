@@ -19,7 +19,7 @@ struct RunResult {
     std::string err;
 };
 
-struct Run {
+struct Invocation {
     std::vector<std::string> args;
     std::string input;                     ///< fed to standard input through a pipe
     std::string stdin_path;                ///< instead of `input`: standard input from this file
@@ -30,7 +30,7 @@ struct Run {
     int timeout_ms = 10000;
 };
 
-RunResult run_cli(const Run& run);
+RunResult run_cli(const Invocation& run);
 
 /// Where a child's descriptors come from; -1 leaves one closed.
 struct ChildSetup {

@@ -64,10 +64,17 @@ TEST(PasswordFd, ReadsTheFirstLineOfTheDescriptor) {
 }
 
 TEST(PasswordFd, StandardInputCarriesThePasswordLineThenTheText) {
-    const RunResult result =
-        run_cli({.args = {"--password-fd", "0"}, .input = std::string("pw\n") + kText});
-    EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(result.out, sealed_with("pw"));
+    TempDir dir;
+    const std::string input = std::string("pw\n") + kText;
+    write_file(dir.path("in"), input);
+    // A pipe is read byte by byte; a file is read ahead and set back.
+    for (const Invocation& run :
+         {Invocation{.args = {"--password-fd", "0"}, .input = input},
+          Invocation{.args = {"--password-fd", "0"}, .stdin_path = dir.path("in")}}) {
+        const RunResult result = run_cli(run);
+        EXPECT_EQ(result.exit_status, 0) << result.err;
+        EXPECT_EQ(result.out, sealed_with("pw"));
+    }
 }
 
 TEST(PasswordFd, ClosedDescriptorFails) {
