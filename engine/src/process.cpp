@@ -46,17 +46,8 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
         outcome.looks_genuine = summary.looks_genuine;
         outcome.damage = inspect_body(body);
     } else {
-        std::string body;
-        done = cipher.EncryptText(key, trimmed, body);
-        try {
-            if (done) {
-                outcome.text.reserve(kSealedOpen.size() + body.size() + kSealedClose.size());
-                outcome.text.append(kSealedOpen).append(body).append(kSealedClose);
-                outcome.sealed = true;
-            }
-        } catch (const std::bad_alloc&) {
-            done = false;
-        }
+        done = cipher.EncryptText(key, trimmed, outcome.text, Envelope::Included);
+        outcome.sealed = done;
     }
     secure_wipe_object(key);
     if (!done) {

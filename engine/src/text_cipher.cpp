@@ -61,15 +61,18 @@ void CTextCipher::SetPassword(std::string_view password, TextKey& key) noexcept 
     }
 }
 
-bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain,
-                              std::string& result) noexcept {
+bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::string& result,
+                              Envelope envelope) noexcept {
     result.clear();
     if (plain.size() > kMaxPlainLength)
         return false;
     const uint64_t blocks = sealed_block_count(plain.size());
     const uint64_t cipher_bytes = 32 * blocks;
+    const bool enveloped = envelope == Envelope::Included;
+    const std::size_t opening = enveloped ? kSealedOpen.size() : 0;
+    const std::size_t closing = enveloped ? kSealedClose.size() : 0;
     try {
-        result.resize(2 * cipher_bytes + kTrailerDigits);
+        result.resize(opening + 2 * cipher_bytes + kTrailerDigits + closing);
         m_bufWork.resize(kChunkBytes);
     } catch (const std::bad_alloc&) {
         secure_wipe(m_bufWork);
@@ -79,14 +82,19 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain,
 
     const KeyedContext ctx(key, RIJNDAEL_ENCRYPT);
     uint8_t* chunk = reinterpret_cast<uint8_t*>(m_bufWork.data());
-    char* hex = result.data();
+    if (enveloped) {
+        kSealedOpen.copy(result.data(), opening);
+        kSealedClose.copy(result.data() + result.size() - closing, closing);
+    }
+    char* hex = result.data() + opening;
     for (uint64_t offset = 0; offset < cipher_bytes; offset += kChunkBytes) {
         const std::size_t size =
             std::size_t(std::min<uint64_t>(kChunkBytes, cipher_bytes - offset));
         const std::size_t from_text =
             offset < plain.size() ? std::min<std::size_t>(size, plain.size() - offset) : 0;
         // The zero fill: the text's bytes, then zeros to the end of the last block.
-        if (from_text != 0) std::memcpy(chunk, plain.data() + offset, from_text);
+        if (from_text != 0)
+            std::memcpy(chunk, plain.data() + offset, from_text);
         std::memset(chunk + from_text, 0, size - from_text);
         for (std::size_t b = 0; b < size; b += 32)
             rijndael_encrypt_block(chunk + b, chunk + b, ctx.get());

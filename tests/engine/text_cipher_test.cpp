@@ -149,7 +149,7 @@ TEST(DecryptText, WrappedBodyOpensAsIfUnbroken) {
     std::string wrapped;
     for (std::size_t i = 0; i < body.size(); i += 76)
         wrapped += body.substr(i, 76) + "\r\n";
-    wrapped.insert(wrapped.size() - 5, "  ");
+    wrapped = wrapped.substr(0, wrapped.size() - 5) + "  " + wrapped.substr(wrapped.size() - 5);
     OpenSummary summary;
     EXPECT_EQ(open_body("pw", "\n" + wrapped, &summary), plain);
     EXPECT_TRUE(summary.looks_genuine);

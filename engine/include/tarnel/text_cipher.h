@@ -9,6 +9,9 @@
 
 namespace tarnel {
 
+/// Whether EncryptText's result carries the "{{" and "}}" of a sealed text.
+enum class Envelope { Omitted, Included };
+
 /// What DecryptText found, for callers that want to warn.
 struct OpenSummary {
     uint64_t blocks = 0;         ///< blocks decoded and decrypted
@@ -37,7 +40,10 @@ class CTextCipher {
     /// plain text is zero-filled to whole 32-byte blocks, always at least one zero.
     /// Returns false, with `result` empty, for a plain text longer than
     /// kMaxPlainLength (sealed_format.h) or when memory runs out.
-    bool EncryptText(const TextKey& key, std::string_view plain, std::string& result) noexcept;
+    /// With Envelope::Included the result is the whole sealed text, "{{" body "}}",
+    /// written in place rather than copied around the body afterwards.
+    bool EncryptText(const TextKey& key, std::string_view plain, std::string& result,
+                     Envelope envelope = Envelope::Omitted) noexcept;
 
     /// Sets `result` to the plain text of `body` (a sealed text without "{{" and
     /// "}}"): the decrypted bytes up to the first zero byte, or all of them when
