@@ -6,6 +6,9 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build clang-format
   zlib1g-dev libgtest-dev libbenchmark-dev libmcrypt-dev libssl-dev openssl
   hyperfine time
+  # The window: Qt 6 Widgets, and a virtual display with a small window manager
+  # for the screenshots.
+  qt6-base-dev xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,20 @@
+#include "main_app.h"
+
+#include "main_dialog.h"
+#include "resources.h"
+
+namespace tarnel::app {
+
+CMainApp::CMainApp() {
+    ui::AfxSetResourceHandle(&AppResources());
+}
+
+ui::BOOL CMainApp::InitInstance() {
+    CMainDialog dialog;
+    m_pMainWnd = &dialog;
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+    return ui::FALSE;
+}
+
+}  // namespace tarnel::app

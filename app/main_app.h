@@ -1,0 +1,17 @@
+// The application object: runs the main dialog and ends when it closes.
+#pragma once
+
+#include "tarnel/ui/app.h"
+
+namespace tarnel::app {
+
+class CMainApp : public ui::CWinApp {
+  public:
+    /// Makes the program's resources the layer's.
+    CMainApp();
+
+    /// Runs the main dialog modally, then returns FALSE: the program ends with it.
+    ui::BOOL InitInstance() override;
+};
+
+}  // namespace tarnel::app

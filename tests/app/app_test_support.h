@@ -1,0 +1,40 @@
+// What the dialog tests share: the driver and a main window open for each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "main_dialog.h"
+#include "resource_ids.h"
+#include "tarnel/ui/app.h"
+#include "tarnel/ui/test_driver.h"
+
+namespace tarnel::app::testing {
+
+ui::test::Driver& driver();
+
+/// A main window, open from SetUp to TearDown, as the program shows it.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { driver().Open(dialog); }
+    void TearDown() override {
+        driver().CancelWatches();
+        dialog.DestroyWindow();
+        ui::AfxGetApp()->m_pMainWnd = nullptr;
+    }
+
+    void SetText(int id, const std::string& text) {
+        ASSERT_NE(dialog.GetDlgItem(id), nullptr);
+        dialog.GetDlgItem(id)->SetWindowText(text);
+    }
+    std::string Text(int id) { return driver().Text(dialog, id); }
+    void Focus(int id) {
+        ASSERT_NE(dialog.GetDlgItem(id), nullptr);
+        dialog.GetDlgItem(id)->SetFocus();
+    }
+
+    CMainDialog dialog;
+};
+
+}  // namespace tarnel::app::testing

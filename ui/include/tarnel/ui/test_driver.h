@@ -1,0 +1,103 @@
+// Drives dialogs as a user would, for tests. Each backend implements it with its
+// own means (QTest on Qt), so the dialog tests are written once.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tarnel/ui/dialog.h"
+#include "tarnel/ui/layout.h"
+
+namespace tarnel::ui::test {
+
+enum class Key { Enter, Escape, Tab, BackTab, Space, A, C, Z, F1, F4, Menu };
+
+enum Modifiers : unsigned {
+    kNoModifier = 0,
+    kCtrl = 1,
+    kShift = 2,
+    kAlt = 4,
+};
+
+/// What a modal window showed when the driver found it.
+struct ModalWindow {
+    bool found = false;
+    std::string caption;
+    std::vector<std::string> texts;    ///< its labels, in order
+    std::vector<std::string> buttons;  ///< its buttons' texts, in order
+    bool warning_icon = false;
+    bool owned_by_main_window = false;
+    bool centred_over_owner = false;
+    bool owner_takes_input = true;  ///< whether the main window still took input
+};
+
+/// The items of a popup menu that the driver found open.
+struct PopupMenu {
+    bool found = false;
+    std::vector<std::string> items;  ///< "" for a separator
+};
+
+enum class CloseBy { Enter, Escape, CloseBox };
+
+/// Where a control of an open dialog sits, in pixels of its client area.
+struct ControlGeometry {
+    int x, y, width, height;
+    bool is_icon;
+    int text_height;  ///< a label's: the height its text needs at its width; else 0
+};
+
+class Driver {
+  public:
+    /// Starts the backend for a program named after `program_path`.
+    explicit Driver(const char* program_path);
+
+    /// Opens `dialog` as the main window, as DoModal would show it, without a modal
+    /// loop: the test goes on while the window is open.
+    void Open(CDialog& dialog);
+    bool IsOpen(const CDialog& dialog) const;
+    /// Closes a dialog that Open showed, as its close box would.
+    void Close(CDialog& dialog);
+
+    void Press(Key key, unsigned modifiers = kNoModifier);
+    /// Types UTF-8 `text` into the focused control, character by character.
+    void Type(const std::string& text);
+    void Click(CDialog& dialog, int id);
+    /// Right click on the dialog's background, away from the controls.
+    void RightClickBackground(CDialog& dialog);
+
+    /// The id of the control with the focus, or 0.
+    int FocusedId() const;
+    std::string Text(CDialog& dialog, int id) const;
+    /// The selection of an edit control, in characters; start == end without one.
+    void Selection(CDialog& dialog, int id, int& start, int& end) const;
+    /// The first visible line of a multi-line edit control.
+    int FirstVisibleLine(CDialog& dialog, int id) const;
+    /// Puts UTF-8 `text` on the clipboard, and reads it back.
+    void SetClipboard(const std::string& text);
+    std::string Clipboard() const;
+
+    /// Arms a watch: when the next modal window with `caption` opens, `seen` records
+    /// it, `while_open` runs, and the window is closed `by`. Should no such window
+    /// open within a few seconds, the driver closes whatever modal window is open,
+    /// so that a test never hangs, and `seen` stays not found.
+    void WhenModalOpens(const std::string& caption, ModalWindow& seen, CloseBy by,
+                        std::function<void()> while_open = {});
+    /// Arms a watch for the next popup menu: `seen` records its items, then the
+    /// item whose text is `choose` is chosen, or the menu is closed with Esc when
+    /// `choose` is empty.
+    void WhenPopupOpens(PopupMenu& seen, const std::string& choose = {});
+
+    /// The controls of `dialog`, in template order.
+    std::vector<ControlGeometry> Controls(CDialog& dialog) const;
+    /// The base units `dialog` was laid out with.
+    BaseUnits Units(CDialog& dialog) const;
+
+    /// Disarms every watch that has not fired, so none outlives its test.
+    void CancelWatches();
+
+    /// Lets the backend handle what is pending.
+    void ProcessEvents();
+};
+
+}  // namespace tarnel::ui::test

@@ -1,0 +1,258 @@
+// The framework's global services on Qt: start, keys, icons, message boxes.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPointer>
+#include <QStyle>
+#include <memory>
+#include <string>
+
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
+#include "qt_backend.h"
+#include "tarnel/ui/app.h"
+
+namespace tarnel::ui {
+namespace qt {
+namespace {
+
+struct Backend {
+    std::string program;
+    int argc = 1;
+    char* argv[2] = {nullptr, nullptr};
+    std::unique_ptr<QApplication> application;
+    std::map<int, std::unique_ptr<QIcon>> icons;
+};
+
+Backend& backend() {
+    static Backend instance;
+    return instance;
+}
+
+/// The modifiers of the key event being handled, while one is.
+struct KeyEventState {
+    bool active = false;
+    Qt::KeyboardModifiers modifiers;
+};
+
+KeyEventState& key_event() {
+    static KeyEventState state;
+    return state;
+}
+
+/// The virtual-key code of the key, with letters by their Latin meaning: a key that
+/// gives a letter of another script counts as the Latin letter of its place in the
+/// US layout, as Windows assigns virtual keys.
+UINT virtual_key(const QKeyEvent& event) {
+    const int key = event.key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<UINT>('A' + (key - Qt::Key_A));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return static_cast<UINT>('0' + (key - Qt::Key_0));
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return VK_F1 + static_cast<UINT>(key - Qt::Key_F1);
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return VK_TAB;
+        case Qt::Key_Space:
+            return VK_SPACE;
+        case Qt::Key_Menu:
+            return VK_APPS;
+        case Qt::Key_Control:
+            return VK_CONTROL;
+        case Qt::Key_Shift:
+            return VK_SHIFT;
+        case Qt::Key_Alt:
+            return VK_MENU;
+        default:
+            break;
+    }
+    // X11 key codes of the letter keys (evdev), row by row as on a US keyboard.
+    static constexpr char kRows[] = "qwertyuiop....asdfghjkl......zxcvbnm";
+    const quint32 code = event.nativeScanCode();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && code >= 24 &&
+        code < 24 + sizeof kRows - 1) {
+        const char letter = kRows[code - 24];
+        if (letter != '.')
+            return static_cast<UINT>(letter - 'a' + 'A');
+    }
+    return 0;
+}
+
+/// Hands every key press for a dialog to its PreTranslateMessage first.
+class KeyFilter : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !object->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(object);
+        QWidget* focus = QApplication::focusWidget();
+        // A key event travels up to the parents the focused widget leaves it to;
+        // only its first delivery counts.
+        if (widget != focus && !(focus == nullptr && widget->isWindow()))
+            return false;
+        DialogWidget* dialog = dialog_of(widget);
+        if (dialog == nullptr)
+            return false;
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        const Qt::KeyboardModifiers modifiers = key.modifiers();
+        // The Menu key on a button, which has no context menu of its own, opens the
+        // window's system menu (the edit controls keep theirs).
+        if (key.key() == Qt::Key_Menu && modifiers == Qt::NoModifier &&
+            qobject_cast<QAbstractButton*>(widget) != nullptr) {
+            dialog->track_system_menu(widget->mapToGlobal(QPoint(0, widget->height())));
+            return true;
+        }
+        const bool alt = modifiers.testFlag(Qt::AltModifier);
+        const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+        MSG msg{handle_of(widget), alt && !ctrl ? WM_SYSKEYDOWN : WM_KEYDOWN, virtual_key(key), 0};
+        KeyEventState& state = key_event();
+        const KeyEventState outer = state;
+        state = {true, modifiers};
+        const BOOL handled = dialog->owner()->PreTranslateMessage(&msg);
+        key_event() = outer;
+        return handled != FALSE;
+    }
+};
+
+}  // namespace
+
+void install_key_filter() {
+    static KeyFilter* filter = nullptr;
+    if (filter == nullptr) {
+        filter = new KeyFilter(qApp);
+        qApp->installEventFilter(filter);
+    }
+}
+
+QIcon* icon_of(HICON icon) {
+    return reinterpret_cast<QIcon*>(icon);
+}
+
+}  // namespace qt
+
+BOOL AfxWinInit(const char* program_path) {
+    qt::Backend& backend = qt::backend();
+    if (backend.application)
+        return TRUE;
+    backend.program = program_path != nullptr ? program_path : "program";
+    backend.argv[0] = backend.program.data();
+    // Only the program's path: the command line means nothing to the program.
+    backend.application = std::make_unique<QApplication>(backend.argc, backend.argv);
+    if (CWinApp* app = AfxGetApp())
+        app->m_strAppName = AppNameFromPath(backend.program);
+    return TRUE;
+}
+
+int AfxWinMain(int argc, char** argv) {
+    // The process holds a password and texts: no core dump may write them to disk,
+    // and no other process of the user may read its memory.
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr || !AfxWinInit(argc > 0 ? argv[0] : nullptr))
+        return 1;
+    if (app->InitInstance())
+        QApplication::exec();
+    const int status = app->ExitInstance();
+    qt::Backend& backend = qt::backend();
+    backend.icons.clear();
+    backend.application.reset();
+    return status;
+}
+
+HICON LoadIcon(int id) {
+    qt::Backend& backend = qt::backend();
+    std::unique_ptr<QIcon>& icon = backend.icons[id];
+    if (!icon) {
+        const IconGroup* group = AfxFindIconGroup(id);
+        if (group == nullptr) {
+            backend.icons.erase(id);
+            return nullptr;
+        }
+        icon = std::make_unique<QIcon>();
+        for (const IconImage& image :
+             group->desktop_images.empty() ? group->images : group->desktop_images) {
+            QPixmap pixmap;
+            pixmap.loadFromData(image.png.data(), static_cast<uint>(image.png.size()), "PNG");
+            icon->addPixmap(pixmap);
+        }
+    }
+    return reinterpret_cast<HICON>(icon.get());
+}
+
+int AfxMessageBox(std::string_view text, UINT type) {
+    CWnd* main = AfxGetMainWnd();
+    QWidget* owner = main != nullptr ? qt::widget_of(main->GetSafeHwnd()) : nullptr;
+    const UINT icon = type & 0xF0u;
+    QMessageBox::Icon kind = QMessageBox::Warning;
+    if (icon == 0x10u)
+        kind = QMessageBox::Critical;
+    else if (icon == 0x20u)
+        kind = QMessageBox::Question;
+    else if (icon == 0x40u)
+        kind = QMessageBox::Information;
+    QMessageBox box(kind, qt::to_qstring(AfxGetAppName()), qt::to_qstring(text), QMessageBox::Ok,
+                    owner);
+    box.setTextFormat(Qt::PlainText);
+    // The focus comes back where it was, whatever the window manager activates.
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    box.exec();
+    if (focus != nullptr && focus->isVisible()) {
+        focus->activateWindow();
+        focus->setFocus(Qt::OtherFocusReason);
+    }
+    return IDOK;
+}
+
+SHORT GetAsyncKeyState(int virtual_key) {
+    const qt::KeyEventState& state = qt::key_event();
+    const Qt::KeyboardModifiers modifiers =
+        state.active ? state.modifiers : QGuiApplication::queryKeyboardModifiers();
+    bool down = false;
+    switch (virtual_key) {
+        case VK_CONTROL:
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+            down = modifiers.testFlag(Qt::ControlModifier);
+            break;
+        case VK_SHIFT:
+            down = modifiers.testFlag(Qt::ShiftModifier);
+            break;
+        case VK_MENU:
+            down = modifiers.testFlag(Qt::AltModifier);
+            break;
+        default:
+            break;
+    }
+    return down ? static_cast<SHORT>(-32768) : SHORT{0};
+}
+
+int GetSystemMetrics(int index) {
+    switch (index) {
+        case SM_CXICON:
+        case SM_CYICON:
+            return QApplication::style() != nullptr
+                       ? QApplication::style()->pixelMetric(QStyle::PM_LargeIconSize)
+                       : 32;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace tarnel::ui

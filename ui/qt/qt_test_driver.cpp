@@ -1,0 +1,366 @@
+// The test driver on Qt: QTest events on the offscreen platform.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include "qt_backend.h"
+#include "tarnel/ui/app.h"
+#include "tarnel/ui/test_driver.h"
+
+namespace tarnel::ui::test {
+namespace {
+
+constexpr int kPollMs = 10;
+constexpr int kGiveUpMs = 5000;
+
+Qt::Key qt_key(Key key) {
+    switch (key) {
+        case Key::Enter:
+            return Qt::Key_Return;
+        case Key::Escape:
+            return Qt::Key_Escape;
+        case Key::Tab:
+            return Qt::Key_Tab;
+        case Key::BackTab:
+            return Qt::Key_Backtab;
+        case Key::Space:
+            return Qt::Key_Space;
+        case Key::A:
+            return Qt::Key_A;
+        case Key::C:
+            return Qt::Key_C;
+        case Key::Z:
+            return Qt::Key_Z;
+        case Key::F1:
+            return Qt::Key_F1;
+        case Key::F4:
+            return Qt::Key_F4;
+        case Key::Menu:
+            return Qt::Key_Menu;
+    }
+    return Qt::Key_unknown;
+}
+
+Qt::KeyboardModifiers qt_modifiers(unsigned modifiers) {
+    Qt::KeyboardModifiers result;
+    if (modifiers & kCtrl)
+        result |= Qt::ControlModifier;
+    if (modifiers & kShift)
+        result |= Qt::ShiftModifier;
+    if (modifiers & kAlt)
+        result |= Qt::AltModifier;
+    return result;
+}
+
+QWidget* key_target() {
+    if (QWidget* popup = QApplication::activePopupWidget())
+        return popup;
+    if (QWidget* focus = QApplication::focusWidget())
+        return focus;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+QWidget* control(CDialog& dialog, int id) {
+    CWnd* item = dialog.GetDlgItem(id);
+    return item != nullptr ? qt::widget_of(item->GetSafeHwnd()) : nullptr;
+}
+
+/// Closes any modal window or popup left open, so that a test cannot hang on it.
+void close_everything_modal() {
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    if (auto* modal = dynamic_cast<QDialog*>(QApplication::activeModalWidget()))
+        modal->reject();
+}
+
+/// The parent of every armed watch's timer.
+QObject& watches() {
+    static QObject* parent = new QObject(qApp);
+    return *parent;
+}
+
+/// Calls `step` every few milliseconds until it returns true or time runs out.
+void poll(std::function<bool()> step, std::function<void()> give_up) {
+    auto* timer = new QTimer(&watches());
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, step, give_up] {
+        // Stopped first: a step may open a nested event loop (a menu's action).
+        timer->stop();
+        bool done = step();
+        if (!done && clock.elapsed() > kGiveUpMs) {
+            give_up();
+            done = true;
+        }
+        if (done)
+            timer->deleteLater();
+        else
+            timer->start(kPollMs);
+    });
+    timer->start(kPollMs);
+}
+
+void record(QWidget* modal, ModalWindow& seen) {
+    seen.found = true;
+    seen.caption = modal->windowTitle().toStdString();
+    if (auto* box = dynamic_cast<QMessageBox*>(modal)) {
+        seen.texts.push_back(box->text().toStdString());
+        seen.warning_icon = box->icon() == QMessageBox::Warning;
+        for (QAbstractButton* button : box->buttons())
+            seen.buttons.push_back(button->text().toStdString());
+    } else {
+        for (QObject* child : modal->children()) {
+            if (auto* label = dynamic_cast<QLabel*>(child); label && label->pixmap().isNull())
+                seen.texts.push_back(label->text().toStdString());
+            else if (auto* button = dynamic_cast<QAbstractButton*>(child))
+                seen.buttons.push_back(button->text().toStdString());
+        }
+    }
+    CWnd* main = AfxGetMainWnd();
+    QWidget* owner = main != nullptr ? qt::widget_of(main->GetSafeHwnd()) : nullptr;
+    seen.owned_by_main_window = owner != nullptr && modal->parentWidget() == owner;
+    if (owner != nullptr) {
+        const QPoint difference = modal->geometry().center() - owner->geometry().center();
+        seen.centred_over_owner = difference.manhattanLength() <= 2;
+        seen.owner_takes_input = main->IsWindowEnabled() != FALSE;
+    }
+}
+
+/// The offscreen platform has no window manager to activate the main window again
+/// when a modal window over it closes; the driver does what one would.
+void settle() {
+    if (QApplication::activeWindow() != nullptr || QApplication::activePopupWidget() != nullptr)
+        return;
+    QWidget* window = QApplication::activeModalWidget();
+    if (window == nullptr) {
+        CWnd* main = AfxGetMainWnd();
+        window = main != nullptr ? qt::widget_of(main->GetSafeHwnd()) : nullptr;
+    }
+    if (window != nullptr && window->isVisible())
+        QApplication::setActiveWindow(window);
+}
+
+}  // namespace
+
+Driver::Driver(const char* program_path) {
+    AfxWinInit(program_path);
+}
+
+void Driver::Open(CDialog& dialog) {
+    if (CWinApp* app = AfxGetApp())
+        app->m_pMainWnd = &dialog;
+    dialog.Create();
+    QWidget* window = qt::widget_of(dialog.GetSafeHwnd());
+    if (window != nullptr) {
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        (void)QTest::qWaitForWindowExposed(window);
+    }
+}
+
+bool Driver::IsOpen(const CDialog& dialog) const {
+    QWidget* window = qt::widget_of(dialog.GetSafeHwnd());
+    return window != nullptr && window->isVisible();
+}
+
+void Driver::Close(CDialog& dialog) {
+    if (QWidget* window = qt::widget_of(dialog.GetSafeHwnd()))
+        window->close();
+    QApplication::processEvents();
+}
+
+void Driver::Press(Key key, unsigned modifiers) {
+    QTest::keyClick(key_target(), qt_key(key), qt_modifiers(modifiers));
+    settle();
+}
+
+void Driver::Type(const std::string& text) {
+    const QString characters = QString::fromStdString(text);
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const QChar ch = characters[i];
+        if (ch.unicode() >= 0x20 && ch.unicode() < 0x7F) {
+            QTest::keyClick(key_target(), ch.toLatin1());
+            continue;
+        }
+        // QTest knows only ASCII keys; other characters come as a keyboard layout
+        // or an input method delivers them: text on a key of no code.
+        const qsizetype length = ch.isHighSurrogate() && i + 1 < characters.size() ? 2 : 1;
+        const QString typed = characters.mid(i, length);
+        i += length - 1;
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, typed);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, typed);
+        QApplication::sendEvent(key_target(), &press);
+        QApplication::sendEvent(key_target(), &release);
+    }
+    settle();
+}
+
+void Driver::Click(CDialog& dialog, int id) {
+    if (QWidget* widget = control(dialog, id))
+        QTest::mouseClick(widget, Qt::LeftButton);
+    settle();
+}
+
+void Driver::RightClickBackground(CDialog& dialog) {
+    QWidget* window = qt::widget_of(dialog.GetSafeHwnd());
+    if (window == nullptr)
+        return;
+    // A point that no control covers.
+    QPoint point(1, 1);
+    for (int y = 1; y < window->height(); y += 3) {
+        bool covered = false;
+        for (int x = 1; x < window->width() && !covered; x += 3)
+            covered = window->childAt(x, y) != nullptr;
+        if (!covered) {
+            point = QPoint(1, y);
+            break;
+        }
+    }
+    QContextMenuEvent event(QContextMenuEvent::Mouse, point, window->mapToGlobal(point));
+    QApplication::sendEvent(window, &event);
+    settle();
+}
+
+int Driver::FocusedId() const {
+    CWnd* focus = CWnd::GetFocus();
+    return focus != nullptr ? focus->GetDlgCtrlID() : 0;
+}
+
+std::string Driver::Text(CDialog& dialog, int id) const {
+    CString text;
+    if (CWnd* item = dialog.GetDlgItem(id))
+        item->GetWindowText(text);
+    return text;
+}
+
+void Driver::Selection(CDialog& dialog, int id, int& start, int& end) const {
+    start = end = 0;
+    QWidget* widget = control(dialog, id);
+    if (auto* edit = dynamic_cast<QPlainTextEdit*>(widget)) {
+        start = edit->textCursor().selectionStart();
+        end = edit->textCursor().selectionEnd();
+    } else if (auto* line = dynamic_cast<QLineEdit*>(widget)) {
+        start = end = line->cursorPosition();
+        if (line->hasSelectedText()) {
+            start = line->selectionStart();
+            end = line->selectionEnd();
+        }
+    }
+}
+
+int Driver::FirstVisibleLine(CDialog& dialog, int id) const {
+    auto* edit = dynamic_cast<QPlainTextEdit*>(control(dialog, id));
+    return edit != nullptr ? edit->verticalScrollBar()->value() : 0;
+}
+
+void Driver::SetClipboard(const std::string& text) {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+std::string Driver::Clipboard() const {
+    return QGuiApplication::clipboard()->text().toStdString();
+}
+
+void Driver::WhenModalOpens(const std::string& caption, ModalWindow& seen, CloseBy by,
+                            std::function<void()> while_open) {
+    const QString wanted = QString::fromStdString(caption);
+    poll(
+        [wanted, &seen, by, while_open] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible() || modal->windowTitle() != wanted)
+                return false;
+            record(modal, seen);
+            if (while_open)
+                while_open();
+            switch (by) {
+                case CloseBy::Enter:
+                    QTest::keyClick(key_target(), Qt::Key_Return);
+                    break;
+                case CloseBy::Escape:
+                    QTest::keyClick(key_target(), Qt::Key_Escape);
+                    break;
+                case CloseBy::CloseBox:
+                    modal->close();
+                    break;
+            }
+            return true;
+        },
+        close_everything_modal);
+}
+
+void Driver::WhenPopupOpens(PopupMenu& seen, const std::string& choose) {
+    const QString wanted = QString::fromStdString(choose);
+    poll(
+        [wanted, &seen] {
+            auto* menu = dynamic_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || !menu->isVisible())
+                return false;
+            seen.found = true;
+            QAction* target = nullptr;
+            for (QAction* action : menu->actions()) {
+                seen.items.push_back(action->isSeparator() ? std::string()
+                                                           : action->text().toStdString());
+                if (!action->isSeparator() && action->text() == wanted)
+                    target = action;
+            }
+            if (target != nullptr) {
+                menu->setActiveAction(target);
+                QTest::keyClick(menu, Qt::Key_Return);
+            } else {
+                QTest::keyClick(menu, Qt::Key_Escape);
+            }
+            return true;
+        },
+        close_everything_modal);
+}
+
+std::vector<ControlGeometry> Driver::Controls(CDialog& dialog) const {
+    std::vector<ControlGeometry> result;
+    auto* window = dynamic_cast<qt::DialogWidget*>(qt::widget_of(dialog.GetSafeHwnd()));
+    if (window == nullptr)
+        return result;
+    const auto& controls = window->controls();
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        QWidget* control = controls[i];
+        ControlGeometry geometry{control->x(),      control->y(), control->width(),
+                                 control->height(), false,        0};
+        if (auto* label = dynamic_cast<QLabel*>(control)) {
+            geometry.is_icon = !label->pixmap().isNull() || label->text().isEmpty();
+            if (!geometry.is_icon)
+                geometry.text_height =
+                    qt::label_text_height(label->text(), label->font(), label->width());
+        }
+        result.push_back(geometry);
+    }
+    return result;
+}
+
+BaseUnits Driver::Units(CDialog& dialog) const {
+    auto* window = dynamic_cast<qt::DialogWidget*>(qt::widget_of(dialog.GetSafeHwnd()));
+    return window != nullptr ? window->base_units() : BaseUnits{};
+}
+
+void Driver::CancelWatches() {
+    const QObjectList timers = watches().children();
+    for (QObject* timer : timers)
+        delete timer;
+}
+
+void Driver::ProcessEvents() {
+    QApplication::processEvents();
+}
+
+}  // namespace tarnel::ui::test

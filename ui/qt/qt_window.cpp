@@ -1,0 +1,250 @@
+// Windows, edit controls and painting on Qt Widgets.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "qt_backend.h"
+#include "tarnel/ui/app.h"
+
+namespace tarnel::ui {
+namespace {
+
+QWidget* widget(HWND hwnd) {
+    return qt::widget_of(hwnd);
+}
+
+/// "\r\n", "\n" and "\r" as the line feeds that Qt's text cursor turns into blocks.
+QString with_line_feeds(std::string_view text) {
+    QString converted = qt::to_qstring(text);
+    converted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    converted.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return converted;
+}
+
+/// The document's characters, paragraph separators as "\r\n" and every other
+/// character kept (toPlainText() would turn non-breaking spaces into spaces).
+std::string raw_text(const QPlainTextEdit* edit) {
+    QString raw = edit->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    // Shift+Enter puts a line separator inside a paragraph; it is a line break too.
+    raw.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return raw.toStdString();
+}
+
+int document_end(const QPlainTextEdit* edit) {
+    return edit->document()->characterCount() - 1;
+}
+
+}  // namespace
+
+void CWnd::GetWindowText(CString& text) const {
+    text.clear();
+    QWidget* w = widget(m_hWnd);
+    if (w == nullptr)
+        return;
+    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w))
+        text = raw_text(edit);
+    else if (auto* line = dynamic_cast<QLineEdit*>(w))
+        text = line->text().toStdString();
+    else if (auto* button = dynamic_cast<QAbstractButton*>(w))
+        text = button->text().toStdString();
+    else if (auto* label = dynamic_cast<QLabel*>(w))
+        text = label->text().toStdString();
+    else if (w->isWindow())
+        text = w->windowTitle().toStdString();
+}
+
+void CWnd::SetWindowText(std::string_view text) {
+    QWidget* w = widget(m_hWnd);
+    if (w == nullptr)
+        return;
+    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w))
+        edit->setPlainText(with_line_feeds(text));
+    else if (auto* line = dynamic_cast<QLineEdit*>(w))
+        line->setText(qt::to_qstring(text));
+    else if (auto* button = dynamic_cast<QAbstractButton*>(w))
+        button->setText(qt::to_qstring(text));
+    else if (auto* label = dynamic_cast<QLabel*>(w))
+        label->setText(qt::to_qstring(text));
+    else if (w->isWindow())
+        w->setWindowTitle(qt::to_qstring(text));
+}
+
+CWnd* CWnd::GetDlgItem(int id) const {
+    auto* dialog = dynamic_cast<qt::DialogWidget*>(widget(m_hWnd));
+    if (dialog == nullptr)
+        return nullptr;
+    return FromHandle(qt::handle_of(dialog->item(id)));
+}
+
+int CWnd::GetDlgCtrlID() const {
+    QWidget* w = widget(m_hWnd);
+    qt::DialogWidget* dialog = qt::dialog_of(w);
+    if (dialog == nullptr || dialog == w)
+        return 0;
+    const auto& controls = dialog->controls();
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        if (controls[i] == w)
+            return dialog->dialog_template().controls[i].id;
+    return 0;
+}
+
+CWnd* CWnd::GetFocus() {
+    return FromHandle(qt::handle_of(QApplication::focusWidget()));
+}
+
+CWnd* CWnd::SetFocus() {
+    CWnd* previous = GetFocus();
+    if (QWidget* w = widget(m_hWnd))
+        w->setFocus(Qt::OtherFocusReason);
+    return previous;
+}
+
+BOOL CWnd::IsWindowEnabled() const {
+    QWidget* w = widget(m_hWnd);
+    if (w == nullptr || !w->isEnabled())
+        return FALSE;
+    // A window that a modal window blocks takes no input, as a disabled one.
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal == nullptr || modal == w->window() ? TRUE : FALSE;
+}
+
+BOOL CWnd::IsIconic() const {
+    QWidget* w = widget(m_hWnd);
+    return w != nullptr && w->window()->isMinimized() ? TRUE : FALSE;
+}
+
+void CWnd::GetClientRect(CRect* rect) const {
+    QWidget* w = widget(m_hWnd);
+    *rect = w != nullptr ? CRect{0, 0, w->width(), w->height()} : CRect{};
+}
+
+void CWnd::GetWindowRect(CRect* rect) const {
+    QWidget* w = widget(m_hWnd);
+    if (w == nullptr) {
+        *rect = CRect{};
+        return;
+    }
+    const QPoint origin = w->mapToGlobal(QPoint(0, 0));
+    *rect = CRect{origin.x(), origin.y(), origin.x() + w->width(), origin.y() + w->height()};
+}
+
+HICON CWnd::SetIcon(HICON icon, BOOL) {
+    QWidget* w = widget(m_hWnd);
+    if (w == nullptr)
+        return nullptr;
+    // Qt keeps one icon for a window, of which the desktop picks the sizes it shows.
+    w->setWindowIcon(icon != nullptr ? *qt::icon_of(icon) : QIcon());
+    return icon;
+}
+
+CMenu* CWnd::GetSystemMenu(BOOL revert) const {
+    qt::DialogWidget* dialog = qt::dialog_of(widget(m_hWnd));
+    return dialog != nullptr ? dialog->owner()->GetSystemMenu(revert) : nullptr;
+}
+
+void CWnd::SetAccessibleName(std::string_view name) {
+    if (QWidget* w = widget(m_hWnd))
+        w->setAccessibleName(qt::to_qstring(name));
+}
+
+void CEdit::SetSel(int start, int end) {
+    QWidget* w = widget(m_hWnd);
+    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w)) {
+        QTextCursor cursor = edit->textCursor();
+        const int last = document_end(edit);
+        if (start < 0) {
+            cursor.clearSelection();
+        } else {
+            cursor.setPosition(std::min(start, last));
+            cursor.setPosition(end < 0 ? last : std::min(end, last), QTextCursor::KeepAnchor);
+        }
+        edit->setTextCursor(cursor);
+    } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
+        const int last = static_cast<int>(line->text().size());
+        if (start < 0) {
+            line->deselect();
+        } else {
+            const int from = std::min(start, last);
+            const int to = end < 0 ? last : std::min(end, last);
+            line->setSelection(from, to - from);
+        }
+    }
+}
+
+void CEdit::GetSel(int& start, int& end) const {
+    start = end = 0;
+    QWidget* w = widget(m_hWnd);
+    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w)) {
+        const QTextCursor cursor = edit->textCursor();
+        start = cursor.selectionStart();
+        end = cursor.selectionEnd();
+    } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
+        if (line->hasSelectedText()) {
+            start = line->selectionStart();
+            end = line->selectionEnd();
+        } else {
+            start = end = line->cursorPosition();
+        }
+    }
+}
+
+void CEdit::ReplaceSel(std::string_view text, BOOL can_undo) {
+    QWidget* w = widget(m_hWnd);
+    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w)) {
+        // One edit block through the document's cursor is one step of the undo
+        // history; setPlainText() would clear the history instead.
+        QTextCursor cursor = edit->textCursor();
+        cursor.beginEditBlock();
+        cursor.insertText(with_line_feeds(text));
+        cursor.endEditBlock();
+        edit->setTextCursor(cursor);
+        if (!can_undo)
+            edit->document()->clearUndoRedoStacks();
+    } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
+        line->insert(qt::to_qstring(text));
+    }
+}
+
+void CEdit::ScrollCaret() {
+    if (auto* edit = dynamic_cast<QPlainTextEdit*>(widget(m_hWnd)))
+        edit->ensureCursorVisible();
+}
+
+struct CPaintDC::Painter {
+    explicit Painter(QWidget* widget) : painter(widget) {}
+    QPainter painter;
+};
+
+CPaintDC::CPaintDC(CWnd* window) : m_window(window) {
+    QWidget* w = widget(window->GetSafeHwnd());
+    // Painting is possible only inside the window's own paint event.
+    if (w != nullptr && w == qt::painting_widget())
+        m_painter = std::make_unique<Painter>(w);
+}
+
+CPaintDC::~CPaintDC() = default;
+
+void CPaintDC::EraseIconBackground() {
+    if (!m_painter)
+        return;
+    QWidget* w = widget(m_window->GetSafeHwnd());
+    m_painter->painter.fillRect(w->rect(), w->palette().window());
+}
+
+BOOL CPaintDC::DrawIcon(int x, int y, HICON icon) {
+    if (!m_painter || icon == nullptr)
+        return FALSE;
+    const int cx = GetSystemMetrics(SM_CXICON);
+    const int cy = GetSystemMetrics(SM_CYICON);
+    qt::icon_of(icon)->paint(&m_painter->painter, QRect(x, y, cx, cy));
+    return TRUE;
+}
+
+}  // namespace tarnel::ui
