@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The whole test suite: formatting, the normal build's tests, the same tests under
-# ASan and UBSan, a short fuzzing run and a quick benchmark run (so neither rots).
+# The whole test suite: formatting, the normal build's tests, the window on a virtual
+# display, the same tests under ASan and UBSan, a short fuzzing run and a quick
+# benchmark run (so neither rots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,9 @@ step "Build and test: default preset"
 cmake --preset default
 cmake --build --preset default -j "$jobs"
 ctest --preset default -j "$jobs"
+
+step "The window for real, on a virtual display"
+bash scripts/screenshots.sh build/default/app/tarnel build/screenshots
 
 step "Build and test: ASan + UBSan preset"
 cmake --preset asan

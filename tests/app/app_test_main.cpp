@@ -8,10 +8,14 @@
 #include "main_app.h"
 
 namespace tarnel::app::testing {
+namespace {
+
+ui::test::Driver* g_driver = nullptr;
+
+}  // namespace
 
 ui::test::Driver& driver() {
-    static ui::test::Driver instance("/usr/bin/tarnel");
-    return instance;
+    return *g_driver;
 }
 
 }  // namespace tarnel::app::testing
@@ -20,6 +24,10 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::testing::InitGoogleTest(&argc, argv);
     tarnel::app::CMainApp app;
-    tarnel::app::testing::driver();
-    return RUN_ALL_TESTS();
+    // Local, so the window system ends before the program's statics do.
+    tarnel::ui::test::Driver driver("/usr/bin/tarnel");
+    tarnel::app::testing::g_driver = &driver;
+    const int status = RUN_ALL_TESTS();
+    tarnel::app::testing::g_driver = nullptr;
+    return status;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app_test_support.h"
 #include "resources.h"
@@ -90,6 +91,51 @@ TEST(Templates, MainWindowHasItsControlsInTabOrder) {
     for (std::size_t i = 0; i < 5; ++i)
         EXPECT_EQ(main.controls[i].id, ids[i]) << i;
     EXPECT_EQ(main.controls[4].text, kInstruction);
+}
+
+TEST(Templates, StringsAndVersionRecordHoldExactlyTheirValues) {
+    const ui::ResourceTable& table = AppResources();
+    ASSERT_EQ(table.strings.size(), 1u);
+    ui::CString about;
+    EXPECT_TRUE(ui::LoadString(about, IDS_ABOUT_MENU));
+    EXPECT_EQ(about, "&About tarnel...");
+    EXPECT_FALSE(ui::LoadString(about, 102));
+    EXPECT_EQ(about, "");
+
+    const ui::VersionRecord& version = *table.version;
+    EXPECT_EQ(std::vector<int>(version.file_version, version.file_version + 4),
+              (std::vector<int>{1, 0, 0, 1}));
+    EXPECT_EQ(version.file_os, ui::VOS__WINDOWS32);
+    EXPECT_EQ(version.file_type, ui::VFT_APP);
+    EXPECT_EQ(version.language, 0x0409);
+    EXPECT_EQ(version.code_page, 1200);
+    std::string keys;
+    for (const ui::VersionString& entry : version.strings)
+        keys += std::string(entry.key) + "=" + std::string(entry.value) + ";";
+    EXPECT_EQ(keys,
+              "CompanyName=;FileDescription=tarnel MFC Application;FileVersion=1, 0, 0, 1;"
+              "InternalName=tarnel;LegalTrademarks=;OriginalFilename=tarnel.EXE;"
+              "ProductName=tarnel Application;ProductVersion=1, 0, 0, 1;");
+
+    const ui::IconGroup* icon = ui::AfxFindIconGroup(IDI_MAIN);
+    ASSERT_NE(icon, nullptr);
+    ASSERT_EQ(icon->images.size(), 2u);
+    EXPECT_EQ(icon->images[0].width, 32);
+    EXPECT_EQ(icon->images[0].bits_per_pixel, 24);
+    EXPECT_EQ(icon->images[1].width, 16);
+    EXPECT_EQ(icon->images[1].bits_per_pixel, 32);
+    for (const ui::IconImage& image : icon->desktop_images) {
+        // The PNG header's own size and colour type (2 = RGB, 6 = RGBA) must agree.
+        ASSERT_GT(image.png.size(), 26u);
+        const auto be32 = [&](std::size_t at) {
+            return (image.png[at] << 24) | (image.png[at + 1] << 16) | (image.png[at + 2] << 8) |
+                   image.png[at + 3];
+        };
+        EXPECT_EQ(be32(16), image.width);
+        EXPECT_EQ(be32(20), image.height);
+        EXPECT_EQ(image.png[24], 8);  // bits per channel
+        EXPECT_EQ(image.png[25], image.bits_per_pixel == 24 ? 2 : 6) << image.width;
+    }
 }
 
 // The windows as the backend built them, in the desktop's font.

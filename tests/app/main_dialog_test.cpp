@@ -129,6 +129,19 @@ TEST_P(CtrlA, InTheTextBoxSelectsEverythingAndScrollsToTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(Modifiers, CtrlA, ::testing::Values(kCtrl, kCtrl | kShift));
 
+TEST_F(MainWindowKeys, CtrlASelectsAllWhateverTheKeyboardLayout) {
+    SetText(IDC_TEXT, "any layout");
+    Focus(IDC_TEXT);
+    driver().Press(Key::CyrillicYaOnZ, kCtrl);  // the neighbouring key: no selection
+    int start = -1, end = -1;
+    driver().Selection(dialog, IDC_TEXT, start, end);
+    EXPECT_EQ(start, end);
+    driver().Press(Key::CyrillicEfOnA, kCtrl);
+    driver().Selection(dialog, IDC_TEXT, start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 10);
+}
+
 TEST_F(MainWindowKeys, CtrlAOutsideTheTextBoxLeavesItAloneAndReachesTheFocusedControl) {
     SetText(IDC_TEXT, "not selected");
     Focus(IDC_PASSWORD);

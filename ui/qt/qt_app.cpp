@@ -77,11 +77,11 @@ UINT virtual_key(const QKeyEvent& event) {
         default:
             break;
     }
-    // X11 key codes of the letter keys (evdev), row by row as on a US keyboard.
-    static constexpr char kRows[] = "qwertyuiop....asdfghjkl......zxcvbnm";
+    // XKB key codes of the letter keys (evdev + 8), row by row as on a US keyboard;
+    // X11 and Wayland both report them as the native scan code.
+    static constexpr char kRows[] = "qwertyuiop....asdfghjkl.....zxcvbnm";
     const quint32 code = event.nativeScanCode();
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && code >= 24 &&
-        code < 24 + sizeof kRows - 1) {
+    if (code >= 24 && code < 24 + sizeof kRows - 1) {
         const char letter = kRows[code - 24];
         if (letter != '.')
             return static_cast<UINT>(letter - 'a' + 'A');
@@ -170,10 +170,14 @@ int AfxWinMain(int argc, char** argv) {
     if (app->InitInstance())
         QApplication::exec();
     const int status = app->ExitInstance();
+    AfxWinTerm();
+    return status;
+}
+
+void AfxWinTerm() {
     qt::Backend& backend = qt::backend();
     backend.icons.clear();
     backend.application.reset();
-    return status;
 }
 
 HICON LoadIcon(int id) {

@@ -48,6 +48,9 @@ Qt::Key qt_key(Key key) {
             return Qt::Key_F4;
         case Key::Menu:
             return Qt::Key_Menu;
+        case Key::CyrillicEfOnA:
+        case Key::CyrillicYaOnZ:
+            break;
     }
     return Qt::Key_unknown;
 }
@@ -159,6 +162,11 @@ Driver::Driver(const char* program_path) {
     AfxWinInit(program_path);
 }
 
+Driver::~Driver() {
+    CancelWatches();
+    AfxWinTerm();
+}
+
 void Driver::Open(CDialog& dialog) {
     if (CWinApp* app = AfxGetApp())
         app->m_pMainWnd = &dialog;
@@ -183,6 +191,20 @@ void Driver::Close(CDialog& dialog) {
 }
 
 void Driver::Press(Key key, unsigned modifiers) {
+    if (key == Key::CyrillicEfOnA || key == Key::CyrillicYaOnZ) {
+        // As X11 delivers them: the layout's key and text, the key's XKB code.
+        const bool on_a = key == Key::CyrillicEfOnA;
+        const int code = on_a ? 0x0424 : 0x042F;  // Qt names a letter key by its capital
+        const quint32 scan_code = on_a ? 38 : 52;
+        const QString text =
+            (modifiers & kCtrl) ? QString() : QString(QChar(on_a ? 0x0444 : 0x044F));
+        QKeyEvent press(QEvent::KeyPress, code, qt_modifiers(modifiers), scan_code, 0, 0, text);
+        QKeyEvent release(QEvent::KeyRelease, code, qt_modifiers(modifiers), scan_code, 0, 0, text);
+        QApplication::sendEvent(key_target(), &press);
+        QApplication::sendEvent(key_target(), &release);
+        settle();
+        return;
+    }
     QTest::keyClick(key_target(), qt_key(key), qt_modifiers(modifiers));
     settle();
 }

@@ -37,6 +37,8 @@ CString AppNameFromPath(std::string_view path);
 /// Starts the backend and names the application after `program_path`. The
 /// command line beyond it is not read. Idempotent.
 BOOL AfxWinInit(const char* program_path);
+/// Ends the backend that AfxWinInit started: every window must be gone.
+void AfxWinTerm();
 /// AfxWinInit, then InitInstance of the application object, then ExitInstance.
 int AfxWinMain(int argc, char** argv);
 

@@ -11,7 +11,21 @@
 
 namespace tarnel::ui::test {
 
-enum class Key { Enter, Escape, Tab, BackTab, Space, A, C, Z, F1, F4, Menu };
+enum class Key {
+    Enter,
+    Escape,
+    Tab,
+    BackTab,
+    Space,
+    A,
+    C,
+    Z,
+    F1,
+    F4,
+    Menu,
+    CyrillicEfOnA,  ///< the A key of a Russian layout, which types "ф"
+    CyrillicYaOnZ,  ///< the Z key of a Russian layout, which types "я"
+};
 
 enum Modifiers : unsigned {
     kNoModifier = 0,
@@ -51,6 +65,10 @@ class Driver {
   public:
     /// Starts the backend for a program named after `program_path`.
     explicit Driver(const char* program_path);
+    /// Ends the backend.
+    ~Driver();
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
 
     /// Opens `dialog` as the main window, as DoModal would show it, without a modal
     /// loop: the test goes on while the window is open.
