@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The about box: the icon, the name and version, and what the tool does.
 #pragma once
 

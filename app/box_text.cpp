@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "box_text.h"
 
 #include "tarnel/codepage.h"

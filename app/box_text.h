@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Between the text box's characters and the engine's bytes.
 //
 // Texts sealed on Windows hold Windows-1252 bytes. A text (or password) is handed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a minimised window draws its icon: centred in the client area.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnel: seals the text in its window with a password, and opens it again.
 #include "main_app.h"
 #include "tarnel/ui/app.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "main_app.h"
 
 #include "main_dialog.h"
@@ -7,6 +8,7 @@ namespace tarnel::app {
 
 CMainApp::CMainApp() {
     ui::AfxSetResourceHandle(&AppResources());
+    m_strAppID = TARNEL_APP_ID;
 }
 
 ui::BOOL CMainApp::InitInstance() {

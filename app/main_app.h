@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object: runs the main dialog and ends when it closes.
 #pragma once
 
@@ -7,7 +8,7 @@ namespace tarnel::app {
 
 class CMainApp : public ui::CWinApp {
   public:
-    /// Makes the program's resources the layer's.
+    /// Makes the program's resources the layer's, and names the desktop entry.
     CMainApp();
 
     /// Runs the main dialog modally, then returns FALSE: the program ends with it.

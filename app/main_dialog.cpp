@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "main_dialog.h"
 
 #include "about_box.h"

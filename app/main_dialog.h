@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: the password field, the text box and "Process".
 #pragma once
 

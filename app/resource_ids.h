@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The numbers of the program's resources and of the controls the dialogs address.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's resources as data: one source for every backend.
 #pragma once
 

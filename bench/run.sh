@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the release preset and runs tarnel-bench; then, when the command-line
 # tool has been built, times it end to end with hyperfine.
 #

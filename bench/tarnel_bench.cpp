@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnel beside libmcrypt's Rijndael-256 ECB: the block cipher alone, then whole
 // seals and opens next to the bare cipher work they contain. Every benchmark
 // reports plain-text bytes per second, so the pairs compare directly.

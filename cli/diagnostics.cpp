@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diagnostics.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every error and warning is one line on standard error, "tarnel-cli: ...".
 #pragma once
 

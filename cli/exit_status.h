@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exit statuses of tarnel-cli, as its manual lists them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hardening.h"
 
 #include <signal.h>

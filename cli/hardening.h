@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keeps the password and the texts out of places that outlive the process.
 #pragma once
 

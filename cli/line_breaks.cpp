@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line_breaks.h"
 
 #include "tarnel/secure_wipe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line breaks for texts shared with Windows, where a line ends in CR LF.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnel-cli: seals a text with a password, or opens a sealed text again.
 #include <unistd.h>
 

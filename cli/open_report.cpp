@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "open_report.h"
 
 #include "diagnostics.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Judging an opened text: what to warn about, and whether it is fit for a terminal.
 #pragma once
 

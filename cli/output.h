@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing the result: whole writes to a descriptor, and files replaced only once
 // the new content is safely on disk.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "password_source.h"
 
 #include <fcntl.h>

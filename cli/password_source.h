@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the password comes from: a file, a descriptor, or the terminal; never
 // the command line, where other users could read it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "secret_reader.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading texts and passwords whole into strings. A string that grows leaves its
 // old buffer behind, so every buffer given up here is wiped first.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a fatal signal must undo before the program dies: a terminal left with
 // echo off, and a temporary file that would otherwise stay behind.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "terminal_prompt.h"
 
 #include <fcntl.h>

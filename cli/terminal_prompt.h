@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Asking for the password on the controlling terminal, with echo off, whatever
 // standard input and output are.
 #pragma once

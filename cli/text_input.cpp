@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text_input.h"
 
 #include <fcntl.h>

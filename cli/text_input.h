@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the text to seal or open.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What --help and --version print.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # FindMcrypt
 # ----------
 # Finds libmcrypt, which ships neither a CMake package nor a pkg-config file.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # tarnel_embed_files(<header> <namespace> <name>=<file>...)
 # Writes a header that holds each file's bytes as an `inline constexpr unsigned
 # char <name>[]`, so resources are compiled in and nothing is read at run time.

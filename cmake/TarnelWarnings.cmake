@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Warnings belong to the project's own targets, never to dependencies or to
 # whoever embeds the project, so they are set per target.
 function(tarnel_target_warnings target)

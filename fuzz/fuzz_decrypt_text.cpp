@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CTextCipher on arbitrary bodies, and sealing then opening arbitrary plain texts.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ProcessText in every direction on arbitrary texts and passwords.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the fuzz targets share: the input layout and the bounds a body's size sets.
 //
 // Layout: the first byte is the password length (mod 32), then the password, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target over files, for builds without libFuzzer: every argument is
 // a file or a directory whose files (recursively) are each one input.
 #include <cstdint>

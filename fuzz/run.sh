@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz preset (clang, libFuzzer, ASan, UBSan) and fuzzes each target
 # for a while, starting from a copy of its seed corpus. What the run discovers
 # stays out of the repository: the grown corpus is thrown away, and crashing

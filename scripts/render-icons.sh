@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Regenerates the program icon PNGs in app/resources/icon from the SVG artwork.
 # Run by hand when the artwork changes, never by the build: the PNGs are committed.
 # Needs rsvg-convert (librsvg2-bin) and ImageMagick's convert.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds tarnel and opens its window. Without a display (no DISPLAY or
 # WAYLAND_DISPLAY) it says so and shows tarnel-cli at work instead: it seals the
 # sample text with the sample password, then opens the sealed text again.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the window for real on a virtual display, with a small window manager for
 # the frames and titles, and takes a screenshot of each of its windows: the main
 # window, the message box, the system menu, the about box and a sealed text.

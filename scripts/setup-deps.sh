@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages that building and testing need, when missing.
 set -euo pipefail
 
@@ -9,6 +10,9 @@ packages=(
   # The window: Qt 6 Widgets, and a virtual display with a small window manager
   # for the screenshots.
   qt6-base-dev xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core
+  # Installing and packaging: the validators, groff for the man pages, and what
+  # CPack and lintian need for the Debian package.
+  desktop-file-utils appstream groff-base file dpkg-dev fakeroot lintian
 )
 
 missing=()

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The whole test suite: formatting, the normal build's tests, the window on a virtual
 # display, the same tests under ASan and UBSan, a short fuzzing run and a quick
 # benchmark run (so neither rots).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "crc_key.h"
 
 #include <zlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Key derivation: eight running CRC-32 values over the password's first eight bytes.
 #pragma once
 

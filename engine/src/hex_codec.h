@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hex digits of the sealed-text body.
 #pragma once
 

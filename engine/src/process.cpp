@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tarnel/process.h"
 
 #include <new>

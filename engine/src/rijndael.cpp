@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rijndael with a 256-bit block over compact tables: the S-boxes are applied by
 // byte lookups assembled into column words, and MixColumns runs on all four bytes
 // of a column at once with a packed xtime. No combined round tables, no allocation.

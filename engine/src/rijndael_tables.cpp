@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The constant tables of the Rijndael cipher, shared by encryption and decryption.
 //
 // Generated with a short script from their definitions: the S-box maps a byte to

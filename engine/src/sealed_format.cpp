@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tarnel/sealed_format.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tarnel/secure_wipe.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tarnel/text_cipher.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tarnel/text_key.h"
 
 namespace tarnel {

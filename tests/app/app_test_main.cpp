@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts the window system once for the dialog tests: offscreen unless the
 // environment names a platform, so that a developer can watch them on a display.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the dialog tests share: the driver and a main window open for each test.
 #pragma once
 

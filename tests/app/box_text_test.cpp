@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The characters of the text box and the bytes the engine seals.
 #include <gtest/gtest.h>
 

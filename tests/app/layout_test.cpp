@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dialogs' layout: dialog units to pixels, labels that grow to fit their
 // text, and the real windows following their templates.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window from the keyboard and mouse: focus, keys, "Process" and its text.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system menu, the about box and the minimised icon.
 #include <gtest/gtest.h>
 

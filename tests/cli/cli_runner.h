@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built tarnel-cli as a user would: in a new session (so it has no
 // controlling terminal unless a test gives it one), with chosen descriptors.
 #pragma once

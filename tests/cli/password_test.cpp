@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the password comes from, and which bytes of it count.
 #include <gtest/gtest.h>
 

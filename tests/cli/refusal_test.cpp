@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What tarnel-cli refuses, what it warns about, and how it fails.
 #include <gtest/gtest.h>
 

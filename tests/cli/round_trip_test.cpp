@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sealing and opening through pipes and files, compared with the engine itself.
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The password prompt and terminal output, on a pseudo-terminal that the program
 // gets as its controlling terminal.
 #include <fcntl.h>

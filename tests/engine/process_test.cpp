@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process command: trimming, the password check, the choice of direction.
 #include <gtest/gtest.h>
 

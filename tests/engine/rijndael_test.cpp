@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block cipher's tables, key set-up, direction bits and block operations.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Published known-answer vectors, encryption and decryption both ways.
 #include <gtest/gtest.h>
 

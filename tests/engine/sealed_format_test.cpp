@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Judging texts and bodies: trimming, the envelope, the decoder's reading of a
 // body and the damage report, one defect at a time.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hex helpers for the tests, independent of the engine's own codec.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Key derivation, the sealed body's shape, round trips across block boundaries,
 // and what the decoder does with damaged and forged bodies.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads the known-answer files of tests/vectors: one vector a line, fields of hex
 // separated by spaces, '#' lines are comments.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnel's Rijndael-256 against libmcrypt's, block by block, for every key length.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libmcrypt's "rijndael-256" in ECB mode, as an independent peer for the block
 // cipher: the tests compare against it and the benchmarks race it.
 #pragma once

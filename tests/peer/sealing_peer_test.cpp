@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ProcessText against a sealer written here from libmcrypt, zlib's crc32 and
 // snprintf, sharing nothing with the engine but the cipher's definition.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The framework's global services on Qt: start, keys, icons, message boxes.
 #include <QAbstractButton>
 #include <QApplication>
@@ -152,8 +153,13 @@ BOOL AfxWinInit(const char* program_path) {
     backend.argv[0] = backend.program.data();
     // Only the program's path: the command line means nothing to the program.
     backend.application = std::make_unique<QApplication>(backend.argc, backend.argv);
-    if (CWinApp* app = AfxGetApp())
+    if (CWinApp* app = AfxGetApp()) {
         app->m_strAppName = AppNameFromPath(backend.program);
+        // Wayland's app id and X11's class hint, by which the desktop finds the icon;
+        // the display name stays unset, or Qt would append it to every title.
+        if (!app->m_strAppID.empty())
+            QGuiApplication::setDesktopFileName(qt::to_qstring(app->m_strAppID));
+    }
     return TRUE;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the Qt files of the layer share. Nothing outside ui/qt/ includes it.
 #pragma once
 

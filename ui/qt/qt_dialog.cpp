@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialog windows from templates, on Qt Widgets.
 #include <QAction>
 #include <QApplication>
@@ -248,7 +249,6 @@ BOOL CDialog::CreateWindowFromTemplate(CWnd* parent, bool modal) {
 }
 
 void CDialog::InitialiseWindow() {
-    QWidget* widget = m_window->widget;
     const BOOL default_focus = OnInitDialog();
     if (m_window == nullptr)
         return;
@@ -260,7 +260,6 @@ void CDialog::InitialiseWindow() {
             }
         }
     }
-    widget->setAttribute(Qt::WA_ShowWithoutActivating, false);
 }
 
 int CDialog::DoModal() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The test driver on Qt: QTest events on the offscreen platform.
 #include <QAbstractButton>
 #include <QApplication>
@@ -307,12 +308,17 @@ void Driver::WhenModalOpens(const std::string& caption, ModalWindow& seen, Close
             record(modal, seen);
             if (while_open)
                 while_open();
+            // The keys go to the modal window itself: the window system may not have
+            // activated it yet, and a key for the window below would press its
+            // default button again.
+            QApplication::setActiveWindow(modal);
+            QWidget* target = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
             switch (by) {
                 case CloseBy::Enter:
-                    QTest::keyClick(key_target(), Qt::Key_Return);
+                    QTest::keyClick(target, Qt::Key_Return);
                     break;
                 case CloseBy::Escape:
-                    QTest::keyClick(key_target(), Qt::Key_Escape);
+                    QTest::keyClick(target, Qt::Key_Escape);
                     break;
                 case CloseBy::CloseBox:
                     modal->close();

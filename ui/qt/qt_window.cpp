@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows, edit controls and painting on Qt Widgets.
 #include <QAbstractButton>
 #include <QApplication>

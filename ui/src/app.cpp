@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object and its name, the same for every backend.
 #include "tarnel/ui/app.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default processing of dialogs, the same for every backend.
 #include "tarnel/ui/dialog.h"
 

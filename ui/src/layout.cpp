@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tarnel/ui/layout.h"
 
 #include <algorithm>

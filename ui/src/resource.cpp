@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tarnel/ui/resource.h"
 
 namespace tarnel::ui {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of windows and menus that need no backend.
 #include <map>
 #include <memory>
@@ -63,7 +64,7 @@ void DeleteTempMap() {
     temporaries().clear();
 }
 
-/// Detaches every object from the windows in [first, last], which are going.
+/// Detaches every object from the windows in `going`, which are being destroyed.
 void DetachAll(const std::vector<HWND>& going) {
     for (HWND hwnd : going) {
         if (auto found = attached().find(hwnd); found != attached().end())

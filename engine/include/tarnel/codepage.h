@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows-1252 <-> UTF-8, and the bytes a typed password stands for.
 //
 // Texts sealed on Windows hold Windows-1252 bytes, and their passwords were typed

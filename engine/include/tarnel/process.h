@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one action of the program: seal a plain text or open a sealed one.
 #pragma once
 

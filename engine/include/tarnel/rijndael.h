@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rijndael with a 256-bit block (Nb = 8) and a 128-, 192- or 256-bit key, 14 rounds.
 //
 // Three plain functions over a context that the caller owns. The cipher allocates

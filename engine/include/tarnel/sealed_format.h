@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sealed-text format: "{{", lowercase hex of the cipher blocks, ten decimal
 // digits of the complemented block count, "}}". See docs/format.md.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Wiping secrets so that the optimiser cannot drop the stores.
 #pragma once
 

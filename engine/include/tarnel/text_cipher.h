@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turns a password into a TextKey, a plain text into the body of a sealed text
 // (cipher hex and trailer, no envelope), and such a body back into plain text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 32-byte cipher key derived from a password.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object and the framework's global services.
 #pragma once
 
@@ -24,6 +25,9 @@ class CWinApp {
     CWnd* m_pMainWnd = nullptr;
     /// The executable's base name without its extension, as AfxWinInit set it.
     CString m_strAppName;
+    /// The desktop's name for the application (its .desktop file without the
+    /// extension), which the window system reports with every window; empty for none.
+    CString m_strAppID;
 };
 
 CWinApp* AfxGetApp() noexcept;

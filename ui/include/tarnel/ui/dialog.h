@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialogs built from a template of the program's resources, run modally.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialog units to pixels, with labels that grow until their text fits.
 #pragma once
 

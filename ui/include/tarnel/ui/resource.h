@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resources as data: dialog templates, strings, icon groups and the version record.
 // A program describes its resources once, in these records, and hands the table to
 // the layer with AfxSetResourceHandle(); every backend builds its windows from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives dialogs as a user would, for tests. Each backend implements it with its
 // own means (QTest on Qt), so the dialog tests are written once.
 #pragma once

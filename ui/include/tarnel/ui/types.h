@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The handful of types, constants and records that the dialogs and the windowing
 // layer share. Values are those of the Windows API, so a Win32 backend passes them on
 // as they are.

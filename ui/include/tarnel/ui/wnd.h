@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows, edit controls, menus and painting: what the dialogs call, no more.
 #pragma once
 

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Builds the Debian package from the release preset, checks it with lintian,
+# installs it with apt-get, runs tarnel-cli from it, and removes it again.
+# A tarnel package installed before is left alone (then only the package's build
+# and lintian run).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup-deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release
+rm -rf build/release/packages
+(cd build/release && cpack -G DEB >/dev/null)
+deb=$(ls "$PWD"/build/release/packages/tarnel_*.deb)
+echo "package: $deb"
+dpkg-deb --field "$deb" Package Version Architecture Depends
+
+# Errors fail; warnings are printed for whoever reads the log.
+lintian --fail-on error --no-tag-display-limit "$deb"
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if dpkg-query -W -f='${Status}' tarnel 2>/dev/null | grep -q "install ok installed"; then
+  echo "check-deb: a tarnel package is installed already; not installing over it"
+  exit 0
+fi
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$deb" >/dev/null
+trap 'DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq tarnel >/dev/null' EXIT
+/usr/bin/tarnel-cli --version
+for file in /usr/bin/tarnel /usr/share/applications/io.github.tarnel.Tarnel.desktop \
+  /usr/share/man/man1/tarnel.1.gz /usr/share/man/man1/tarnel-cli.1.gz; do
+  [ -e "$file" ] || { echo "check-deb: the package did not install $file" >&2; exit 1; }
+done
+echo "check-deb: installed, ran and removed cleanly"

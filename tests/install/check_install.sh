@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Installs a build tree into a temporary DESTDIR, once whole and once only its
+# runtime component (what the Debian package holds), and checks where every file
+# lands. Usage: check_install.sh BUILD-DIR APP-ID
+set -euo pipefail
+build=$1
+id=$2
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+list() { (cd "$1" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort); }
+
+expected_runtime() {
+  cat <<LIST
+usr/bin/tarnel
+usr/bin/tarnel-cli
+usr/share/applications/$id.desktop
+usr/share/doc/tarnel/changelog.gz
+usr/share/doc/tarnel/copyright
+usr/share/icons/hicolor/128x128/apps/$id.png
+usr/share/icons/hicolor/16x16/apps/$id.png
+usr/share/icons/hicolor/256x256/apps/$id.png
+usr/share/icons/hicolor/32x32/apps/$id.png
+usr/share/icons/hicolor/48x48/apps/$id.png
+usr/share/icons/hicolor/64x64/apps/$id.png
+usr/share/icons/hicolor/scalable/apps/$id.svg
+usr/share/man/man1/tarnel-cli.1.gz
+usr/share/man/man1/tarnel.1.gz
+usr/share/metainfo/$id.metainfo.xml
+LIST
+}
+
+# The runtime component: exactly the expected files, nothing more.
+DESTDIR=$root/runtime cmake --install "$build" --prefix /usr --component runtime >/dev/null
+if ! diff <(expected_runtime | LC_ALL=C sort) <(list "$root/runtime"); then
+  fail "the runtime component's files differ from the expected list (< expected, > installed)"
+fi
+
+# A whole install adds the engine's library, headers and CMake package.
+DESTDIR=$root/all cmake --install "$build" --prefix /usr/local >/dev/null
+for file in bin/tarnel bin/tarnel-cli include/tarnel/process.h share/man/man1/tarnel.1.gz \
+  "share/applications/$id.desktop"; do
+  [ -e "$root/all/usr/local/$file" ] || fail "whole install lacks usr/local/$file"
+done
+compgen -G "$root/all/usr/local/lib*/cmake/tarnel/tarnelConfig.cmake" >/dev/null ||
+  fail "whole install lacks the CMake package"
+compgen -G "$root/all/usr/local/lib*/libtarnel-engine.a" >/dev/null ||
+  fail "whole install lacks the engine library"
+
+share=$root/runtime/usr/share
+# Each icon is as large as the folder it is in says.
+for size in 16 32 48 64 128 256; do
+  icon=$share/icons/hicolor/${size}x$size/apps/$id.png
+  [ -f "$icon" ] || continue
+  file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "$icon is not $size x $size: $(file -b "$icon")"
+done
+
+desktop=$share/applications/$id.desktop
+if [ -f "$desktop" ]; then
+  desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $desktop"
+  grep -qx "Icon=$id" "$desktop" || fail "the desktop entry's icon is not $id"
+  grep -qx "Exec=tarnel" "$desktop" || fail "the desktop entry does not run tarnel"
+fi
+metainfo=$share/metainfo/$id.metainfo.xml
+if [ -f "$metainfo" ]; then
+  appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects $metainfo"
+  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+    fail "the metainfo does not launch $id.desktop"
+fi
+for page in tarnel tarnel-cli; do
+  man_page=$share/man/man1/$page.1.gz
+  [ -f "$man_page" ] || continue
+  warnings=$(gzip -dc "$man_page" | LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 2>&1 || true)
+  [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+done
+
+if ((failures)); then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "install layout: all checks passed"
