@@ -6,7 +6,8 @@ set(TARNEL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
 
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 install(FILES ${packaging_dir}/copyright DESTINATION ${TARNEL_DOC_DIR} COMPONENT runtime)
-tarnel_install_compressed(${packaging_dir}/changelog ${TARNEL_DOC_DIR})
+# The package has a Debian revision, so its changelog goes by Debian's name.
+tarnel_install_compressed(${packaging_dir}/changelog ${TARNEL_DOC_DIR} changelog.Debian.gz)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
@@ -14,17 +15,17 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The tarnel developers")
 set(CPACK_PACKAGE_CONTACT "The tarnel developers <maintainers@tarnel.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "seal a text with a password into printable text")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "seal a text with a password into printable text
- tarnel turns a text into a sealed text, one line of hexadecimal digits between
- {{ and }}, that can be carried by mail, chat or a note, and opens it again
- with the same password. It offers a small window and a command-line tool,
- tarnel-cli, for scripts and pipes.
- .
- The format is fixed for compatibility with an older Windows program, and it
- is weak: there is no integrity check, equal blocks of text look equal, only
- the first eight bytes of the password count and the key comes from CRC-32.
- It keeps a text from casual eyes, not from a determined attacker; use age or
- GnuPG to protect something that matters.")
+# CPack puts the summary first and indents each line below it itself.
+set(CPACK_PACKAGE_DESCRIPTION "tarnel turns a text into a sealed text, one line of hexadecimal digits between
+{{ and }}, that can be carried by mail, chat or a note, and opens it again
+with the same password. It offers a small window and a command-line tool,
+tarnel-cli, for scripts and pipes.
+
+The format is fixed for compatibility with an older Windows program, and it
+is weak: there is no integrity check, equal blocks of text look equal, only
+the first eight bytes of the password count and the key comes from CRC-32.
+It keeps a text from casual eyes, not from a determined attacker; use age or
+GnuPG to protect something that matters.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

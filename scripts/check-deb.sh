@@ -17,7 +17,7 @@ echo "package: $deb"
 dpkg-deb --field "$deb" Package Version Architecture Depends
 
 # Errors fail; warnings are printed for whoever reads the log.
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -28,6 +28,10 @@ fi
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$deb" >/dev/null
 trap 'DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq tarnel >/dev/null' EXIT
 /usr/bin/tarnel-cli --version
+# The window must start from the package alone: still running after two seconds.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 2 /usr/bin/tarnel || status=$?
+[ "$status" -eq 124 ] || { echo "check-deb: the installed tarnel exited with $status" >&2; exit 1; }
 for file in /usr/bin/tarnel /usr/share/applications/io.github.tarnel.Tarnel.desktop \
   /usr/share/man/man1/tarnel.1.gz /usr/share/man/man1/tarnel-cli.1.gz; do
   [ -e "$file" ] || { echo "check-deb: the package did not install $file" >&2; exit 1; }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The whole test suite: formatting, the normal build's tests, the window on a virtual
-# display, the same tests under ASan and UBSan, a short fuzzing run and a quick
-# benchmark run (so neither rots).
+# display, the same tests under ASan and UBSan, a short fuzzing run, the Debian
+# package, and a quick benchmark run (so neither rots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +29,9 @@ ctest --preset asan -j "$jobs"
 
 step "Fuzzing, briefly"
 bash fuzz/run.sh "${TARNEL_FUZZ_SECONDS:-20}"
+
+step "The Debian package: build, lintian, install, run, remove"
+bash scripts/check-deb.sh
 
 step "Benchmarks, briefly"
 bash bench/run.sh --quick

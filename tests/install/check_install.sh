@@ -18,7 +18,7 @@ expected_runtime() {
 usr/bin/tarnel
 usr/bin/tarnel-cli
 usr/share/applications/$id.desktop
-usr/share/doc/tarnel/changelog.gz
+usr/share/doc/tarnel/changelog.Debian.gz
 usr/share/doc/tarnel/copyright
 usr/share/icons/hicolor/128x128/apps/$id.png
 usr/share/icons/hicolor/16x16/apps/$id.png
