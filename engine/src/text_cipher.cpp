@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "tarnel/text_cipher.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "crc_key.h"
+#include "ecb_cipher.h"
 #include "hex_codec.h"
-#include "tarnel/rijndael.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/secure_wipe.h"
 
@@ -18,25 +19,13 @@ namespace {
 // needs no plain-sized copy of the text.
 constexpr std::size_t kChunkBytes = 64 * 1024;
 
-// A keyed context, wiped when it goes. The schedule is built once per text: the
-// same output as keying a fresh context for every block.
-class KeyedContext {
-  public:
-    KeyedContext(const TextKey& key, unsigned direction) noexcept {
-        uint8_t bytes[32];
-        text_key_bytes(key, bytes);
-        m_ctx.flags = 0;
-        rijndael_set_key(bytes, sizeof bytes, direction, &m_ctx);
-        secure_wipe(bytes, sizeof bytes);
-    }
-    ~KeyedContext() { secure_wipe_object(m_ctx); }
-    KeyedContext(const KeyedContext&) = delete;
-    KeyedContext& operator=(const KeyedContext&) = delete;
-
-    const RijndaelContext* get() const noexcept { return &m_ctx; }
-
-  private:
-    RijndaelContext m_ctx;
+// The key's 32 bytes, wiped when they go.
+struct KeyBytes {
+    explicit KeyBytes(const TextKey& key) noexcept { text_key_bytes(key, bytes); }
+    ~KeyBytes() { secure_wipe(bytes, sizeof bytes); }
+    KeyBytes(const KeyBytes&) = delete;
+    KeyBytes& operator=(const KeyBytes&) = delete;
+    uint8_t bytes[32];
 };
 
 void write_trailer(uint64_t blocks, char* out) {
@@ -81,26 +70,33 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
         return false;
     }
 
-    const KeyedContext ctx(key, RIJNDAEL_ENCRYPT);
+    const KeyBytes key_bytes(key);
+    // The schedule is built once per text: the same output as keying a fresh
+    // context for every block.
+    const EcbCipher cipher(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Encrypt);
     uint8_t* chunk = reinterpret_cast<uint8_t*>(m_bufWork.data());
     if (enveloped) {
         kSealedOpen.copy(result.data(), opening);
         kSealedClose.copy(result.data() + result.size() - closing, closing);
     }
     char* hex = result.data() + opening;
-    for (uint64_t offset = 0; offset < cipher_bytes; offset += kChunkBytes) {
-        const std::size_t size =
-            std::size_t(std::min<uint64_t>(kChunkBytes, cipher_bytes - offset));
-        const std::size_t from_text =
-            offset < plain.size() ? std::min<std::size_t>(size, plain.size() - offset) : 0;
-        // The zero fill: the text's bytes, then zeros to the end of the last block.
-        if (from_text != 0)
-            std::memcpy(chunk, plain.data() + offset, from_text);
-        std::memset(chunk + from_text, 0, size - from_text);
-        for (std::size_t b = 0; b < size; b += 32)
-            rijndael_encrypt_block(chunk + b, chunk + b, ctx.get());
-        hex_encode(chunk, size, hex + 2 * offset);
+    const auto* text = reinterpret_cast<const uint8_t*>(plain.data());
+    // Every block but the last is all text, and is read straight from it.
+    const uint64_t text_blocks = blocks - 1;
+    for (uint64_t first = 0; first < text_blocks; first += kChunkBytes / 32) {
+        const std::size_t count =
+            std::size_t(std::min<uint64_t>(kChunkBytes / 32, text_blocks - first));
+        cipher.run(text + 32 * first, chunk, count);
+        hex_encode(chunk, 32 * count, hex + 64 * first);
     }
+    // The zero fill: the last block holds the text's remaining bytes, then zeros.
+    uint8_t last[32] = {};
+    const std::size_t tail = plain.size() - std::size_t(32 * text_blocks);
+    if (tail != 0)
+        std::memcpy(last, text + 32 * text_blocks, tail);
+    cipher.run(last, last, 1);
+    hex_encode(last, 32, hex + 64 * text_blocks);
+    secure_wipe(last, sizeof last);
     write_trailer(blocks, hex + 2 * cipher_bytes);
     secure_wipe(m_bufWork);
     std::string().swap(m_bufWork);
@@ -123,9 +119,9 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
 
     uint8_t* buffer = reinterpret_cast<uint8_t*>(result.data());
     hex_decode_skipping_space(body.data(), layout.hex_end, buffer, std::size_t(size));
-    const KeyedContext ctx(key, RIJNDAEL_DECRYPT);
-    for (uint64_t b = 0; b < size; b += 32)
-        rijndael_decrypt_block(buffer + b, buffer + b, ctx.get());
+    const KeyBytes key_bytes(key);
+    const EcbCipher cipher(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Decrypt);
+    cipher.run(buffer, buffer, std::size_t(layout.blocks));
 
     const void* zero = std::memchr(buffer, 0, std::size_t(size));
     const std::size_t length = zero != nullptr
