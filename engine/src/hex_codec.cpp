@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "hex_codec.h"
 
+#include <algorithm>
 #include <array>
 
+#include "hex_path.h"
+#include "hex_simd.h"
 #include "tarnel/sealed_format.h"
 
 namespace tarnel {
@@ -31,10 +34,44 @@ inline uint8_t pair_value(char high, char low) {
     return uint8_t(16 * kDigitValues[uint8_t(high)] + kDigitValues[uint8_t(low)]);
 }
 
+using EncodeKernel = std::size_t (*)(const uint8_t*, std::size_t, char*) noexcept;
+using DecodeKernel = std::size_t (*)(const char*, std::size_t, uint8_t*) noexcept;
+
+EncodeKernel encode_kernel() noexcept {
+#if defined(__x86_64__)
+    switch (hex_path()) {
+        case HexPath::Avx2:
+            return avx2_hex_encode;
+        case HexPath::Ssse3:
+            return ssse3_hex_encode;
+        case HexPath::Portable:
+            break;
+    }
+#endif
+    return nullptr;
+}
+
+DecodeKernel decode_kernel() noexcept {
+#if defined(__x86_64__)
+    switch (hex_path()) {
+        case HexPath::Avx2:
+            return avx2_hex_decode;
+        case HexPath::Ssse3:
+            return ssse3_hex_decode;
+        case HexPath::Portable:
+            break;
+    }
+#endif
+    return nullptr;
+}
+
 }  // namespace
 
 void hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept {
-    for (std::size_t i = 0; i < size; ++i) {
+    std::size_t i = 0;
+    if (const EncodeKernel kernel = encode_kernel())
+        i = kernel(bytes, size, out);
+    for (; i < size; ++i) {
         out[2 * i] = kPairs[2 * bytes[i]];
         out[2 * i + 1] = kPairs[2 * bytes[i] + 1];
     }
@@ -46,10 +83,20 @@ uint8_t hex_digit_value(char c) noexcept {
 
 std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
                                       std::size_t capacity) noexcept {
+    const DecodeKernel kernel = decode_kernel();
     std::size_t written = 0;
     std::size_t i = 0;
-    // Unbroken runs, the whole body of any text that sealing made, go pair by pair.
+    // Unbroken runs, the whole body of any text that sealing made, go a vector step
+    // at a time, or pair by pair; white space and the last few pairs take a pair step.
     while (written < capacity && i + 1 < chars) {
+        if (kernel != nullptr) {
+            const std::size_t pairs = std::min((chars - i) / 2, capacity - written);
+            const std::size_t done = kernel(hex + i, pairs, out + written);
+            written += done;
+            i += 2 * done;
+            if (written == capacity || i + 1 >= chars)
+                break;
+        }
         if (!is_format_space(hex[i]) && !is_format_space(hex[i + 1])) {
             out[written++] = pair_value(hex[i], hex[i + 1]);
             i += 2;

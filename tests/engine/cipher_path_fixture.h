@@ -5,9 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "cipher_path.h"
+
+namespace tarnel {
+
+// Names the path in a failure message.
+inline void PrintTo(CipherPath path, std::ostream* os) {
+    *os << cipher_path_name(path);
+}
+
+}  // namespace tarnel
 
 namespace tarnel::test {
 
