@@ -3,6 +3,7 @@
 // SSSE3 kernel; the in-lane unpacks and packs are put back in order across lanes.
 #include <immintrin.h>
 
+#include "hex_codec.h"
 #include "hex_simd.h"
 
 #define TARNEL_AVX2 __attribute__((target("avx2")))
@@ -74,6 +75,21 @@ TARNEL_AVX2 std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes,
                                                    pair_values(digit_values(second)));
         store(out + done, _mm256_permute4x64_epi64(packed, 0xD8));
     }
+    return done;
+}
+
+TARNEL_AVX2 std::size_t avx2_scan_hex(const char* text, std::size_t size, HexScan& scan) noexcept {
+    __m256i bad = _mm256_setzero_si256();
+    std::size_t done = 0;
+    for (; done + 32 <= size; done += 32) {
+        const auto c = load(text + done);
+        const auto space = is_space(c);
+        const auto digit = _mm256_or_si256(in_range(c, '0', 9), in_range(c, 'a', 5));
+        scan.spaces += unsigned(__builtin_popcount(unsigned(_mm256_movemask_epi8(space))));
+        bad = _mm256_or_si256(
+            bad, _mm256_andnot_si256(_mm256_or_si256(space, digit), _mm256_set1_epi8(-1)));
+    }
+    scan.bad_digit = scan.bad_digit || _mm256_movemask_epi8(bad) != 0;
     return done;
 }
 

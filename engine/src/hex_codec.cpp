@@ -65,6 +65,22 @@ DecodeKernel decode_kernel() noexcept {
     return nullptr;
 }
 
+using ScanKernel = std::size_t (*)(const char*, std::size_t, HexScan&) noexcept;
+
+ScanKernel scan_kernel() noexcept {
+#if defined(__x86_64__)
+    switch (hex_path()) {
+        case HexPath::Avx2:
+            return avx2_scan_hex;
+        case HexPath::Ssse3:
+            return ssse3_scan_hex;
+        case HexPath::Portable:
+            break;
+    }
+#endif
+    return nullptr;
+}
+
 }  // namespace
 
 void hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept {
@@ -114,6 +130,21 @@ std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_
         i = j + 1;
     }
     return written;
+}
+
+HexScan scan_hex(const char* text, std::size_t size) noexcept {
+    HexScan scan;
+    std::size_t i = 0;
+    if (const ScanKernel kernel = scan_kernel())
+        i = kernel(text, size, scan);
+    for (; i < size; ++i) {
+        const char c = text[i];
+        if (is_format_space(c))
+            ++scan.spaces;
+        else if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            scan.bad_digit = true;
+    }
+    return scan;
 }
 
 }  // namespace tarnel

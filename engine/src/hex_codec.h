@@ -21,4 +21,11 @@ uint8_t hex_digit_value(char c) noexcept;
 std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
                                       std::size_t capacity) noexcept;
 
+/// What a body's hex part holds, found in one pass.
+struct HexScan {
+    uint64_t spaces = 0;     ///< white space characters
+    bool bad_digit = false;  ///< some other character is not one of 0-9 and a-f
+};
+HexScan scan_hex(const char* text, std::size_t size) noexcept;
+
 }  // namespace tarnel

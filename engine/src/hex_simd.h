@@ -22,4 +22,10 @@ std::size_t avx2_hex_encode(const uint8_t* bytes, std::size_t size, char* out) n
 std::size_t ssse3_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out) noexcept;
 std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out) noexcept;
 
+/// Adds the white space of whole steps of `text` to `scan` (see hex_codec.h);
+/// returns the characters done.
+struct HexScan;
+std::size_t ssse3_scan_hex(const char* text, std::size_t size, HexScan& scan) noexcept;
+std::size_t avx2_scan_hex(const char* text, std::size_t size, HexScan& scan) noexcept;
+
 }  // namespace tarnel

@@ -2,6 +2,7 @@
 // The hex codec 16 bytes (32 digits) a step, on SSSE3 byte shuffles.
 #include <immintrin.h>
 
+#include "hex_codec.h"
 #include "hex_simd.h"
 
 #define TARNEL_SSSE3 __attribute__((target("ssse3")))
@@ -71,6 +72,21 @@ TARNEL_SSSE3 std::size_t ssse3_hex_decode(const char* hex, std::size_t max_bytes
         store(out + done, _mm_packus_epi16(pair_values(digit_values(first)),
                                            pair_values(digit_values(second))));
     }
+    return done;
+}
+
+TARNEL_SSSE3 std::size_t ssse3_scan_hex(const char* text, std::size_t size,
+                                        HexScan& scan) noexcept {
+    __m128i bad = _mm_setzero_si128();
+    std::size_t done = 0;
+    for (; done + 16 <= size; done += 16) {
+        const auto c = load(text + done);
+        const auto space = is_space(c);
+        const auto digit = _mm_or_si128(in_range(c, '0', 9), in_range(c, 'a', 5));
+        scan.spaces += unsigned(__builtin_popcount(unsigned(_mm_movemask_epi8(space))));
+        bad = _mm_or_si128(bad, _mm_andnot_si128(_mm_or_si128(space, digit), _mm_set1_epi8(-1)));
+    }
+    scan.bad_digit = scan.bad_digit || _mm_movemask_epi8(bad) != 0;
     return done;
 }
 

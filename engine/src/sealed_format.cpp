@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "hex_codec.h"
+
 namespace tarnel {
 namespace {
 
@@ -47,11 +49,18 @@ uint32_t read_trailer(const Trailer& trailer) {
     return negative ? 0u - value : value;
 }
 
-uint64_t count_non_space(std::string_view text) {
-    uint64_t count = 0;
-    for (char c : text)
-        count += is_format_space(c) ? 0 : 1;
-    return count;
+// The layout, and what a scan of the hex part found: one pass over a large body.
+BodyLayout analyse(std::string_view body, const Trailer& trailer, HexScan& scan) {
+    BodyLayout layout;
+    layout.hex_end = trailer.size == kTrailerDigits ? trailer.start : 0;
+    scan = scan_hex(body.data(), layout.hex_end);
+    layout.hex_chars = layout.hex_end - scan.spaces;
+    layout.trailer_value = read_trailer(trailer);
+    layout.trailer_blocks = ~layout.trailer_value;
+    // Blocks that the complete hex pairs reach: a forged count cannot ask for more.
+    const uint64_t reachable = (layout.hex_chars / 2 + 31) / 32;
+    layout.blocks = layout.trailer_blocks < reachable ? layout.trailer_blocks : reachable;
+    return layout;
 }
 
 }  // namespace
@@ -72,29 +81,17 @@ bool is_sealed_text(std::string_view trimmed) noexcept {
 }
 
 BodyLayout analyse_body(std::string_view body) noexcept {
-    const Trailer trailer = find_trailer(body);
-    BodyLayout layout;
-    layout.hex_end = trailer.size == kTrailerDigits ? trailer.start : 0;
-    layout.hex_chars = count_non_space(body.substr(0, layout.hex_end));
-    layout.trailer_value = read_trailer(trailer);
-    layout.trailer_blocks = ~layout.trailer_value;
-    // Blocks that the complete hex pairs reach: a forged count cannot ask for more.
-    const uint64_t reachable = (layout.hex_chars / 2 + 31) / 32;
-    layout.blocks = layout.trailer_blocks < reachable ? layout.trailer_blocks : reachable;
-    return layout;
+    HexScan scan;
+    return analyse(body, find_trailer(body), scan);
 }
 
 BodyDamage inspect_body(std::string_view body) noexcept {
-    const BodyLayout layout = analyse_body(body);
     const Trailer trailer = find_trailer(body);
+    HexScan scan;
+    const BodyLayout layout = analyse(body, trailer, scan);
     BodyDamage damage;
     damage.partial_block = layout.hex_chars % kHexPerBlock != 0;
-    for (char c : body.substr(0, layout.hex_end)) {
-        if (!is_format_space(c) && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
-            damage.bad_digits = true;
-            break;
-        }
-    }
+    damage.bad_digits = scan.bad_digit;
     damage.bad_trailer = trailer.size != kTrailerDigits;
     for (std::size_t k = 0; k < trailer.size && !damage.bad_trailer; ++k) {
         damage.bad_trailer = trailer.chars[k] < '0' || trailer.chars[k] > '9';

@@ -9,6 +9,7 @@
 #include "crc_key.h"
 #include "ecb_cipher.h"
 #include "hex_codec.h"
+#include "huge_pages.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/secure_wipe.h"
 
@@ -62,7 +63,9 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
     const std::size_t opening = enveloped ? kSealedOpen.size() : 0;
     const std::size_t closing = enveloped ? kSealedClose.size() : 0;
     try {
-        result.resize(opening + 2 * cipher_bytes + kTrailerDigits + closing);
+        const std::size_t length = opening + 2 * cipher_bytes + kTrailerDigits + closing;
+        reserve_on_huge_pages(result, length);
+        result.resize(length);
         m_bufWork.resize(kChunkBytes);
     } catch (const std::bad_alloc&) {
         secure_wipe(m_bufWork);
@@ -111,6 +114,7 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
     const BodyLayout layout = analyse_body(body);
     const uint64_t size = 32 * layout.blocks;
     try {
+        reserve_on_huge_pages(result, std::size_t(size));
         result.resize(std::size_t(size));
     } catch (const std::bad_alloc&) {
         std::string().swap(result);

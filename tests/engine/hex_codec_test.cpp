@@ -158,6 +158,32 @@ TEST_P(HexPaths, WhiteSpaceAnywhereIsSkippedAsPortably) {
     }
 }
 
+TEST_P(HexPaths, ScanningCountsWhiteSpaceAndFindsStrayCharactersAsPortably) {
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> digit(0, 15);
+    for (std::size_t length = 0; length <= 200; ++length) {
+        std::string text(length, '0');
+        for (auto& c : text)
+            c = "0123456789abcdef"[digit(rng)];
+        const HexScan clean = scan_hex(text.data(), text.size());
+        EXPECT_EQ(clean.spaces, 0u);
+        EXPECT_FALSE(clean.bad_digit) << length;
+        if (length == 0)
+            continue;
+        // One byte of each value at a position of each lane offset.
+        for (int value = 0; value < 256; ++value) {
+            std::string probe = text;
+            probe[std::size_t(byte(rng)) % length] = char(value);
+            const HexScan want = portable([&] { return scan_hex(probe.data(), probe.size()); });
+            const HexScan got = scan_hex(probe.data(), probe.size());
+            ASSERT_EQ(got.spaces, want.spaces) << value << " in " << length;
+            ASSERT_EQ(got.bad_digit, want.bad_digit) << value << " in " << length;
+            ASSERT_EQ(want.spaces, is_format_space(char(value)) ? 1u : 0u);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, HexPaths,
                          ::testing::Values(HexPath::Portable, HexPath::Ssse3, HexPath::Avx2),
                          [](const auto& info) { return std::string(hex_path_name(info.param)); });
