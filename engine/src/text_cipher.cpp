@@ -10,15 +10,16 @@
 #include "ecb_cipher.h"
 #include "hex_codec.h"
 #include "huge_pages.h"
+#include "parallel_parts.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel {
 namespace {
 
-// Plain text passes through a chunk of this size on its way into hex, so sealing
-// needs no plain-sized copy of the text.
-constexpr std::size_t kChunkBytes = 64 * 1024;
+// Cipher bytes pass through a chunk of this size on their way into or out of hex,
+// small enough to stay in the first-level cache and to live on a thread's stack.
+constexpr std::size_t kChunkBytes = 16 * 1024;
 
 // The key's 32 bytes, wiped when they go.
 struct KeyBytes {
@@ -39,7 +40,6 @@ void write_trailer(uint64_t blocks, char* out) {
 
 CTextCipher::~CTextCipher() {
     secure_wipe(m_strPassword);
-    secure_wipe(m_bufWork);
 }
 
 void CTextCipher::SetPassword(std::string_view password, TextKey& key) noexcept {
@@ -66,9 +66,7 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
         const std::size_t length = opening + 2 * cipher_bytes + kTrailerDigits + closing;
         reserve_on_huge_pages(result, length);
         result.resize(length);
-        m_bufWork.resize(kChunkBytes);
     } catch (const std::bad_alloc&) {
-        secure_wipe(m_bufWork);
         std::string().swap(result);
         return false;
     }
@@ -77,21 +75,25 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
     // The schedule is built once per text: the same output as keying a fresh
     // context for every block.
     const EcbCipher cipher(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Encrypt);
-    uint8_t* chunk = reinterpret_cast<uint8_t*>(m_bufWork.data());
     if (enveloped) {
         kSealedOpen.copy(result.data(), opening);
         kSealedClose.copy(result.data() + result.size() - closing, closing);
     }
     char* hex = result.data() + opening;
     const auto* text = reinterpret_cast<const uint8_t*>(plain.data());
-    // Every block but the last is all text, and is read straight from it.
+    // Every block but the last is all text, and is read straight from it, a chunk
+    // at a time, so the cipher bytes are still in cache when they become hex.
+    auto seal_part = [&](std::size_t first, std::size_t count) noexcept {
+        uint8_t chunk[kChunkBytes];
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t step = std::min(kChunkBytes / 32, count - done);
+            cipher.run(text + 32 * (first + done), chunk, step);
+            hex_encode(chunk, 32 * step, hex + 64 * (first + done));
+            done += step;
+        }
+    };
     const uint64_t text_blocks = blocks - 1;
-    for (uint64_t first = 0; first < text_blocks; first += kChunkBytes / 32) {
-        const std::size_t count =
-            std::size_t(std::min<uint64_t>(kChunkBytes / 32, text_blocks - first));
-        cipher.run(text + 32 * first, chunk, count);
-        hex_encode(chunk, 32 * count, hex + 64 * first);
-    }
+    for_each_part(std::size_t(text_blocks), seal_part);
     // The zero fill: the last block holds the text's remaining bytes, then zeros.
     uint8_t last[32] = {};
     const std::size_t tail = plain.size() - std::size_t(32 * text_blocks);
@@ -101,8 +103,6 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
     hex_encode(last, 32, hex + 64 * text_blocks);
     secure_wipe(last, sizeof last);
     write_trailer(blocks, hex + 2 * cipher_bytes);
-    secure_wipe(m_bufWork);
-    std::string().swap(m_bufWork);
     return true;
 }
 
@@ -122,10 +122,28 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
     }
 
     uint8_t* buffer = reinterpret_cast<uint8_t*>(result.data());
-    hex_decode_skipping_space(body.data(), layout.hex_end, buffer, std::size_t(size));
     const KeyBytes key_bytes(key);
     const EcbCipher cipher(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Decrypt);
-    cipher.run(buffer, buffer, std::size_t(layout.blocks));
+    // Without white space, byte k comes from characters 2k and 2k + 1, so each part
+    // decodes its own blocks and decrypts them while they are in cache. With white
+    // space, where a pair starts is only known by reading from the start.
+    const bool unbroken = layout.hex_chars == layout.hex_end;
+    if (!unbroken)
+        hex_decode_skipping_space(body.data(), layout.hex_end, buffer, std::size_t(size));
+    const std::size_t pairs = layout.hex_end / 2;
+    auto open_part = [&](std::size_t first, std::size_t count) noexcept {
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t step = std::min(kChunkBytes / 32, count - done);
+            const std::size_t at = 32 * (first + done);
+            if (unbroken && at < pairs) {
+                hex_decode_skipping_space(body.data() + 2 * at, 2 * (pairs - at), buffer + at,
+                                          32 * step);
+            }
+            cipher.run(buffer + at, buffer + at, step);
+            done += step;
+        }
+    };
+    for_each_part(std::size_t(layout.blocks), open_part);
 
     const void* zero = std::memchr(buffer, 0, std::size_t(size));
     const std::size_t length = zero != nullptr

@@ -57,7 +57,6 @@ class CTextCipher {
 
   private:
     std::string m_strPassword;
-    std::string m_bufWork;  // EncryptText's zero-filled plain blocks, wiped before return
 };
 
 }  // namespace tarnel
