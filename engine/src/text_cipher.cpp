@@ -111,7 +111,10 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
     result.clear();
     if (summary != nullptr)
         *summary = OpenSummary{};
-    const BodyLayout layout = analyse_body(body);
+    BodyDamage damage;
+    const BodyLayout layout = analyse_body(body, damage);
+    if (summary != nullptr)
+        summary->damage = damage;
     const uint64_t size = 32 * layout.blocks;
     try {
         reserve_on_huge_pages(result, std::size_t(size));

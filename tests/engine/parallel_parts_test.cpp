@@ -113,10 +113,17 @@ TEST_P(SplitTexts, SealAndOpenGiveTheSameBytesWhateverTheSplit) {
         reset_parallel_settings();
         const ProcessOutcome sealed = ProcessText("pw", plain, ProcessDirection::Seal);
         const std::string damaged = sealed.text.substr(0, sealed.text.size() / 2 + 3) + "}}";
-        const std::vector<std::string> inputs = {sealed.text, wrapped(sealed.text), damaged};
+        std::string stray = sealed.text;
+        stray[stray.size() / 2] = 'G';
+        const std::vector<std::string> inputs = {sealed.text, wrapped(sealed.text), damaged, stray};
         std::vector<std::string> opened;
-        for (const auto& input : inputs)
-            opened.push_back(ProcessText("pw", input, ProcessDirection::Open).text);
+        std::vector<BodyDamage> damage;
+        for (const auto& input : inputs) {
+            const ProcessOutcome outcome = ProcessText("pw", input, ProcessDirection::Open);
+            opened.push_back(outcome.text);
+            damage.push_back(outcome.damage);
+        }
+        ASSERT_TRUE(damage[2].any() && !damage[1].any() && damage[3].bad_digits);
         ASSERT_EQ(opened[0], plain);
 
         for (const unsigned parts : {2u, 3u, 5u}) {
@@ -126,8 +133,13 @@ TEST_P(SplitTexts, SealAndOpenGiveTheSameBytesWhateverTheSplit) {
                 ASSERT_EQ(ProcessText("pw", plain, ProcessDirection::Seal).text, sealed.text)
                     << length << " bytes in " << parts << " parts";
                 for (std::size_t i = 0; i < inputs.size(); ++i) {
-                    ASSERT_EQ(ProcessText("pw", inputs[i], ProcessDirection::Open).text, opened[i])
+                    const ProcessOutcome outcome =
+                        ProcessText("pw", inputs[i], ProcessDirection::Open);
+                    ASSERT_EQ(outcome.text, opened[i])
                         << "input " << i << ", " << length << " bytes in " << parts << " parts";
+                    EXPECT_EQ(outcome.damage.partial_block, damage[i].partial_block);
+                    EXPECT_EQ(outcome.damage.bad_digits, damage[i].bad_digits);
+                    EXPECT_EQ(outcome.damage.count_mismatch, damage[i].count_mismatch);
                 }
             }
         }

@@ -70,6 +70,9 @@ struct BodyDamage {
 };
 BodyDamage inspect_body(std::string_view body) noexcept;
 
+/// analyse_body and inspect_body together, in one pass over the hex part.
+BodyLayout analyse_body(std::string_view body, BodyDamage& damage) noexcept;
+
 /// True when a fully decrypted buffer (all its blocks, before cutting at the first
 /// zero byte) looks like one that sealing made: its first zero byte lies in the
 /// last 32-byte block and only zero bytes follow it. An empty buffer does not.
