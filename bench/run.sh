@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds the release preset and runs tarnel-bench; then, when the command-line
-# tool has been built, times it end to end with hyperfine.
+# tool has been built, times it end to end with hyperfine beside
+# `openssl enc -aes-256-ecb -a -pbkdf2` on the same file.
 #
 #   bench/run.sh [--quick] [extra Google Benchmark flags...]
 #
-# --quick: short runs and no 64 MiB cases, for CI smoke checks.
+# --quick: short runs, no 64 MiB cases and a 1 MiB file, for CI smoke checks.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,7 +24,7 @@ for arg in "$@"; do
 done
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target tarnel-bench
+cmake --build --preset release --target tarnel-bench tarnel-cli
 
 bench=build/release/bench/tarnel-bench
 if [[ ! -x $bench ]]; then
@@ -40,15 +41,21 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-size_mib=$((quick ? 1 : 4))
+size_mib=$((quick ? 1 : 64))
 printf 'correct horse' >"$work/password"
 # Printable text without white space at its ends, as a user would seal it.
 head -c $((size_mib * 1024 * 1024 * 3 / 4)) /dev/urandom | base64 -w 76 | head -c $((size_mib * 1024 * 1024)) >"$work/plain.txt"
 "$cli" --password-file "$work/password" "$work/plain.txt" -o "$work/sealed.txt"
 
+openssl enc -aes-256-ecb -a -pbkdf2 -pass "file:$work/password" -in "$work/plain.txt" -out "$work/openssl.txt"
+
 runs=$((quick ? 3 : 10))
 hyperfine --warmup 1 --runs "$runs" \
     --command-name "tarnel-cli seal ${size_mib} MiB" \
     "'$cli' --password-file '$work/password' '$work/plain.txt' -o '$work/out.txt'" \
+    --command-name "openssl enc -aes-256-ecb -a -pbkdf2 ${size_mib} MiB" \
+    "openssl enc -aes-256-ecb -a -pbkdf2 -pass 'file:$work/password' -in '$work/plain.txt' -out '$work/out.txt'" \
     --command-name "tarnel-cli open ${size_mib} MiB" \
-    "'$cli' --password-file '$work/password' '$work/sealed.txt' -o '$work/out.txt'"
+    "'$cli' --password-file '$work/password' '$work/sealed.txt' -o '$work/out.txt'" \
+    --command-name "openssl enc -d -aes-256-ecb -a -pbkdf2 ${size_mib} MiB" \
+    "openssl enc -d -aes-256-ecb -a -pbkdf2 -pass 'file:$work/password' -in '$work/openssl.txt' -out '$work/out.txt'"
