@@ -98,7 +98,7 @@ uint8_t hex_digit_value(char c) noexcept {
 }
 
 std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
-                                      std::size_t capacity) noexcept {
+                                      std::size_t capacity, std::size_t* next) noexcept {
     const DecodeKernel kernel = decode_kernel();
     std::size_t written = 0;
     std::size_t i = 0;
@@ -129,6 +129,8 @@ std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_
         out[written++] = pair_value(hex[i], hex[j]);
         i = j + 1;
     }
+    if (next != nullptr)
+        *next = i;
     return written;
 }
 

@@ -17,9 +17,11 @@ uint8_t hex_digit_value(char c) noexcept;
 
 /// Decodes pairs of characters of `hex` (length `chars`), skipping the six white
 /// space characters, into at most `capacity` bytes of `out`; a last unpaired
-/// character is ignored. Returns the number of bytes written.
+/// character is ignored. Returns the number of bytes written. When `next` is given,
+/// it receives where decoding stopped: decoding on from there with more capacity
+/// gives what one call with all of it would have.
 std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
-                                      std::size_t capacity) noexcept;
+                                      std::size_t capacity, std::size_t* next = nullptr) noexcept;
 
 /// What a body's hex part holds, found in one pass.
 struct HexScan {

@@ -9,6 +9,10 @@
 namespace tarnel {
 
 ProcessOutcome::~ProcessOutcome() {
+    // A sealed text is what the user sends out anyway; wiping a large one would
+    // cost as much as sealing it.
+    if (kind == Kind::NewText && sealed)
+        return;
     secure_wipe(text);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cipher_path_fixture.h"
+#include "ordered_chunks.h"
 #include "parallel_parts.h"
 #include "tarnel/process.h"
 
@@ -83,6 +84,46 @@ TEST(UsableCpus, FollowsTheAffinityMaskNotTheMachine) {
     ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
     EXPECT_EQ(usable_cpus(), 1u);
     ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+}
+
+TEST_F(SplitSettings, OrderedChunksArriveInOrderWhateverTheWorkers) {
+    for (const unsigned parts : {1u, 2u, 3u, 8u}) {
+        for (const bool refuse : {false, true}) {
+            set_parallel_settings(
+                {.threshold_blocks = 1, .parts = parts, .refuse_threads = refuse});
+            for (const std::size_t chunks : {0u, 1u, 2u, 5u, 40u}) {
+                std::set<std::thread::id> makers;
+                std::mutex mutex;
+                auto make = [&](std::size_t index, unsigned char* buffer) noexcept {
+                    {
+                        const std::lock_guard<std::mutex> lock(mutex);
+                        makers.insert(std::this_thread::get_id());
+                    }
+                    const std::size_t size = 1 + index % kOrderedChunkBytes;
+                    for (std::size_t i = 0; i < size; ++i)
+                        buffer[i] = static_cast<unsigned char>(index + i);
+                    return size;
+                };
+                std::vector<std::size_t> seen;
+                bool intact = true;
+                auto consume = [&](const unsigned char* buffer, std::size_t size) noexcept {
+                    const std::size_t index = seen.size();
+                    intact = intact && size == 1 + index % kOrderedChunkBytes &&
+                             buffer[size - 1] == static_cast<unsigned char>(index + size - 1);
+                    seen.push_back(index);
+                };
+                for_each_ordered_chunk(chunks, true, make, consume);
+                EXPECT_EQ(seen.size(), chunks) << parts << " parts";
+                EXPECT_TRUE(intact) << parts << " parts, " << chunks << " chunks";
+                if (chunks >= 2 && parts > 1 && !refuse) {
+                    EXPECT_FALSE(makers.count(std::this_thread::get_id()))
+                        << "the caller only appends when workers make the chunks";
+                } else if (chunks > 0) {
+                    EXPECT_EQ(makers, std::set<std::thread::id>{std::this_thread::get_id()});
+                }
+            }
+        }
+    }
 }
 
 class SplitTexts : public test::OnEveryCipherPath {
