@@ -29,6 +29,12 @@ TARNEL_AVX2_INLINE __m256i is_space(__m256i c) {
     return _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')), in_range(c, '\t', 4));
 }
 
+// All ones in each byte that is not one of 0-9 and a-f.
+TARNEL_AVX2_INLINE __m256i not_digit(__m256i c) {
+    return _mm256_andnot_si256(_mm256_or_si256(in_range(c, '0', 9), in_range(c, 'a', 5)),
+                               _mm256_set1_epi8(-1));
+}
+
 TARNEL_AVX2_INLINE __m256i digit_values(__m256i c) {
     const __m256i letter = _mm256_and_si256(in_range(c, 'a', 5), _mm256_set1_epi8(39));
     return _mm256_sub_epi8(_mm256_sub_epi8(c, _mm256_set1_epi8(48)), letter);
@@ -62,19 +68,22 @@ TARNEL_AVX2 std::size_t avx2_hex_encode(const uint8_t* bytes, std::size_t size,
     return done;
 }
 
-TARNEL_AVX2 std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes,
-                                        uint8_t* out) noexcept {
+TARNEL_AVX2 std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out,
+                                        bool& bad_digit) noexcept {
+    auto bad = _mm256_setzero_si256();
     std::size_t done = 0;
     for (; done + 32 <= max_bytes; done += 32) {
         const __m256i first = load(hex + 2 * done);
         const __m256i second = load(hex + 2 * done + 32);
         if (_mm256_movemask_epi8(_mm256_or_si256(is_space(first), is_space(second))) != 0)
             break;
+        bad = _mm256_or_si256(bad, _mm256_or_si256(not_digit(first), not_digit(second)));
         // The pack works per lane: its 64-bit quarters come out as 0, 2, 1, 3.
         const __m256i packed = _mm256_packus_epi16(pair_values(digit_values(first)),
                                                    pair_values(digit_values(second)));
         store(out + done, _mm256_permute4x64_epi64(packed, 0xD8));
     }
+    bad_digit = bad_digit || _mm256_movemask_epi8(bad) != 0;
     return done;
 }
 

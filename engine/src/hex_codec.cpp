@@ -30,12 +30,16 @@ constexpr std::array<char, 512> make_pairs() {
 }
 constexpr std::array<char, 512> kPairs = make_pairs();
 
+inline bool is_lower_hex_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
 inline uint8_t pair_value(char high, char low) {
     return uint8_t(16 * kDigitValues[uint8_t(high)] + kDigitValues[uint8_t(low)]);
 }
 
 using EncodeKernel = std::size_t (*)(const uint8_t*, std::size_t, char*) noexcept;
-using DecodeKernel = std::size_t (*)(const char*, std::size_t, uint8_t*) noexcept;
+using DecodeKernel = std::size_t (*)(const char*, std::size_t, uint8_t*, bool&) noexcept;
 
 EncodeKernel encode_kernel() noexcept {
 #if defined(__x86_64__)
@@ -107,7 +111,8 @@ std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_
     while (written < capacity && i + 1 < chars) {
         if (kernel != nullptr) {
             const std::size_t pairs = std::min((chars - i) / 2, capacity - written);
-            const std::size_t done = kernel(hex + i, pairs, out + written);
+            bool ignored = false;
+            const std::size_t done = kernel(hex + i, pairs, out + written, ignored);
             written += done;
             i += 2 * done;
             if (written == capacity || i + 1 >= chars)
@@ -134,6 +139,21 @@ std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_
     return written;
 }
 
+std::size_t hex_decode_unbroken(const char* hex, std::size_t bytes, uint8_t* out,
+                                bool& bad_digit) noexcept {
+    std::size_t done = 0;
+    if (const DecodeKernel kernel = decode_kernel())
+        done = kernel(hex, bytes, out, bad_digit);
+    for (; done < bytes; ++done) {
+        const char high = hex[2 * done], low = hex[2 * done + 1];
+        if (is_format_space(high) || is_format_space(low))
+            break;
+        bad_digit = bad_digit || !is_lower_hex_digit(high) || !is_lower_hex_digit(low);
+        out[done] = pair_value(high, low);
+    }
+    return done;
+}
+
 HexScan scan_hex(const char* text, std::size_t size) noexcept {
     HexScan scan;
     std::size_t i = 0;
@@ -143,7 +163,7 @@ HexScan scan_hex(const char* text, std::size_t size) noexcept {
         const char c = text[i];
         if (is_format_space(c))
             ++scan.spaces;
-        else if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+        else if (!is_lower_hex_digit(c))
             scan.bad_digit = true;
     }
     return scan;

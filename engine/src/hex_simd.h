@@ -18,9 +18,12 @@ std::size_t avx2_hex_encode(const uint8_t* bytes, std::size_t size, char* out) n
 
 /// Decodes pairs of `hex` into at most `max_bytes` bytes while each step's characters
 /// hold no white space; returns the bytes written (twice as many characters read).
-/// `hex` must have at least 2 * max_bytes characters.
-std::size_t ssse3_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out) noexcept;
-std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out) noexcept;
+/// Sets `bad_digit` when a character it decoded is not one of 0-9 and a-f, and
+/// leaves it as it was otherwise. `hex` must have at least 2 * max_bytes characters.
+std::size_t ssse3_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out,
+                             bool& bad_digit) noexcept;
+std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out,
+                            bool& bad_digit) noexcept;
 
 /// Adds the white space of whole steps of `text` to `scan` (see hex_codec.h);
 /// returns the characters done.

@@ -30,6 +30,12 @@ TARNEL_SSSE3_INLINE __m128i is_space(__m128i c) {
     return _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8(' ')), in_range(c, '\t', 4));
 }
 
+// All ones in each byte that is not one of 0-9 and a-f.
+TARNEL_SSSE3_INLINE __m128i not_digit(__m128i c) {
+    return _mm_andnot_si128(_mm_or_si128(in_range(c, '0', 9), in_range(c, 'a', 5)),
+                            _mm_set1_epi8(-1));
+}
+
 // d(c): c - 48, and 39 less again for 'a' to 'f'; wraps like the byte arithmetic.
 TARNEL_SSSE3_INLINE __m128i digit_values(__m128i c) {
     const __m128i letter = _mm_and_si128(in_range(c, 'a', 5), _mm_set1_epi8(39));
@@ -61,17 +67,20 @@ TARNEL_SSSE3 std::size_t ssse3_hex_encode(const uint8_t* bytes, std::size_t size
     return done;
 }
 
-TARNEL_SSSE3 std::size_t ssse3_hex_decode(const char* hex, std::size_t max_bytes,
-                                          uint8_t* out) noexcept {
+TARNEL_SSSE3 std::size_t ssse3_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out,
+                                          bool& bad_digit) noexcept {
+    auto bad = _mm_setzero_si128();
     std::size_t done = 0;
     for (; done + 16 <= max_bytes; done += 16) {
         const __m128i first = load(hex + 2 * done);
         const __m128i second = load(hex + 2 * done + 16);
         if (_mm_movemask_epi8(_mm_or_si128(is_space(first), is_space(second))) != 0)
             break;
+        bad = _mm_or_si128(bad, _mm_or_si128(not_digit(first), not_digit(second)));
         store(out + done, _mm_packus_epi16(pair_values(digit_values(first)),
                                            pair_values(digit_values(second))));
     }
+    bad_digit = bad_digit || _mm_movemask_epi8(bad) != 0;
     return done;
 }
 

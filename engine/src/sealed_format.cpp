@@ -7,6 +7,7 @@
 
 #include "hex_codec.h"
 #include "parallel_parts.h"
+#include "unbroken_body.h"
 
 namespace tarnel {
 namespace {
@@ -71,18 +72,33 @@ HexScan scan_in_parts(const char* text, std::size_t size) {
     return total;
 }
 
-// The layout, and what a scan of the hex part found: one pass over a large body.
-BodyLayout analyse(std::string_view body, const Trailer& trailer, HexScan& scan) {
+// The layout, given how many white space characters the hex part holds.
+BodyLayout layout_of(const Trailer& trailer, uint64_t spaces) {
     BodyLayout layout;
     layout.hex_end = trailer.size == kTrailerDigits ? trailer.start : 0;
-    scan = scan_in_parts(body.data(), layout.hex_end);
-    layout.hex_chars = layout.hex_end - scan.spaces;
+    layout.hex_chars = layout.hex_end - spaces;
     layout.trailer_value = read_trailer(trailer);
     layout.trailer_blocks = ~layout.trailer_value;
     // Blocks that the complete hex pairs reach: a forged count cannot ask for more.
     const uint64_t reachable = (layout.hex_chars / 2 + 31) / 32;
     layout.blocks = layout.trailer_blocks < reachable ? layout.trailer_blocks : reachable;
     return layout;
+}
+
+BodyDamage damage_of(const BodyLayout& layout, const Trailer& trailer, bool bad_digit) {
+    BodyDamage damage;
+    damage.partial_block = layout.hex_chars % kHexPerBlock != 0;
+    damage.bad_digits = bad_digit;
+    damage.bad_trailer = trailer.size != kTrailerDigits;
+    for (std::size_t k = 0; k < trailer.size && !damage.bad_trailer; ++k) {
+        damage.bad_trailer = trailer.chars[k] < '0' || trailer.chars[k] > '9';
+    }
+    damage.count_mismatch = layout.hex_chars != uint64_t(layout.trailer_blocks) * kHexPerBlock;
+    return damage;
+}
+
+std::size_t hex_end_of(const Trailer& trailer) {
+    return trailer.size == kTrailerDigits ? trailer.start : 0;
 }
 
 }  // namespace
@@ -103,22 +119,22 @@ bool is_sealed_text(std::string_view trimmed) noexcept {
 }
 
 BodyLayout analyse_body(std::string_view body) noexcept {
-    HexScan scan;
-    return analyse(body, find_trailer(body), scan);
+    BodyDamage damage;
+    return analyse_body(body, damage);
 }
 
 BodyLayout analyse_body(std::string_view body, BodyDamage& damage) noexcept {
     const Trailer trailer = find_trailer(body);
-    HexScan scan;
-    const BodyLayout layout = analyse(body, trailer, scan);
-    damage = BodyDamage{};
-    damage.partial_block = layout.hex_chars % kHexPerBlock != 0;
-    damage.bad_digits = scan.bad_digit;
-    damage.bad_trailer = trailer.size != kTrailerDigits;
-    for (std::size_t k = 0; k < trailer.size && !damage.bad_trailer; ++k) {
-        damage.bad_trailer = trailer.chars[k] < '0' || trailer.chars[k] > '9';
-    }
-    damage.count_mismatch = layout.hex_chars != uint64_t(layout.trailer_blocks) * kHexPerBlock;
+    const HexScan scan = scan_in_parts(body.data(), hex_end_of(trailer));
+    const BodyLayout layout = layout_of(trailer, scan.spaces);
+    damage = damage_of(layout, trailer, scan.bad_digit);
+    return layout;
+}
+
+BodyLayout analyse_unbroken_body(std::string_view body, BodyDamage& damage) noexcept {
+    const Trailer trailer = find_trailer(body);
+    const BodyLayout layout = layout_of(trailer, 0);
+    damage = damage_of(layout, trailer, false);
     return layout;
 }
 

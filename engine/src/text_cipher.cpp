@@ -2,6 +2,7 @@
 #include "tarnel/text_cipher.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -13,6 +14,7 @@
 #include "ordered_chunks.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/secure_wipe.h"
+#include "unbroken_body.h"
 
 namespace tarnel {
 namespace {
@@ -34,6 +36,85 @@ void write_trailer(uint64_t blocks, char* out) {
     char digits[kTrailerDigits + 1];
     std::snprintf(digits, sizeof digits, "%010u", unsigned(~uint32_t(blocks)));
     std::memcpy(out, digits, kTrailerDigits);
+}
+
+// What opening the blocks found.
+struct Opened {
+    bool cut = false;             // a zero byte ended the result
+    bool zeros_after_cut = true;  // and only zeros followed it
+    std::size_t length = 0;       // bytes before the cut
+    bool met_space = false;       // unbroken decoding met white space: nothing is valid
+    bool no_memory = false;
+};
+
+// Decodes and decrypts the blocks of `layout` a chunk at a time, appending the
+// plain bytes before the first zero to `result`. What follows the first zero is
+// padding, or a wrong password's noise: never stored, only checked.
+//
+// `unbroken`: the hex part is taken to hold no white space, so byte k comes from
+// characters 2k and 2k + 1 and any thread can decode any chunk; `bad_digit` learns
+// of stray characters. Returns false, with opened.met_space, when white space
+// turns up after all. Otherwise one thread decodes, resuming where it stopped.
+bool open_blocks(const EcbCipher& cipher, std::string_view body, const BodyLayout& layout,
+                 bool unbroken, std::string& result, Opened& opened, bool& bad_digit) noexcept {
+    const std::size_t blocks = std::size_t(layout.blocks);
+    try {
+        // Only the bytes before the first zero are stored, at most all of them.
+        reserve_on_huge_pages(result, 32 * blocks);
+    } catch (const std::bad_alloc&) {
+        opened.no_memory = true;
+        return false;
+    }
+    const std::size_t pairs = layout.hex_end / 2;
+    std::size_t resume = 0;
+    std::atomic<bool> met_space{false};
+    std::atomic<bool> bad{false};
+    auto make = [&](std::size_t index, unsigned char* out) noexcept {
+        const std::size_t first = index * kChunkBlocks;
+        const std::size_t count = std::min(kChunkBlocks, blocks - first);
+        const std::size_t size = 32 * count;
+        std::size_t written = 0;
+        if (!unbroken) {
+            std::size_t next = 0;
+            written = hex_decode_skipping_space(body.data() + resume, layout.hex_end - resume, out,
+                                                size, &next);
+            resume += next;
+        } else if (32 * first < pairs) {
+            const std::size_t wanted = std::min(size, pairs - 32 * first);
+            bool stray = false;
+            written = hex_decode_unbroken(body.data() + 64 * first, wanted, out, stray);
+            if (stray)
+                bad.store(true, std::memory_order_relaxed);
+            if (written != wanted)
+                met_space.store(true, std::memory_order_relaxed);
+        }
+        // Blocks the hex part does not fill are decrypted from zeros.
+        std::memset(out + written, 0, size - written);
+        cipher.run(out, out, count);
+        return size;
+    };
+    auto consume = [&](const unsigned char* plain, std::size_t size) noexcept {
+        std::size_t kept = 0;
+        if (!opened.cut) {
+            const void* zero = std::memchr(plain, 0, size);
+            kept = zero != nullptr ? std::size_t(static_cast<const unsigned char*>(zero) - plain)
+                                   : size;
+            opened.cut = zero != nullptr;
+            result.append(reinterpret_cast<const char*>(plain), kept);
+            opened.length += kept;
+        }
+        for (std::size_t i = kept; i < size && opened.zeros_after_cut; ++i)
+            opened.zeros_after_cut = plain[i] == 0;
+    };
+    for_each_ordered_chunk((blocks + kChunkBlocks - 1) / kChunkBlocks, unbroken, make, consume);
+    if (unbroken) {
+        // Characters past the decoded blocks still count for the damage report.
+        const std::size_t decoded = 2 * std::min(pairs, 32 * blocks);
+        const HexScan rest = scan_hex(body.data() + decoded, layout.hex_end - decoded);
+        opened.met_space = met_space.load() || rest.spaces != 0;
+        bad_digit = bad.load() || rest.bad_digit;
+    }
+    return !opened.met_space;
 }
 
 }  // namespace
@@ -112,71 +193,33 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
     result.clear();
     if (summary != nullptr)
         *summary = OpenSummary{};
+    const KeyBytes key_bytes(key);
+    const EcbCipher cipher(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Decrypt);
+    // A body that sealing made holds no white space, and then one pass over its hex
+    // part both decodes and judges it. Should white space turn up, the text is
+    // opened again the slower way, which first counts it.
     BodyDamage damage;
-    const BodyLayout layout = analyse_body(body, damage);
+    BodyLayout layout = analyse_unbroken_body(body, damage);
+    Opened opened;
+    if (!open_blocks(cipher, body, layout, true, result, opened, damage.bad_digits)) {
+        if (opened.met_space) {
+            secure_wipe(result);
+            layout = analyse_body(body, damage);
+            opened = Opened{};
+            bool ignored = false;
+            open_blocks(cipher, body, layout, false, result, opened, ignored);
+        }
+    }
     if (summary != nullptr)
         summary->damage = damage;
-    const std::size_t blocks = std::size_t(layout.blocks);
-    try {
-        // Only the bytes before the first zero are ever stored in the result.
-        reserve_on_huge_pages(result, 32 * blocks);
-    } catch (const std::bad_alloc&) {
+    if (opened.no_memory) {
         std::string().swap(result);
         return false;
     }
-
-    const KeyBytes key_bytes(key);
-    const EcbCipher cipher(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Decrypt);
-    // Without white space, byte k comes from characters 2k and 2k + 1, so any
-    // thread can decode any chunk. With white space, where a pair starts is only
-    // known by reading from the start: one thread decodes, resuming where it stopped.
-    const bool unbroken = layout.hex_chars == layout.hex_end;
-    const std::size_t pairs = layout.hex_end / 2;
-    std::size_t resume = 0;
-    auto make = [&](std::size_t index, unsigned char* out) noexcept {
-        const std::size_t first = index * kChunkBlocks;
-        const std::size_t count = std::min(kChunkBlocks, blocks - first);
-        const std::size_t size = 32 * count;
-        std::size_t written = 0;
-        if (!unbroken) {
-            std::size_t next = 0;
-            written = hex_decode_skipping_space(body.data() + resume, layout.hex_end - resume, out,
-                                                size, &next);
-            resume += next;
-        } else if (32 * first < pairs) {
-            written = hex_decode_skipping_space(body.data() + 64 * first, 2 * (pairs - 32 * first),
-                                                out, size);
-        }
-        // Blocks the hex part does not fill are decrypted from zeros.
-        std::memset(out + written, 0, size - written);
-        cipher.run(out, out, count);
-        return size;
-    };
-    // The result ends at the first zero byte. What follows is padding or a wrong
-    // password's noise, never stored; it is only checked for looks_genuine().
-    bool cut = false;
-    bool zeros_after_cut = true;
-    std::size_t length = 0;
-    auto consume = [&](const unsigned char* plain, std::size_t size) noexcept {
-        std::size_t kept = size;
-        if (!cut) {
-            const void* zero = std::memchr(plain, 0, size);
-            if (zero != nullptr) {
-                kept = std::size_t(static_cast<const unsigned char*>(zero) - plain);
-                cut = true;
-            }
-            result.append(reinterpret_cast<const char*>(plain), kept);
-            length += kept;
-        } else {
-            kept = 0;
-        }
-        for (std::size_t i = kept; i < size && zeros_after_cut; ++i)
-            zeros_after_cut = plain[i] == 0;
-    };
-    for_each_ordered_chunk((blocks + kChunkBlocks - 1) / kChunkBlocks, unbroken, make, consume);
     if (summary != nullptr) {
         summary->blocks = layout.blocks;
-        summary->looks_genuine = blocks > 0 && cut && length >= 32 * blocks - 32 && zeros_after_cut;
+        summary->looks_genuine = layout.blocks > 0 && opened.cut &&
+                                 opened.length >= 32 * layout.blocks - 32 && opened.zeros_after_cut;
     }
     return true;
 }
