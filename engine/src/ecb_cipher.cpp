@@ -5,15 +5,19 @@
 
 namespace tarnel {
 
-EcbCipher::EcbCipher(const uint8_t* key, uint32_t key_length, Direction direction) noexcept
-    : m_direction(direction) {
+EcbCipher::EcbCipher(const uint8_t* key, uint32_t key_length, Direction direction) noexcept {
+    set_key(key, key_length, direction);
+}
+
+bool EcbCipher::set_key(const uint8_t* key, uint32_t key_length, Direction direction) noexcept {
+    m_direction = direction;
     const bool decrypt = direction == Direction::Decrypt;
     m_ctx.flags = 0;
     m_ok = rijndael_set_key(key, key_length, decrypt ? RIJNDAEL_DECRYPT : RIJNDAEL_ENCRYPT,
                             &m_ctx) == 1;
     m_path = cipher_path();
     if (!m_ok || m_path == CipherPath::Portable)
-        return;
+        return m_ok;
 #if defined(__x86_64__)
     if (decrypt)
         aesni_decrypt_keys(m_ctx, m_keys);
@@ -22,6 +26,7 @@ EcbCipher::EcbCipher(const uint8_t* key, uint32_t key_length, Direction directio
 #else
     m_path = CipherPath::Portable;
 #endif
+    return m_ok;
 }
 
 EcbCipher::~EcbCipher() {

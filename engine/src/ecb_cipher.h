@@ -20,6 +20,10 @@ class EcbCipher {
     /// that cipher_path() names now. Another key length leaves it unkeyed: ok() is
     /// false and run() writes nothing.
     EcbCipher(const uint8_t* key, uint32_t key_length, Direction direction) noexcept;
+    /// Unkeyed until set_key() is called.
+    EcbCipher() noexcept { m_ctx.flags = 0; }
+    /// Keys (or keys again) as the constructor does; returns ok().
+    bool set_key(const uint8_t* key, uint32_t key_length, Direction direction) noexcept;
     /// Wipes the schedules.
     ~EcbCipher();
     EcbCipher(const EcbCipher&) = delete;
@@ -36,7 +40,7 @@ class EcbCipher {
     RijndaelContext m_ctx;
     AccelRoundKeys m_keys;
     CipherPath m_path = CipherPath::Portable;
-    Direction m_direction;
+    Direction m_direction = Direction::Encrypt;
     bool m_ok = false;
 };
 

@@ -72,10 +72,10 @@ HexScan scan_in_parts(const char* text, std::size_t size) {
     return total;
 }
 
-// The layout, given how many white space characters the hex part holds.
-BodyLayout layout_of(const Trailer& trailer, uint64_t spaces) {
+// The layout, given where the hex part ends and how much white space it holds.
+BodyLayout layout_of(const Trailer& trailer, std::size_t hex_end, uint64_t spaces) {
     BodyLayout layout;
-    layout.hex_end = trailer.size == kTrailerDigits ? trailer.start : 0;
+    layout.hex_end = hex_end;
     layout.hex_chars = layout.hex_end - spaces;
     layout.trailer_value = read_trailer(trailer);
     layout.trailer_blocks = ~layout.trailer_value;
@@ -125,16 +125,35 @@ BodyLayout analyse_body(std::string_view body) noexcept {
 
 BodyLayout analyse_body(std::string_view body, BodyDamage& damage) noexcept {
     const Trailer trailer = find_trailer(body);
-    const HexScan scan = scan_in_parts(body.data(), hex_end_of(trailer));
-    const BodyLayout layout = layout_of(trailer, scan.spaces);
+    const std::size_t hex_end = hex_end_of(trailer);
+    const HexScan scan = scan_in_parts(body.data(), hex_end);
+    const BodyLayout layout = layout_of(trailer, hex_end, scan.spaces);
     damage = damage_of(layout, trailer, scan.bad_digit);
     return layout;
 }
 
 BodyLayout analyse_unbroken_body(std::string_view body, BodyDamage& damage) noexcept {
     const Trailer trailer = find_trailer(body);
-    const BodyLayout layout = layout_of(trailer, 0);
+    const BodyLayout layout = layout_of(trailer, hex_end_of(trailer), 0);
     damage = damage_of(layout, trailer, false);
+    return layout;
+}
+
+HexPartCount count_hex_part(std::string_view piece) noexcept {
+    const HexScan scan = scan_in_parts(piece.data(), piece.size());
+    return {scan.spaces, scan.bad_digit};
+}
+
+std::size_t body_hex_end(std::string_view end, std::size_t end_offset) noexcept {
+    const Trailer trailer = find_trailer(end);
+    return trailer.size == kTrailerDigits ? end_offset + trailer.start : 0;
+}
+
+BodyLayout analyse_body_end(std::string_view end, std::size_t end_offset, const HexPartCount& count,
+                            BodyDamage& damage) noexcept {
+    const Trailer trailer = find_trailer(end);
+    const BodyLayout layout = layout_of(trailer, body_hex_end(end, end_offset), count.spaces);
+    damage = damage_of(layout, trailer, count.stray);
     return layout;
 }
 
