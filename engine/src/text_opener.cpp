@@ -32,7 +32,8 @@ struct TextOpener::State {
     bool met_space = false;
     bool stray = false;
 
-    ~State() { secure_wipe(buffer, sizeof buffer); }
+    // The buffer never holds more than the blocks there are.
+    ~State() { secure_wipe(buffer, std::min(total, kCapacity)); }
 
     std::size_t decoded() const noexcept { return produced + fill; }
 
