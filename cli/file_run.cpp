@@ -77,7 +77,14 @@ bool find_trimmed(PieceReader& reader, const FileText& text, Survey& survey) {
     return reader.error() == 0;
 }
 
-bool survey_plain(PieceReader& reader, Survey& survey) {
+// Calls line(k) for each LF of `piece` at k, found a block at a time.
+template <class F>
+void for_each_lf(std::string_view piece, F line) {
+    for (std::size_t k = piece.find('\n'); k != std::string_view::npos; k = piece.find('\n', k + 1))
+        line(k);
+}
+
+bool survey_plain(PieceReader& reader, Survey& survey, bool crlf) {
     char before = '\0';
     for (uint64_t at = survey.begin; at < survey.end;) {
         const std::size_t size = std::size_t(std::min<uint64_t>(kPiece, survey.end - at));
@@ -85,9 +92,11 @@ bool survey_plain(PieceReader& reader, Survey& survey) {
         if (piece.empty())
             return false;
         survey.zero_byte = survey.zero_byte || std::memchr(piece.data(), 0, piece.size());
-        for (const char c : piece) {
-            survey.bare_lfs += c == '\n' && before != '\r';
-            before = c;
+        if (crlf) {
+            for_each_lf(piece, [&](std::size_t k) {
+                survey.bare_lfs += (k == 0 ? before : piece[k - 1]) != '\r';
+            });
+            before = piece.back();
         }
         at += size;
     }
@@ -235,12 +244,16 @@ bool seal(const Options& options, PieceReader& reader, const Survey& survey, con
             return false;
         if (options.crlf) {
             converted.clear();
-            for (const char c : piece) {
-                if (c == '\n' && before != '\r')
+            std::size_t from = 0;
+            for_each_lf(piece, [&](std::size_t k) {
+                if ((k == 0 ? before : piece[k - 1]) != '\r') {
+                    converted.append(piece.substr(from, k - from));
                     converted += '\r';
-                converted += c;
-                before = c;
-            }
+                    from = k;
+                }
+            });
+            converted.append(piece.substr(from));
+            before = piece.back();
             piece = converted;
         }
         sealer.feed(piece);
@@ -295,7 +308,7 @@ int run_file_text(const Options& options, const FileText& text, std::string& pas
         report("the text is not a sealed text: it does not begin with {{ and end with }}");
         return kExitFailed;
     }
-    if (!(sealing ? survey_plain(reader, survey) : survey_body(reader, survey)))
+    if (!(sealing ? survey_plain(reader, survey, options.crlf) : survey_body(reader, survey)))
         return read_failed();
     if (sealing && survey.zero_byte) {
         report("the text holds a zero byte, where opening would cut it short; nothing sealed");
