@@ -216,6 +216,11 @@ void TextOpener::finish(OpenSummary& summary) noexcept {
     if (!m_state)
         return;
     State& s = *m_state;
+    // A last, unpaired character is not decoded, but it is judged.
+    if (s.unbroken && s.pending >= 0) {
+        const char c = char(s.pending);
+        s.stray = s.stray || !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
+    }
     // Blocks the hex part does not fill are decrypted from zeros.
     while (!s.met_space && s.decoded() < s.total) {
         const std::size_t zeros = std::min(State::kCapacity - s.fill, s.total - s.decoded());

@@ -72,8 +72,13 @@ TEST_P(TextCipherPaths, OpeningWithAndWithoutWhiteSpaceAgrees) {
             w = uint32_t(rng());
         const std::size_t hex_length = std::size_t(rng() % 700);
         std::string body(hex_length, '0');
+        const int strays = round % 5 == 0 ? 0 : 2;
         for (auto& c : body)
-            c = percent(rng) < 2 ? "G\x00\xff.A"[digit(rng) % 5] : "0123456789abcdef"[digit(rng)];
+            c = percent(rng) < strays ? "G\x00\xff.A"[digit(rng) % 5]
+                                      : "0123456789abcdef"[digit(rng)];
+        // A stray last character left without a partner is judged all the same.
+        if (strays == 0 && hex_length % 2 == 1)
+            body.back() = 't';
         // Trailers that match, ask for fewer or more blocks, or are not numbers.
         const uint32_t blocks = uint32_t(hex_length / 64 + (round % 3) - 1);
         char trailer[16];
