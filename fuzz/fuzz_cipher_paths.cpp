@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The accelerated paths against the portable ones on the same input: the block
 // cipher on every key length, and sealing and opening through every cipher path,
-// hex path and split of the blocks across threads.
+// hex path and split of the blocks across threads, whole and in pieces.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,6 +13,7 @@
 #include "hex_path.h"
 #include "parallel_parts.h"
 #include "tarnel/text_cipher.h"
+#include "tarnel/text_stream.h"
 
 namespace {
 
@@ -64,6 +65,41 @@ void require_same(const Results& a, const Results& b) {
     require(a.summary.damage.partial_block == b.summary.damage.partial_block);
 }
 
+class Collect final : public tarnel::TextSink {
+  public:
+    void write(const char* data, std::size_t size) noexcept override { text.append(data, size); }
+    std::string text;
+};
+
+// Sealing and opening in pieces of `piece` bytes give what the whole-text
+// operations gave.
+void require_same_in_pieces(std::string_view password, std::string_view text, std::size_t piece,
+                            const Results& whole) {
+    tarnel::CTextCipher cipher;
+    tarnel::TextKey key;
+    cipher.SetPassword(password, key);
+    Collect sealed;
+    tarnel::TextSealer sealer;
+    require(sealer.start(key, text.size(), tarnel::Envelope::Omitted, sealed));
+    for (std::size_t at = 0; at < text.size(); at += piece)
+        sealer.feed(text.substr(at, piece));
+    sealer.finish();
+    require(sealed.text == whole.sealed);
+
+    tarnel::BodyDamage damage;
+    const tarnel::BodyLayout layout = tarnel::analyse_body(text, damage);
+    Collect opened;
+    tarnel::TextOpener opener;
+    require(opener.start(key, layout, opened));
+    const std::string_view hex = text.substr(0, layout.hex_end);
+    for (std::size_t at = 0; at < hex.size(); at += piece)
+        opener.feed(hex.substr(at, piece));
+    tarnel::OpenSummary summary;
+    opener.finish(summary);
+    require(opened.text == whole.opened && summary.blocks == whole.summary.blocks);
+    require(summary.looks_genuine == whole.summary.looks_genuine);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -75,6 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     tarnel::set_cipher_path(CipherPath::Portable);
     tarnel::set_hex_path(HexPath::Portable);
     const Results reference = run_all(password, text);
+    require_same_in_pieces(password, text, 1 + size % 67, reference);
 
     for (const CipherPath cipher_path : kCipherPaths) {
         for (const HexPath hex_path : kHexPaths) {
