@@ -52,9 +52,13 @@ void work(Ring* ring) noexcept {
 
 void run_alone(std::size_t chunks, MakeChunk make, ConsumeChunk consume, void* context) noexcept {
     alignas(64) unsigned char buffer[kOrderedChunkBytes];
-    for (std::size_t c = 0; c < chunks; ++c)
-        consume(context, buffer, make(context, c, buffer));
-    secure_wipe(buffer, sizeof buffer);
+    std::size_t used = 0;  // a small text need not pay for wiping the whole buffer
+    for (std::size_t c = 0; c < chunks; ++c) {
+        const std::size_t size = make(context, c, buffer);
+        used = size > used ? size : used;
+        consume(context, buffer, size);
+    }
+    secure_wipe(buffer, used);
 }
 
 unsigned worker_count(std::size_t chunks, bool parallel) noexcept {
