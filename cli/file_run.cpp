@@ -220,7 +220,8 @@ class Output final : public TextSink {
     bool m_held_cr = false;
 };
 
-bool seal(const Options& options, PieceReader& reader, const Survey& survey, const TextKey& key) {
+bool seal_file(const Options& options, PieceReader& reader, const Survey& survey,
+               const TextKey& key) {
     Output output(options, true);
     const uint64_t length = survey.end - survey.begin + (options.crlf ? survey.bare_lfs : 0);
     if (length > kMaxPlainLength) {
@@ -265,7 +266,8 @@ bool seal(const Options& options, PieceReader& reader, const Survey& survey, con
 }
 
 // Returns the exit status.
-int open(const Options& options, PieceReader& reader, const Survey& survey, const TextKey& key) {
+int open_file(const Options& options, PieceReader& reader, const Survey& survey,
+              const TextKey& key) {
     Output output(options, false);
     if (!output.begin())
         return kExitFailed;
@@ -327,9 +329,9 @@ int run_file_text(const Options& options, const FileText& text, std::string& pas
     secure_wipe(password);
     int status = kExitFailed;
     if (sealing)
-        status = seal(options, reader, survey, key) ? kExitDone : kExitFailed;
+        status = seal_file(options, reader, survey, key) ? kExitDone : kExitFailed;
     else
-        status = open(options, reader, survey, key);
+        status = open_file(options, reader, survey, key);
     secure_wipe_object(key);
     if (reader.error() != 0) {
         read_failed();
