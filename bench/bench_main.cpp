@@ -14,9 +14,12 @@ namespace {
 class TimesReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
+        // With repetitions, the median stands for the benchmark.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                m_nanoseconds[run.benchmark_name()] =
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if ((single || median) && !run.error_occurred) {
+                m_nanoseconds[run.run_name.function_name] =
                     run.GetAdjustedRealTime() * 1e9 /
                     benchmark::GetTimeUnitMultiplier(run.time_unit);
             }
