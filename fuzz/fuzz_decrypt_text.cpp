@@ -41,7 +41,9 @@ void open_arbitrary_body(std::string_view password, std::string_view body) {
     }
     // A leading space changes nothing, but takes the way that counts white space
     // first instead of the one-pass way for bodies without it.
-    const auto [spaced, spaced_summary] = open_body(password, " " + std::string(body));
+    std::string with_space(1, ' ');
+    with_space.append(body);
+    const auto [spaced, spaced_summary] = open_body(password, with_space);
     require(spaced == opened && spaced_summary.blocks == summary.blocks);
     require(spaced_summary.looks_genuine == summary.looks_genuine);
     require(spaced_summary.damage.bad_digits == summary.damage.bad_digits);
