@@ -44,8 +44,17 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 size_mib=$((quick ? 1 : 64))
 printf 'correct horse' >"$work/password"
-# Printable text without white space at its ends, as a user would seal it.
-head -c $((size_mib * 1024 * 1024 * 3 / 4)) /dev/urandom | base64 -w 76 | head -c $((size_mib * 1024 * 1024)) >"$work/plain.txt"
+# Printable text of `bytes` bytes, as a user would seal it. The base64 is cut to
+# size with truncate, as a reader that stops early would kill the pipe with
+# SIGPIPE, which pipefail turns into a failure.
+printable_file() {
+    local bytes=$1 path=$2
+    head -c $((bytes * 3 / 4 + 4096)) /dev/urandom | base64 -w 76 >"$path"
+    truncate -s "$bytes" "$path"
+    # No white space at the end, which sealing would trim.
+    printf 'x' | dd of="$path" bs=1 seek=$((bytes - 1)) conv=notrunc status=none
+}
+printable_file $((size_mib * 1024 * 1024)) "$work/plain.txt"
 "$cli" --password-file "$work/password" "$work/plain.txt" -o "$work/sealed.txt"
 
 openssl enc -aes-256-ecb -a -pbkdf2 -pass "file:$work/password" -in "$work/plain.txt" -out "$work/openssl.txt"
@@ -63,7 +72,7 @@ hyperfine --warmup 1 --runs "$runs" \
 
 # Peak resident memory on a large file (GNU time's %M), which streaming keeps small.
 if ((quick == 0)) && [[ -x /usr/bin/time ]]; then
-    head -c $((768 * 1024 * 1024)) /dev/urandom | base64 -w 76 | head -c $((1024 * 1024 * 1024)) >"$work/big.txt"
+    printable_file $((1024 * 1024 * 1024)) "$work/big.txt"
     /usr/bin/time -f "tarnel-cli seal 1 GiB: %e s, peak resident %M KiB" \
         "$cli" --password-file "$work/password" "$work/big.txt" -o "$work/big.sealed"
     rm -f "$work/big.txt"
