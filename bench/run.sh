@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds the release preset and runs tarnel-bench; then, when the command-line
-# tool has been built, times it end to end with hyperfine.
+# tool has been built, times it end to end with hyperfine beside
+# `openssl enc -aes-256-ecb -a -pbkdf2` on the same file.
 #
 #   bench/run.sh [--quick] [extra Google Benchmark flags...]
 #
-# --quick: short runs and no 64 MiB cases, for CI smoke checks.
+# --quick: short runs, no 64 MiB cases and a 1 MiB file, for CI smoke checks.
+# Without it, the peak resident memory on a 1 GiB file is measured too.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,7 +25,7 @@ for arg in "$@"; do
 done
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target tarnel-bench
+cmake --build --preset release --target tarnel-bench tarnel-cli
 
 bench=build/release/bench/tarnel-bench
 if [[ ! -x $bench ]]; then
@@ -40,17 +42,40 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-size_mib=$((quick ? 1 : 4))
+size_mib=$((quick ? 1 : 64))
 printf 'correct horse' >"$work/password"
-# Printable text without white space at its ends, as a user would seal it.
-# (Cut with truncate, not head: a head that stops reading ends base64 with SIGPIPE.)
-head -c $((size_mib * 1024 * 1024 * 3 / 4)) /dev/urandom | base64 -w 76 >"$work/plain.txt"
-truncate -s $((size_mib * 1024 * 1024)) "$work/plain.txt"
+# Printable text of `bytes` bytes, as a user would seal it. The base64 is cut to
+# size with truncate, as a reader that stops early would kill the pipe with
+# SIGPIPE, which pipefail turns into a failure.
+printable_file() {
+    local bytes=$1 path=$2
+    head -c $((bytes * 3 / 4 + 4096)) /dev/urandom | base64 -w 76 >"$path"
+    truncate -s "$bytes" "$path"
+    # No white space at the end, which sealing would trim.
+    printf 'x' | dd of="$path" bs=1 seek=$((bytes - 1)) conv=notrunc status=none
+}
+printable_file $((size_mib * 1024 * 1024)) "$work/plain.txt"
 "$cli" --password-file "$work/password" "$work/plain.txt" -o "$work/sealed.txt"
+
+openssl enc -aes-256-ecb -a -pbkdf2 -pass "file:$work/password" -in "$work/plain.txt" -out "$work/openssl.txt"
 
 runs=$((quick ? 3 : 10))
 hyperfine --warmup 1 --runs "$runs" \
     --command-name "tarnel-cli seal ${size_mib} MiB" \
     "'$cli' --password-file '$work/password' '$work/plain.txt' -o '$work/out.txt'" \
+    --command-name "openssl enc -aes-256-ecb -a -pbkdf2 ${size_mib} MiB" \
+    "openssl enc -aes-256-ecb -a -pbkdf2 -pass 'file:$work/password' -in '$work/plain.txt' -out '$work/out.txt'" \
     --command-name "tarnel-cli open ${size_mib} MiB" \
-    "'$cli' --password-file '$work/password' '$work/sealed.txt' -o '$work/out.txt'"
+    "'$cli' --password-file '$work/password' '$work/sealed.txt' -o '$work/out.txt'" \
+    --command-name "openssl enc -d -aes-256-ecb -a -pbkdf2 ${size_mib} MiB" \
+    "openssl enc -d -aes-256-ecb -a -pbkdf2 -pass 'file:$work/password' -in '$work/openssl.txt' -out '$work/out.txt'"
+
+# Peak resident memory on a large file (GNU time's %M), which streaming keeps small.
+if ((quick == 0)) && [[ -x /usr/bin/time ]]; then
+    printable_file $((1024 * 1024 * 1024)) "$work/big.txt"
+    /usr/bin/time -f "tarnel-cli seal 1 GiB: %e s, peak resident %M KiB" \
+        "$cli" --password-file "$work/password" "$work/big.txt" -o "$work/big.sealed"
+    rm -f "$work/big.txt"
+    /usr/bin/time -f "tarnel-cli open 1 GiB: %e s, peak resident %M KiB" \
+        "$cli" --password-file "$work/password" "$work/big.sealed" -o "$work/big.opened"
+fi

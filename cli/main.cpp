@@ -8,6 +8,8 @@
 
 #include "diagnostics.h"
 #include "exit_status.h"
+#include "file_run.h"
+#include "file_text.h"
 #include "hardening.h"
 #include "line_breaks.h"
 #include "open_report.h"
@@ -22,6 +24,21 @@
 
 namespace tarnel::cli {
 namespace {
+
+// Closes a descriptor that this program opened, when the scope ends.
+class FdCloser {
+  public:
+    explicit FdCloser(int fd) noexcept : m_fd(fd) {}
+    ~FdCloser() {
+        if (m_fd != STDIN_FILENO)
+            ::close(m_fd);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+  private:
+    int m_fd;
+};
 
 // A sealed text is no secret; an opened one is, and so is kept from other users.
 constexpr mode_t kSealedMode = 0666;
@@ -86,7 +103,20 @@ int run(const Options& options) {
     const bool given = password_is_given(options);
     if (given && !read_given_password(options, password))
         return kExitFailed;
-    if (!read_text(options.input_path, text))
+    const int fd = open_text(options.input_path);
+    if (fd < 0)
+        return kExitFailed;
+    const FdCloser close_input(fd);
+    // A regular file is sealed or opened in pieces, in bounded memory. An opened
+    // text bound for a terminal is first checked whole, so it is read whole.
+    const bool to_terminal =
+        options.output_path.empty() && !options.force && ::isatty(STDOUT_FILENO);
+    FileText file;
+    if (!to_terminal && is_file_text(fd, file)) {
+        file.name = text_name(options.input_path);
+        return run_file_text(options, file, password, given);
+    }
+    if (!read_text_from(fd, options.input_path, text))
         return kExitFailed;
 
     // Decided before any prompt, which asks twice when sealing.

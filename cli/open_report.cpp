@@ -6,7 +6,10 @@
 namespace tarnel::cli {
 
 bool warn_about_opened(const ProcessOutcome& outcome) {
-    const BodyDamage& damage = outcome.damage;
+    return warn_about_opened(outcome.damage, outcome.looks_genuine);
+}
+
+bool warn_about_opened(const BodyDamage& damage, bool looks_genuine) {
     const char* const damaged = "warning: the sealed text is damaged:";
     if (damage.partial_block)
         report("%s its hex digits do not make whole blocks", damaged);
@@ -18,10 +21,10 @@ bool warn_about_opened(const ProcessOutcome& outcome) {
     if (damage.count_mismatch) {
         report("%s its block count does not match its length", damaged);
     }
-    if (!outcome.looks_genuine) {
+    if (!looks_genuine) {
         report("warning: the result does not look like a text sealed with this password");
     }
-    return damage.any() || !outcome.looks_genuine;
+    return damage.any() || !looks_genuine;
 }
 
 bool has_control_bytes(std::string_view text) noexcept {

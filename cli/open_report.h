@@ -11,6 +11,7 @@ namespace tarnel::cli {
 /// Writes one warning line for each thing wrong with the opened `outcome`.
 /// Returns true when there was anything to warn about.
 bool warn_about_opened(const ProcessOutcome& outcome);
+bool warn_about_opened(const BodyDamage& damage, bool looks_genuine);
 
 /// True when `text` holds a control byte other than TAB, LF and CR, as the bytes a
 /// wrong password gives nearly always do; such bytes could also drive a terminal.

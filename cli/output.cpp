@@ -67,33 +67,75 @@ mode_t apply_umask(mode_t requested) noexcept {
     return requested & ~mask;
 }
 
+AtomicFile::~AtomicFile() {
+    abandon();
+}
+
+bool AtomicFile::begin(const std::string& path, mode_t mode) {
+    m_path = path;
+    m_temporary = temporary_template(path);
+    m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        m_failure = {errno, "cannot create a temporary file beside"};
+        return false;
+    }
+    remove_on_signal(m_temporary.c_str());
+    if (::fchmod(m_fd, mode) != 0) {
+        m_failure = {errno, "cannot set the permissions of a temporary file beside"};
+        abandon();
+        return false;
+    }
+    return true;
+}
+
+void AtomicFile::write(std::string_view piece) noexcept {
+    if (m_fd < 0 || m_failure.error != 0)
+        return;
+    if (const int error = write_piece(m_fd, piece); error != 0)
+        m_failure = {error, "cannot write"};
+}
+
+WriteFailure AtomicFile::commit() {
+    if (m_fd < 0 && m_failure.error == 0)
+        m_failure = {EBADF, "cannot write"};
+    if (m_failure.error == 0 && ::fsync(m_fd) != 0)
+        m_failure = {errno, "cannot write"};
+    if (m_fd >= 0 && ::close(m_fd) != 0 && m_failure.error == 0)
+        m_failure = {errno, "cannot write"};
+    m_fd = -1;
+    if (m_failure.error == 0 && ::rename(m_temporary.c_str(), m_path.c_str()) != 0)
+        m_failure = {errno, "cannot replace"};
+    if (m_failure.error != 0) {
+        ::unlink(m_temporary.c_str());
+        forget_file_to_remove();
+        return m_failure;
+    }
+    forget_file_to_remove();
+    m_temporary.clear();
+    sync_directory_of(m_path);
+    return m_failure;
+}
+
+void AtomicFile::abandon() noexcept {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+        forget_file_to_remove();
+        m_temporary.clear();
+    }
+}
+
 WriteFailure write_file_atomically(const std::string& path, mode_t mode,
                                    std::initializer_list<std::string_view> pieces) {
-    std::string temporary = temporary_template(path);
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return {errno, "cannot create a temporary file beside"};
-    remove_on_signal(temporary.c_str());
-
-    WriteFailure failure;
-    if (::fchmod(fd, mode) != 0) {
-        failure = {errno, "cannot set the permissions of a temporary file beside"};
-    } else if (const int error = write_all(fd, pieces); error != 0) {
-        failure = {error, "cannot write"};
-    } else if (::fsync(fd) != 0) {
-        failure = {errno, "cannot write"};
-    }
-    if (::close(fd) != 0 && failure.error == 0)
-        failure = {errno, "cannot write"};
-    if (failure.error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        failure = {errno, "cannot replace"};
-    }
-    if (failure.error != 0)
-        ::unlink(temporary.c_str());
-    forget_file_to_remove();
-    if (failure.error == 0)
-        sync_directory_of(path);
-    return failure;
+    AtomicFile file;
+    if (!file.begin(path, mode))
+        return file.failure();
+    for (const std::string_view piece : pieces)
+        file.write(piece);
+    return file.commit();
 }
 
 }  // namespace tarnel::cli

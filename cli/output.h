@@ -27,6 +27,30 @@ struct WriteFailure {
 WriteFailure write_file_atomically(const std::string& path, mode_t mode,
                                    std::initializer_list<std::string_view> pieces);
 
+/// The same for content written in pieces: begin, write any number of times,
+/// then commit (or let it go, which removes the temporary file). After the first
+/// failure, writes do nothing and commit reports that failure.
+class AtomicFile {
+  public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool begin(const std::string& path, mode_t mode);
+    void write(std::string_view piece) noexcept;
+    WriteFailure commit();
+    const WriteFailure& failure() const noexcept { return m_failure; }
+
+  private:
+    void abandon() noexcept;
+
+    std::string m_path;
+    std::string m_temporary;
+    int m_fd = -1;
+    WriteFailure m_failure;
+};
+
 /// `requested` less the process's umask, as open() would create it.
 mode_t apply_umask(mode_t requested) noexcept;
 

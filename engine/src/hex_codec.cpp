@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "hex_codec.h"
 
+#include <algorithm>
 #include <array>
 
+#include "hex_path.h"
+#include "hex_simd.h"
 #include "tarnel/sealed_format.h"
 
 namespace tarnel {
@@ -27,14 +30,68 @@ constexpr std::array<char, 512> make_pairs() {
 }
 constexpr std::array<char, 512> kPairs = make_pairs();
 
+inline bool is_lower_hex_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
 inline uint8_t pair_value(char high, char low) {
     return uint8_t(16 * kDigitValues[uint8_t(high)] + kDigitValues[uint8_t(low)]);
+}
+
+using EncodeKernel = std::size_t (*)(const uint8_t*, std::size_t, char*) noexcept;
+using DecodeKernel = std::size_t (*)(const char*, std::size_t, uint8_t*, bool&) noexcept;
+
+EncodeKernel encode_kernel() noexcept {
+#if defined(__x86_64__)
+    switch (hex_path()) {
+        case HexPath::Avx2:
+            return avx2_hex_encode;
+        case HexPath::Ssse3:
+            return ssse3_hex_encode;
+        case HexPath::Portable:
+            break;
+    }
+#endif
+    return nullptr;
+}
+
+DecodeKernel decode_kernel() noexcept {
+#if defined(__x86_64__)
+    switch (hex_path()) {
+        case HexPath::Avx2:
+            return avx2_hex_decode;
+        case HexPath::Ssse3:
+            return ssse3_hex_decode;
+        case HexPath::Portable:
+            break;
+    }
+#endif
+    return nullptr;
+}
+
+using ScanKernel = std::size_t (*)(const char*, std::size_t, HexScan&) noexcept;
+
+ScanKernel scan_kernel() noexcept {
+#if defined(__x86_64__)
+    switch (hex_path()) {
+        case HexPath::Avx2:
+            return avx2_scan_hex;
+        case HexPath::Ssse3:
+            return ssse3_scan_hex;
+        case HexPath::Portable:
+            break;
+    }
+#endif
+    return nullptr;
 }
 
 }  // namespace
 
 void hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept {
-    for (std::size_t i = 0; i < size; ++i) {
+    std::size_t i = 0;
+    if (const EncodeKernel kernel = encode_kernel())
+        i = kernel(bytes, size, out);
+    for (; i < size; ++i) {
         out[2 * i] = kPairs[2 * bytes[i]];
         out[2 * i + 1] = kPairs[2 * bytes[i] + 1];
     }
@@ -45,11 +102,22 @@ uint8_t hex_digit_value(char c) noexcept {
 }
 
 std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
-                                      std::size_t capacity) noexcept {
+                                      std::size_t capacity, std::size_t* next) noexcept {
+    const DecodeKernel kernel = decode_kernel();
     std::size_t written = 0;
     std::size_t i = 0;
-    // Unbroken runs, the whole body of any text that sealing made, go pair by pair.
+    // Unbroken runs, the whole body of any text that sealing made, go a vector step
+    // at a time, or pair by pair; white space and the last few pairs take a pair step.
     while (written < capacity && i + 1 < chars) {
+        if (kernel != nullptr) {
+            const std::size_t pairs = std::min((chars - i) / 2, capacity - written);
+            bool ignored = false;
+            const std::size_t done = kernel(hex + i, pairs, out + written, ignored);
+            written += done;
+            i += 2 * done;
+            if (written == capacity || i + 1 >= chars)
+                break;
+        }
         if (!is_format_space(hex[i]) && !is_format_space(hex[i + 1])) {
             out[written++] = pair_value(hex[i], hex[i + 1]);
             i += 2;
@@ -66,7 +134,39 @@ std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_
         out[written++] = pair_value(hex[i], hex[j]);
         i = j + 1;
     }
+    if (next != nullptr)
+        *next = i;
     return written;
+}
+
+std::size_t hex_decode_unbroken(const char* hex, std::size_t bytes, uint8_t* out,
+                                bool& bad_digit) noexcept {
+    std::size_t done = 0;
+    if (const DecodeKernel kernel = decode_kernel())
+        done = kernel(hex, bytes, out, bad_digit);
+    for (; done < bytes; ++done) {
+        const char high = hex[2 * done], low = hex[2 * done + 1];
+        if (is_format_space(high) || is_format_space(low))
+            break;
+        bad_digit = bad_digit || !is_lower_hex_digit(high) || !is_lower_hex_digit(low);
+        out[done] = pair_value(high, low);
+    }
+    return done;
+}
+
+HexScan scan_hex(const char* text, std::size_t size) noexcept {
+    HexScan scan;
+    std::size_t i = 0;
+    if (const ScanKernel kernel = scan_kernel())
+        i = kernel(text, size, scan);
+    for (; i < size; ++i) {
+        const char c = text[i];
+        if (is_format_space(c))
+            ++scan.spaces;
+        else if (!is_lower_hex_digit(c))
+            scan.bad_digit = true;
+    }
+    return scan;
 }
 
 }  // namespace tarnel

@@ -9,6 +9,10 @@
 namespace tarnel {
 
 ProcessOutcome::~ProcessOutcome() {
+    // A sealed text is what the user sends out anyway; wiping a large one would
+    // cost as much as sealing it.
+    if (kind == Kind::NewText && sealed)
+        return;
     secure_wipe(text);
 }
 
@@ -45,7 +49,7 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
         OpenSummary summary;
         done = cipher.DecryptText(key, body, outcome.text, &summary);
         outcome.looks_genuine = summary.looks_genuine;
-        outcome.damage = inspect_body(body);
+        outcome.damage = summary.damage;
     } else {
         done = cipher.EncryptText(key, trimmed, outcome.text, Envelope::Included);
         outcome.sealed = done;

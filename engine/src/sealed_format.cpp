@@ -3,6 +3,12 @@
 
 #include <cstring>
 
+#include <mutex>
+
+#include "hex_codec.h"
+#include "parallel_parts.h"
+#include "unbroken_body.h"
+
 namespace tarnel {
 namespace {
 
@@ -47,11 +53,52 @@ uint32_t read_trailer(const Trailer& trailer) {
     return negative ? 0u - value : value;
 }
 
-uint64_t count_non_space(std::string_view text) {
-    uint64_t count = 0;
-    for (char c : text)
-        count += is_format_space(c) ? 0 : 1;
-    return count;
+// A large hex part is scanned in parts on several threads, like the blocks it
+// holds; memory bandwidth is what bounds a scan.
+HexScan scan_in_parts(const char* text, std::size_t size) {
+    std::mutex mutex;
+    HexScan total;
+    auto scan_part = [&](std::size_t first, std::size_t count) noexcept {
+        const HexScan part = scan_hex(text + kHexPerBlock * first, kHexPerBlock * count);
+        const std::lock_guard<std::mutex> lock(mutex);
+        total.spaces += part.spaces;
+        total.bad_digit = total.bad_digit || part.bad_digit;
+    };
+    const std::size_t units = size / kHexPerBlock;
+    for_each_part(units, scan_part);
+    const HexScan rest = scan_hex(text + kHexPerBlock * units, size - kHexPerBlock * units);
+    total.spaces += rest.spaces;
+    total.bad_digit = total.bad_digit || rest.bad_digit;
+    return total;
+}
+
+// The layout, given where the hex part ends and how much white space it holds.
+BodyLayout layout_of(const Trailer& trailer, std::size_t hex_end, uint64_t spaces) {
+    BodyLayout layout;
+    layout.hex_end = hex_end;
+    layout.hex_chars = layout.hex_end - spaces;
+    layout.trailer_value = read_trailer(trailer);
+    layout.trailer_blocks = ~layout.trailer_value;
+    // Blocks that the complete hex pairs reach: a forged count cannot ask for more.
+    const uint64_t reachable = (layout.hex_chars / 2 + 31) / 32;
+    layout.blocks = layout.trailer_blocks < reachable ? layout.trailer_blocks : reachable;
+    return layout;
+}
+
+BodyDamage damage_of(const BodyLayout& layout, const Trailer& trailer, bool bad_digit) {
+    BodyDamage damage;
+    damage.partial_block = layout.hex_chars % kHexPerBlock != 0;
+    damage.bad_digits = bad_digit;
+    damage.bad_trailer = trailer.size != kTrailerDigits;
+    for (std::size_t k = 0; k < trailer.size && !damage.bad_trailer; ++k) {
+        damage.bad_trailer = trailer.chars[k] < '0' || trailer.chars[k] > '9';
+    }
+    damage.count_mismatch = layout.hex_chars != uint64_t(layout.trailer_blocks) * kHexPerBlock;
+    return damage;
+}
+
+std::size_t hex_end_of(const Trailer& trailer) {
+    return trailer.size == kTrailerDigits ? trailer.start : 0;
 }
 
 }  // namespace
@@ -72,34 +119,47 @@ bool is_sealed_text(std::string_view trimmed) noexcept {
 }
 
 BodyLayout analyse_body(std::string_view body) noexcept {
+    BodyDamage damage;
+    return analyse_body(body, damage);
+}
+
+BodyLayout analyse_body(std::string_view body, BodyDamage& damage) noexcept {
     const Trailer trailer = find_trailer(body);
-    BodyLayout layout;
-    layout.hex_end = trailer.size == kTrailerDigits ? trailer.start : 0;
-    layout.hex_chars = count_non_space(body.substr(0, layout.hex_end));
-    layout.trailer_value = read_trailer(trailer);
-    layout.trailer_blocks = ~layout.trailer_value;
-    // Blocks that the complete hex pairs reach: a forged count cannot ask for more.
-    const uint64_t reachable = (layout.hex_chars / 2 + 31) / 32;
-    layout.blocks = layout.trailer_blocks < reachable ? layout.trailer_blocks : reachable;
+    const std::size_t hex_end = hex_end_of(trailer);
+    const HexScan scan = scan_in_parts(body.data(), hex_end);
+    const BodyLayout layout = layout_of(trailer, hex_end, scan.spaces);
+    damage = damage_of(layout, trailer, scan.bad_digit);
+    return layout;
+}
+
+BodyLayout analyse_unbroken_body(std::string_view body, BodyDamage& damage) noexcept {
+    const Trailer trailer = find_trailer(body);
+    const BodyLayout layout = layout_of(trailer, hex_end_of(trailer), 0);
+    damage = damage_of(layout, trailer, false);
+    return layout;
+}
+
+HexPartCount count_hex_part(std::string_view piece) noexcept {
+    const HexScan scan = scan_in_parts(piece.data(), piece.size());
+    return {scan.spaces, scan.bad_digit};
+}
+
+std::size_t body_hex_end(std::string_view end, std::size_t end_offset) noexcept {
+    const Trailer trailer = find_trailer(end);
+    return trailer.size == kTrailerDigits ? end_offset + trailer.start : 0;
+}
+
+BodyLayout analyse_body_end(std::string_view end, std::size_t end_offset, const HexPartCount& count,
+                            BodyDamage& damage) noexcept {
+    const Trailer trailer = find_trailer(end);
+    const BodyLayout layout = layout_of(trailer, body_hex_end(end, end_offset), count.spaces);
+    damage = damage_of(layout, trailer, count.stray);
     return layout;
 }
 
 BodyDamage inspect_body(std::string_view body) noexcept {
-    const BodyLayout layout = analyse_body(body);
-    const Trailer trailer = find_trailer(body);
     BodyDamage damage;
-    damage.partial_block = layout.hex_chars % kHexPerBlock != 0;
-    for (char c : body.substr(0, layout.hex_end)) {
-        if (!is_format_space(c) && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
-            damage.bad_digits = true;
-            break;
-        }
-    }
-    damage.bad_trailer = trailer.size != kTrailerDigits;
-    for (std::size_t k = 0; k < trailer.size && !damage.bad_trailer; ++k) {
-        damage.bad_trailer = trailer.chars[k] < '0' || trailer.chars[k] > '9';
-    }
-    damage.count_mismatch = layout.hex_chars != uint64_t(layout.trailer_blocks) * kHexPerBlock;
+    analyse_body(body, damage);
     return damage;
 }
 

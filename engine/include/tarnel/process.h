@@ -36,7 +36,7 @@ struct ProcessOutcome {
     ProcessOutcome(ProcessOutcome&&) noexcept = default;
     ProcessOutcome& operator=(const ProcessOutcome&) = default;
     ProcessOutcome& operator=(ProcessOutcome&&) noexcept = default;
-    /// Wipes `text`, which may be a plain text.
+    /// Wipes `text`, which may be a plain text; a sealed text is left as it is.
     ~ProcessOutcome();
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "tarnel/sealed_format.h"
 #include "tarnel/text_key.h"
 
 namespace tarnel {
@@ -17,6 +18,7 @@ enum class Envelope { Omitted, Included };
 struct OpenSummary {
     uint64_t blocks = 0;         ///< blocks decoded and decrypted
     bool looks_genuine = false;  ///< see looks_genuine() in sealed_format.h
+    BodyDamage damage;           ///< what the body got wrong, as inspect_body() tells
 };
 
 /// One object serves one seal or one open: construct, SetPassword, then one of
@@ -57,7 +59,6 @@ class CTextCipher {
 
   private:
     std::string m_strPassword;
-    std::string m_bufWork;  // EncryptText's zero-filled plain blocks, wiped before return
 };
 
 }  // namespace tarnel

@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+// Sealing and opening a text piece by piece, for texts too large to hold twice in
+// memory. CTextCipher and ProcessText are built on these, so a text sealed or
+// opened in pieces comes out exactly as it would whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "tarnel/sealed_format.h"
+#include "tarnel/text_cipher.h"
+#include "tarnel/text_key.h"
+
+namespace tarnel {
+
+/// Where a sealer or an opener puts what it makes, in order, in pieces of at most
+/// a few tens of kilobytes. It must not throw; a sink that fails remembers it.
+class TextSink {
+  public:
+    virtual void write(const char* data, std::size_t size) noexcept = 0;
+
+  protected:
+    ~TextSink() = default;
+};
+
+/// Seals a plain text whose length is known up front: start, feed the text in any
+/// pieces, finish. The output is what EncryptText gives for the whole text.
+class TextSealer {
+  public:
+    TextSealer() noexcept;
+    ~TextSealer();  ///< wipes the key schedule and any buffered plain bytes
+    TextSealer(const TextSealer&) = delete;
+    TextSealer& operator=(const TextSealer&) = delete;
+
+    /// Length of the output for a plain text of `plain_length` bytes.
+    static uint64_t sealed_length(uint64_t plain_length, Envelope envelope) noexcept;
+
+    /// Prepares to seal `plain_length` bytes under `key` into `sink`, writing "{{"
+    /// first with Envelope::Included. Returns false, writing nothing, for a text
+    /// longer than kMaxPlainLength or when memory runs out.
+    bool start(const TextKey& key, uint64_t plain_length, Envelope envelope,
+               TextSink& sink) noexcept;
+
+    /// Seals the next bytes of the text. Bytes beyond the announced length are ignored.
+    void feed(std::string_view plain) noexcept;
+
+    /// Writes the last block (the text's remaining bytes and the zero fill), the
+    /// trailer and, when asked for, "}}". The text must have been fed in full.
+    void finish() noexcept;
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+/// Opens a body (a sealed text without "{{" and "}}") piece by piece: start with
+/// the body's layout, feed its hex part in any pieces, finish. The plain bytes
+/// before the first zero go to the sink: what DecryptText gives for the whole body.
+class TextOpener {
+  public:
+    TextOpener() noexcept;
+    ~TextOpener();  ///< wipes the key schedule and buffered plain bytes
+    TextOpener(const TextOpener&) = delete;
+    TextOpener& operator=(const TextOpener&) = delete;
+
+    /// Prepares to open a body whose layout analyse_body() (or analyse_body_end())
+    /// found. Returns false when memory runs out. With `unbroken`, the hex part is
+    /// taken to hold no white space, which lets large pieces be worked on several
+    /// threads; white space then stops the opener (see met_white_space()).
+    bool start(const TextKey& key, const BodyLayout& layout, TextSink& sink,
+               bool unbroken = false) noexcept;
+
+    /// Opens the next characters of the hex part, body[0, layout.hex_end), in order.
+    void feed(std::string_view hex) noexcept;
+
+    /// Decrypts the blocks the hex part left unfilled (from zeros) and ends.
+    /// Fills `summary`'s blocks and looks_genuine; its damage is the caller's.
+    void finish(OpenSummary& summary) noexcept;
+
+    /// Only with `unbroken`: white space turned up, and what the sink got is void.
+    bool met_white_space() const noexcept;
+    /// Only with `unbroken`: a character of the hex part is not one of 0-9 and a-f.
+    bool met_stray_character() const noexcept;
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace tarnel

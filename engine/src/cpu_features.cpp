@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#include "cpu_features.h"
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+namespace tarnel {
+namespace {
+
+#if defined(__x86_64__)
+bool bit(unsigned word, int n) {
+    return ((word >> n) & 1u) != 0;
+}
+
+// Register state the operating system saves on a task switch (XCR0). Read with
+// the raw instruction, so that this file needs no target flag.
+unsigned long long enabled_state() noexcept {
+    unsigned low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (static_cast<unsigned long long>(high) << 32) | low;
+}
+
+// CPUID directly rather than __builtin_cpu_supports, which not every supported
+// compiler knows "vaes" for.
+CpuFeatures detect() noexcept {
+    CpuFeatures found;
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0)
+        return found;
+    found.ssse3 = bit(ecx, 9);
+    found.aes = bit(ecx, 25) && bit(ecx, 19);  // AES-NI and SSE4.1
+    const bool os_saves_ymm = bit(ecx, 27) && bit(ecx, 28) && (enabled_state() & 0x6) == 0x6;
+    if (!os_saves_ymm || __get_cpuid_max(0, nullptr) < 7)
+        return found;
+    __cpuid_count(7, 0, eax, ebx, ecx, edx);
+    found.avx2 = bit(ebx, 5);
+    found.vaes = found.aes && found.avx2 && bit(ecx, 9);
+    return found;
+}
+#else
+CpuFeatures detect() noexcept {
+    return CpuFeatures{};
+}
+#endif
+
+}  // namespace
+
+const CpuFeatures& cpu_features() noexcept {
+    static const CpuFeatures features = detect();
+    return features;
+}
+
+}  // namespace tarnel

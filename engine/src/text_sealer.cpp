@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: MIT
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "ecb_cipher.h"
+#include "hex_codec.h"
+#include "tarnel/text_stream.h"
+#include "text_blocks.h"
+
+namespace tarnel {
+
+struct TextSealer::State {
+    EcbCipher cipher;
+    TextSink* sink = nullptr;
+    bool envelope = false;
+    uint64_t length = 0;       // plain bytes announced
+    uint64_t fed = 0;          // plain bytes taken
+    uint64_t text_blocks = 0;  // blocks all of text: every block but the last
+    uint64_t sealed = 0;       // of those, written
+    uint8_t tail[32] = {};     // bytes of a block not yet complete
+    std::size_t tail_size = 0;
+
+    ~State() { secure_wipe(tail, sizeof tail); }
+
+    void write_block(const uint8_t* block) noexcept {
+        uint8_t cipher_block[32];
+        char hex[64];
+        cipher.run(block, cipher_block, 1);
+        hex_encode(cipher_block, 32, hex);
+        sink->write(hex, sizeof hex);
+    }
+
+    // Whole blocks straight from the text, a chunk at a time, on several threads
+    // when there are many.
+    void write_blocks(const uint8_t* text, std::size_t count) noexcept {
+        auto make = [&](std::size_t index, unsigned char* hex) noexcept {
+            const std::size_t first = index * kChunkBlocks;
+            const std::size_t n = std::min(kChunkBlocks, count - first);
+            uint8_t chunk[32 * kChunkBlocks];
+            cipher.run(text + 32 * first, chunk, n);
+            hex_encode(chunk, 32 * n, reinterpret_cast<char*>(hex));
+            return 64 * n;
+        };
+        auto consume = [&](const unsigned char* hex, std::size_t size) noexcept {
+            sink->write(reinterpret_cast<const char*>(hex), size);
+        };
+        for_each_ordered_chunk((count + kChunkBlocks - 1) / kChunkBlocks, true, make, consume);
+    }
+};
+
+TextSealer::TextSealer() noexcept = default;
+TextSealer::~TextSealer() = default;
+
+uint64_t TextSealer::sealed_length(uint64_t plain_length, Envelope envelope) noexcept {
+    const uint64_t body = kHexPerBlock * sealed_block_count(plain_length) + kTrailerDigits;
+    return envelope == Envelope::Included ? body + kSealedOpen.size() + kSealedClose.size() : body;
+}
+
+bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envelope,
+                       TextSink& sink) noexcept {
+    m_state.reset();
+    if (plain_length > kMaxPlainLength)
+        return false;
+    m_state.reset(new (std::nothrow) State);
+    if (!m_state)
+        return false;
+    const KeyBytes key_bytes(key);
+    // The schedule is built once per text: the same output as keying a fresh
+    // context for every block.
+    m_state->cipher.set_key(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Encrypt);
+    m_state->sink = &sink;
+    m_state->envelope = envelope == Envelope::Included;
+    m_state->length = plain_length;
+    m_state->text_blocks = sealed_block_count(plain_length) - 1;
+    if (m_state->envelope)
+        sink.write(kSealedOpen.data(), kSealedOpen.size());
+    return true;
+}
+
+void TextSealer::feed(std::string_view plain) noexcept {
+    if (!m_state)
+        return;
+    State& s = *m_state;
+    plain = plain.substr(0, std::size_t(std::min<uint64_t>(plain.size(), s.length - s.fed)));
+    s.fed += plain.size();
+    const auto* text = reinterpret_cast<const uint8_t*>(plain.data());
+    std::size_t at = 0;
+    while (at < plain.size()) {
+        const std::size_t left = plain.size() - at;
+        // Past the text blocks only the last block's bytes remain, fewer than 32.
+        if (s.sealed == s.text_blocks) {
+            std::memcpy(s.tail + s.tail_size, text + at, left);
+            s.tail_size += left;
+            return;
+        }
+        if (s.tail_size != 0 || left < 32) {
+            const std::size_t take = std::min(32 - s.tail_size, left);
+            std::memcpy(s.tail + s.tail_size, text + at, take);
+            s.tail_size += take;
+            at += take;
+            if (s.tail_size == 32) {
+                s.write_block(s.tail);
+                s.tail_size = 0;
+                ++s.sealed;
+            }
+            continue;
+        }
+        const std::size_t count =
+            std::size_t(std::min<uint64_t>(left / 32, s.text_blocks - s.sealed));
+        s.write_blocks(text + at, count);
+        s.sealed += count;
+        at += 32 * count;
+    }
+}
+
+void TextSealer::finish() noexcept {
+    if (!m_state)
+        return;
+    State& s = *m_state;
+    // The zero fill: the text's remaining bytes, then zeros to the end of the block.
+    uint8_t last[32] = {};
+    std::memcpy(last, s.tail, s.tail_size);
+    uint8_t cipher_block[32];
+    s.cipher.run(last, cipher_block, 1);
+    secure_wipe(last, sizeof last);
+    char out[64 + kTrailerDigits + 1 + kSealedClose.size()];
+    hex_encode(cipher_block, 32, out);
+    std::snprintf(out + 64, kTrailerDigits + 1, "%010u", unsigned(~uint32_t(s.text_blocks + 1)));
+    std::size_t size = 64 + kTrailerDigits;
+    if (s.envelope) {
+        kSealedClose.copy(out + size, kSealedClose.size());
+        size += kSealedClose.size();
+    }
+    s.sink->write(out, size);
+    m_state.reset();
+}
+
+}  // namespace tarnel

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+// A text in a regular file is sealed and opened in pieces; through a pipe it is
+// read whole and goes through ProcessText. Both must give the same output, exit
+// status and messages, for genuine, wrapped, damaged and forged texts alike.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "tarnel/process.h"
+
+namespace tarnel::cli_test {
+namespace {
+
+std::string sealed(std::string_view password, std::string_view text) {
+    return ProcessText(password, text, ProcessDirection::Seal).text;
+}
+
+std::string wrapped(const std::string& text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); at += 76)
+        out += text.substr(at, 76) + "\r\n";
+    return out;
+}
+
+// Runs `args` on `text` from a file (as the path, and as standard input) and from
+// a pipe; every way must agree.
+void expect_file_and_pipe_agree(const TempDir& dir, const std::vector<std::string>& args,
+                                const std::string& text, const std::string& what) {
+    write_file(dir.path("input"), text);
+    std::vector<std::string> with_path = args;
+    with_path.push_back(dir.path("input"));
+    const RunResult piped = run_cli({.args = args, .input = text});
+    const RunResult from_path = run_cli({.args = with_path});
+    const RunResult from_stdin = run_cli({.args = args, .stdin_path = dir.path("input")});
+    for (const RunResult* file : {&from_path, &from_stdin}) {
+        EXPECT_EQ(file->exit_status, piped.exit_status) << what << "\n" << file->err;
+        EXPECT_EQ(file->out, piped.out) << what;
+        EXPECT_EQ(file->err, piped.err) << what;
+    }
+}
+
+TEST(FileStream, SealsAndOpensAsTheWholeTextWay) {
+    TempDir dir;
+    std::string large;
+    for (int i = 0; i < 300000; ++i)
+        large.push_back(i % 61 == 60 ? '\n' : char('!' + i % 90));
+    const std::string texts[] = {"", "  x  ", "Dear Ada,\n\nthe key is under the pot.\n",
+                                 std::string("bytes \x01\x7f\xff as they are"), large};
+    for (const std::string& text : texts) {
+        for (const bool crlf : {false, true}) {
+            std::vector<std::string> args = with_password(dir, "garden", {});
+            if (crlf)
+                args.push_back("--crlf");
+            expect_file_and_pipe_agree(dir, args, text, "seal " + std::to_string(text.size()));
+            const std::string body = sealed("garden", crlf ? std::string(text) : text);
+            expect_file_and_pipe_agree(dir, args, "\n " + body + " \n",
+                                       "open " + std::to_string(text.size()));
+        }
+    }
+}
+
+TEST(FileStream, DamagedAndForgedTextsOpenAsTheWholeTextWay) {
+    TempDir dir;
+    const std::string genuine = sealed("garden", std::string(5000, 'q') + "\r\nend");
+    const std::string body = genuine.substr(2, genuine.size() - 4);
+    std::string stray = body;
+    stray[100] = 'G';
+    std::string spaced_trailer = body;
+    spaced_trailer.insert(spaced_trailer.size() - 5, "\n  ");
+    const std::vector<std::string> bodies = {
+        wrapped(genuine).substr(2, wrapped(genuine).size() - 6),
+        body.substr(0, body.size() - 10 - 33) + body.substr(body.size() - 10),  // odd hex
+        body.substr(0, 640) + body.substr(body.size() - 10),                    // short
+        body.substr(0, body.size() - 10) + "0000000000",                        // asks for all
+        body.substr(0, body.size() - 10) + "-000000003",                        // signed
+        stray,
+        spaced_trailer,
+        "1234",
+        "",
+    };
+    const std::vector<std::string> args = with_password(dir, "garden", {});
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+        expect_file_and_pipe_agree(dir, args, "{{" + bodies[i] + "}}", "body " + std::to_string(i));
+    }
+    // A wrong password: a doubtful result, written all the same.
+    expect_file_and_pipe_agree(dir, with_password(dir, "gardem", {}), genuine, "wrong password");
+}
+
+TEST(FileStream, RefusalsComeBeforeAnyOutput) {
+    TempDir dir;
+    const std::vector<std::string> args = with_password(dir, "garden", {});
+    expect_file_and_pipe_agree(dir, args, std::string("zero \0 byte", 11), "zero byte");
+    std::vector<std::string> open_args = args;
+    open_args.push_back("--open");
+    expect_file_and_pipe_agree(dir, open_args, "not sealed", "not sealed");
+    expect_file_and_pipe_agree(dir, with_password(dir, "", {}), "text", "empty password");
+}
+
+TEST(FileStream, OutputFilesMatchTheWholeTextWay) {
+    TempDir dir;
+    const std::string text(100000, 'z');
+    write_file(dir.path("plain"), text);
+    std::vector<std::string> args = with_password(dir, "garden", {"-o", dir.path("sealed")});
+    args.push_back(dir.path("plain"));
+    const RunResult run = run_cli({.args = args});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_EQ(read_file(dir.path("sealed")), sealed("garden", text) + "\n");
+}
+
+}  // namespace
+}  // namespace tarnel::cli_test

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: MIT
+// The split of a large text across threads: every block worked exactly once, the
+// one-thread fallback, the affinity mask, and seals and opens that come out the
+// same whatever the split, on every cipher path.
+#include <gtest/gtest.h>
+#include <sched.h>
+
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cipher_path_fixture.h"
+#include "ordered_chunks.h"
+#include "parallel_parts.h"
+#include "tarnel/process.h"
+
+namespace tarnel {
+namespace {
+
+class SplitSettings : public ::testing::Test {
+  protected:
+    void TearDown() override { reset_parallel_settings(); }
+};
+
+struct Coverage {
+    std::vector<int> hits;
+    std::set<std::thread::id> threads;
+};
+
+Coverage cover(std::size_t blocks) {
+    std::mutex mutex;
+    Coverage coverage;
+    coverage.hits.assign(blocks, 0);
+    auto part = [&](std::size_t first, std::size_t count) noexcept {
+        const std::lock_guard<std::mutex> lock(mutex);
+        coverage.threads.insert(std::this_thread::get_id());
+        for (std::size_t b = first; b < first + count; ++b)
+            ++coverage.hits[b];
+    };
+    for_each_part(blocks, part);
+    return coverage;
+}
+
+TEST_F(SplitSettings, EveryBlockIsWorkedExactlyOnceWhateverTheSplit) {
+    for (const unsigned parts : {1u, 2u, 3u, 7u, 64u, 100u}) {
+        set_parallel_settings({.threshold_blocks = 1, .parts = parts});
+        for (std::size_t blocks = 0; blocks <= 70; ++blocks) {
+            const Coverage c = cover(blocks);
+            EXPECT_EQ(c.hits, std::vector<int>(blocks, 1)) << parts << " parts, " << blocks;
+            EXPECT_LE(c.threads.size(),
+                      std::max<std::size_t>(1, std::min<std::size_t>(parts, blocks)));
+        }
+    }
+}
+
+TEST_F(SplitSettings, BelowTheThresholdOneThreadDoesAll) {
+    set_parallel_settings({.threshold_blocks = 100, .parts = 4});
+    const Coverage small = cover(99);
+    EXPECT_EQ(small.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    const Coverage large = cover(100);
+    EXPECT_EQ(large.threads.size(), 4u);
+}
+
+TEST_F(SplitSettings, WhenNoThreadStartsTheCallerDoesEveryPart) {
+    set_parallel_settings({.threshold_blocks = 1, .parts = 4, .refuse_threads = true});
+    const Coverage c = cover(50);
+    EXPECT_EQ(c.hits, std::vector<int>(50, 1));
+    EXPECT_EQ(c.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+}
+
+TEST(UsableCpus, FollowsTheAffinityMaskNotTheMachine) {
+    cpu_set_t saved;
+    ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
+    EXPECT_EQ(usable_cpus(), unsigned(CPU_COUNT(&saved)));
+    int cpu = 0;
+    while (!CPU_ISSET(cpu, &saved))
+        ++cpu;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(usable_cpus(), 1u);
+    ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+}
+
+TEST_F(SplitSettings, OrderedChunksArriveInOrderWhateverTheWorkers) {
+    for (const unsigned parts : {1u, 2u, 3u, 8u}) {
+        for (const bool refuse : {false, true}) {
+            set_parallel_settings(
+                {.threshold_blocks = 1, .parts = parts, .refuse_threads = refuse});
+            for (const std::size_t chunks : {0u, 1u, 2u, 5u, 40u}) {
+                std::set<std::thread::id> makers;
+                std::mutex mutex;
+                auto make = [&](std::size_t index, unsigned char* buffer) noexcept {
+                    {
+                        const std::lock_guard<std::mutex> lock(mutex);
+                        makers.insert(std::this_thread::get_id());
+                    }
+                    const std::size_t size = 1 + index % kOrderedChunkBytes;
+                    for (std::size_t i = 0; i < size; ++i)
+                        buffer[i] = static_cast<unsigned char>(index + i);
+                    return size;
+                };
+                std::vector<std::size_t> seen;
+                bool intact = true;
+                auto consume = [&](const unsigned char* buffer, std::size_t size) noexcept {
+                    const std::size_t index = seen.size();
+                    intact = intact && size == 1 + index % kOrderedChunkBytes &&
+                             buffer[size - 1] == static_cast<unsigned char>(index + size - 1);
+                    seen.push_back(index);
+                };
+                for_each_ordered_chunk(chunks, true, make, consume);
+                EXPECT_EQ(seen.size(), chunks) << parts << " parts";
+                EXPECT_TRUE(intact) << parts << " parts, " << chunks << " chunks";
+                if (chunks >= 2 && parts > 1 && !refuse) {
+                    EXPECT_FALSE(makers.count(std::this_thread::get_id()))
+                        << "the caller only appends when workers make the chunks";
+                } else if (chunks > 0) {
+                    EXPECT_EQ(makers, std::set<std::thread::id>{std::this_thread::get_id()});
+                }
+            }
+        }
+    }
+}
+
+class SplitTexts : public test::OnEveryCipherPath {
+  protected:
+    void TearDown() override {
+        reset_parallel_settings();
+        test::OnEveryCipherPath::TearDown();
+    }
+};
+
+std::string wrapped(std::string_view sealed) {
+    std::string out;
+    for (std::size_t at = 0; at < sealed.size(); at += 76) {
+        out.append(sealed.substr(at, 76));
+        out += "\r\n";
+    }
+    return out;
+}
+
+TEST_P(SplitTexts, SealAndOpenGiveTheSameBytesWhateverTheSplit) {
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int> printable('!', '~');
+    for (const std::size_t length :
+         {0u, 31u, 32u, 33u, 95u, 96u, 97u, 1000u, 16383u, 16384u, 40000u}) {
+        std::string plain(length, ' ');
+        for (auto& c : plain)
+            c = char(printable(rng));
+        reset_parallel_settings();
+        const ProcessOutcome sealed = ProcessText("pw", plain, ProcessDirection::Seal);
+        const std::string damaged = sealed.text.substr(0, sealed.text.size() / 2 + 3) + "}}";
+        std::string stray = sealed.text;
+        stray[stray.size() / 2] = 'G';
+        const std::vector<std::string> inputs = {sealed.text, wrapped(sealed.text), damaged, stray};
+        std::vector<std::string> opened;
+        std::vector<BodyDamage> damage;
+        for (const auto& input : inputs) {
+            const ProcessOutcome outcome = ProcessText("pw", input, ProcessDirection::Open);
+            opened.push_back(outcome.text);
+            damage.push_back(outcome.damage);
+        }
+        ASSERT_TRUE(damage[2].any() && !damage[1].any() && damage[3].bad_digits);
+        ASSERT_EQ(opened[0], plain);
+
+        for (const unsigned parts : {2u, 3u, 5u}) {
+            for (const bool refuse : {false, true}) {
+                set_parallel_settings(
+                    {.threshold_blocks = 1, .parts = parts, .refuse_threads = refuse});
+                ASSERT_EQ(ProcessText("pw", plain, ProcessDirection::Seal).text, sealed.text)
+                    << length << " bytes in " << parts << " parts";
+                for (std::size_t i = 0; i < inputs.size(); ++i) {
+                    const ProcessOutcome outcome =
+                        ProcessText("pw", inputs[i], ProcessDirection::Open);
+                    ASSERT_EQ(outcome.text, opened[i])
+                        << "input " << i << ", " << length << " bytes in " << parts << " parts";
+                    EXPECT_EQ(outcome.damage.partial_block, damage[i].partial_block);
+                    EXPECT_EQ(outcome.damage.bad_digits, damage[i].bad_digits);
+                    EXPECT_EQ(outcome.damage.count_mismatch, damage[i].count_mismatch);
+                }
+            }
+        }
+    }
+}
+
+TARNEL_ON_EVERY_CIPHER_PATH(SplitTexts);
+
+}  // namespace
+}  // namespace tarnel
