@@ -14,6 +14,7 @@
 #include "options.h"
 #include "output.h"
 #include "password_source.h"
+#include "program.h"
 #include "tarnel/codepage.h"
 #include "tarnel/process.h"
 #include "tarnel/secure_wipe.h"
@@ -136,16 +137,24 @@ int run_command_line(int argc, const char* const* argv) {
 }
 
 }  // namespace
+
+int run_program(int argc, char** argv) noexcept {
+    harden_process();
+    try {
+        return run_command_line(argc, argv);
+    } catch (const std::bad_alloc&) {
+        report("not enough memory");
+    } catch (...) {
+        report("unexpected failure");
+    }
+    return kExitFailed;
+}
+
 }  // namespace tarnel::cli
 
+// Windows starts the program in windows_platform.cpp, with wide-character arguments.
+#ifndef _WIN32
 int main(int argc, char** argv) {
-    tarnel::cli::harden_process();
-    try {
-        return tarnel::cli::run_command_line(argc, argv);
-    } catch (const std::bad_alloc&) {
-        tarnel::cli::report("not enough memory");
-    } catch (...) {
-        tarnel::cli::report("unexpected failure");
-    }
-    return tarnel::cli::kExitFailed;
+    return tarnel::cli::run_program(argc, argv);
 }
+#endif

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "text_input.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "diagnostics.h"
+#include "file_access.h"
 #include "secret_reader.h"
 
 namespace tarnel::cli {
@@ -18,7 +18,7 @@ bool read_text(const std::string& path, std::string& text) {
             report_error(error, "cannot read standard input");
         return error == 0;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open_to_read(path);
     if (fd < 0) {
         report_error(errno, "cannot open %s", path.c_str());
         return false;
