@@ -14,9 +14,11 @@ packages=(
   # CPack and lintian need for the Debian package.
   desktop-file-utils appstream groff-base file dpkg-dev fakeroot lintian
   # The Windows build: mingw-w64's posix-thread compilers and zlib, GoogleTest's
-  # sources to build with them, Wine to run the tests, NSIS for the installer,
-  # icoutils to read the programs' resources back, zip for the archive.
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 nsis icoutils zip
+  # sources to build with them, Wine and its fonts (the title bar's glyphs) to run
+  # the tests, NSIS for the installer, icoutils to read the resources back, zip for
+  # the archive, Python for the icon and the console test.
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 fonts-wine nsis icoutils zip
+  python3
 )
 
 missing=()

@@ -9,7 +9,7 @@
 set -euo pipefail
 
 if [ "${1:-}" = --prefix ]; then
-  export WINEPREFIX=$2
+  export WINEPREFIX=$(realpath -m "$2")
   shift 2
 fi
 export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wine-prefix}
