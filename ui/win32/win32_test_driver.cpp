@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "tarnel/ui/test_driver.h"
 #include "win32_backend.h"
@@ -263,12 +264,6 @@ int characters_before(::HWND hwnd, int position) {
     return item != nullptr ? win32::native(item->GetSafeHwnd()) : nullptr;
 }
 
-/// The first letter after "&" in a menu item's text, as its keyboard shortcut.
-wchar_t mnemonic(const std::wstring& text) {
-    const std::size_t amp = text.find(L'&');
-    return amp != std::wstring::npos && amp + 1 < text.size() ? text[amp + 1] : 0;
-}
-
 }  // namespace
 
 Driver::Driver(const char* program_path) {
@@ -472,32 +467,54 @@ void Driver::WhenModalOpens(const std::string& caption, ModalWindow& seen, Close
 
 void Driver::WhenPopupOpens(PopupMenu& seen, const std::string& choose) {
     const std::wstring wanted = win32::to_wide(choose);
-    poll([wanted, &seen] {
+    struct Progress {
+        int target = -1;  ///< the item to choose, once the menu is read
+        int keys = 0;     ///< arrow keys or Escapes sent
+    };
+    auto progress = std::make_shared<Progress>();
+    poll([wanted, &seen, progress] {
         ::HWND window = open_menu();
-        if (window == nullptr)
-            return false;
-        const auto menu = reinterpret_cast<::HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
-        if (menu == nullptr)
-            return false;
-        seen.found = true;
-        wchar_t key = 0;
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            MENUITEMINFOW item{};
-            item.cbSize = sizeof item;
-            item.fMask = MIIM_FTYPE | MIIM_STRING;
-            wchar_t text[256] = {};
-            item.dwTypeData = text;
-            item.cch = 255;
-            GetMenuItemInfoW(menu, UINT(i), TRUE, &item);
-            const bool separator = (item.fType & MFT_SEPARATOR) != 0;
-            seen.items.push_back(separator ? std::string() : win32::to_utf8(text));
-            if (!separator && !wanted.empty() && wanted == text)
-                key = mnemonic(text);
+        const auto menu = window != nullptr
+                              ? reinterpret_cast<::HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0))
+                              : nullptr;
+        if (!seen.found) {
+            if (menu == nullptr)
+                return false;
+            seen.found = true;
+            for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                MENUITEMINFOW item{};
+                item.cbSize = sizeof item;
+                item.fMask = MIIM_FTYPE | MIIM_STRING;
+                wchar_t text[256] = {};
+                item.dwTypeData = text;
+                item.cch = 255;
+                GetMenuItemInfoW(menu, UINT(i), TRUE, &item);
+                const bool separator = (item.fType & MFT_SEPARATOR) != 0;
+                seen.items.push_back(separator ? std::string() : win32::to_utf8(text));
+                if (!separator && !wanted.empty() && wanted == text)
+                    progress->target = i;
+            }
         }
-        // The item is chosen as a user would: by its underlined letter.
-        const WORD vk = key != 0 ? WORD(VkKeyScanW(key) & 0xFF) : WORD(VK_ESCAPE);
-        send({key_input(vk, false), key_input(vk, true)});
-        return true;
+        if (++progress->keys > 40)
+            return true;  // given up; the watch's time limit closes the menu
+        if (progress->target >= 0 && menu != nullptr) {
+            // As a user would: down the menu to the item, then Enter. A letter could
+            // stand for two items (Wine adds its own "&About Wine").
+            const bool there =
+                GetMenuState(menu, UINT(progress->target), MF_BYPOSITION) & MF_HILITE;
+            const WORD vk = there ? WORD(VK_RETURN) : WORD(VK_DOWN);
+            send({key_input(vk, false), key_input(vk, true)});
+            return there;
+        }
+        // Esc until the menu mode is over: after Alt+Space the first Esc closes the
+        // menu and leaves the title bar's menu mode on, as on Windows.
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetCurrentThreadId(), &gui);
+        if (menu == nullptr && (gui.flags & GUI_INMENUMODE) == 0)
+            return true;
+        send({key_input(VK_ESCAPE, false), key_input(VK_ESCAPE, true)});
+        return false;
     });
 }
 
