@@ -154,6 +154,8 @@ WORD virtual_key(Key key) {
             return 'A';
         case Key::C:
             return 'C';
+        case Key::V:
+            return 'V';
         case Key::Z:
         case Key::CyrillicYaOnZ:
             return 'Z';
