@@ -16,6 +16,7 @@
 #include "options.h"
 #include "output.h"
 #include "password_source.h"
+#include "program.h"
 #include "tarnel/codepage.h"
 #include "tarnel/process.h"
 #include "tarnel/secure_wipe.h"
@@ -111,11 +112,13 @@ int run(const Options& options) {
     // text bound for a terminal is first checked whole, so it is read whole.
     const bool to_terminal =
         options.output_path.empty() && !options.force && ::isatty(STDOUT_FILENO);
+#ifndef _WIN32
     FileText file;
     if (!to_terminal && is_file_text(fd, file)) {
         file.name = text_name(options.input_path);
         return run_file_text(options, file, password, given);
     }
+#endif
     if (!read_text_from(fd, options.input_path, text))
         return kExitFailed;
 
@@ -166,16 +169,24 @@ int run_command_line(int argc, const char* const* argv) {
 }
 
 }  // namespace
+
+int run_program(int argc, char** argv) noexcept {
+    harden_process();
+    try {
+        return run_command_line(argc, argv);
+    } catch (const std::bad_alloc&) {
+        report("not enough memory");
+    } catch (...) {
+        report("unexpected failure");
+    }
+    return kExitFailed;
+}
+
 }  // namespace tarnel::cli
 
+// Windows starts the program in windows_platform.cpp, with wide-character arguments.
+#ifndef _WIN32
 int main(int argc, char** argv) {
-    tarnel::cli::harden_process();
-    try {
-        return tarnel::cli::run_command_line(argc, argv);
-    } catch (const std::bad_alloc&) {
-        tarnel::cli::report("not enough memory");
-    } catch (...) {
-        tarnel::cli::report("unexpected failure");
-    }
-    return tarnel::cli::kExitFailed;
+    return tarnel::cli::run_program(argc, argv);
 }
+#endif

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "password_source.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "diagnostics.h"
+#include "file_access.h"
 #include "secret_reader.h"
 #include "tarnel/secure_wipe.h"
 #include "terminal_prompt.h"
@@ -19,13 +19,14 @@ bool password_is_given(const Options& options) noexcept {
 
 bool read_given_password(const Options& options, std::string& password) {
     if (options.password_fd >= 0) {
+        use_binary_mode(options.password_fd);
         const int error = read_first_line(options.password_fd, password);
         if (error != 0) {
             report_error(error, "cannot read the password from descriptor %d", options.password_fd);
         }
         return error == 0;
     }
-    const int fd = ::open(options.password_file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open_to_read(options.password_file);
     if (fd < 0) {
         report_error(errno, "cannot open the password file %s", options.password_file.c_str());
         return false;

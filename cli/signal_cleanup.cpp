@@ -12,7 +12,7 @@ namespace {
 // Only async-signal-safe state: the handler reads these, the main flow writes them
 // with the signals blocked.
 volatile sig_atomic_t g_terminal_fd = -1;
-termios g_terminal_settings;
+TerminalSettings g_terminal_settings;
 volatile sig_atomic_t g_have_file = 0;
 char g_file[4096];
 
@@ -65,7 +65,7 @@ void install_cleanup_handlers() noexcept {
     }
 }
 
-void restore_terminal_on_signal(int fd, const termios& settings) noexcept {
+void restore_terminal_on_signal(int fd, const TerminalSettings& settings) noexcept {
     SignalsHeld held;
     g_terminal_settings = settings;
     g_terminal_fd = fd;

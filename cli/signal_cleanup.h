@@ -3,7 +3,7 @@
 // echo off, and a temporary file that would otherwise stay behind.
 #pragma once
 
-#include <termios.h>
+#include "terminal_settings.h"
 
 namespace tarnel::cli {
 
@@ -12,7 +12,7 @@ namespace tarnel::cli {
 void install_cleanup_handlers() noexcept;
 
 /// Registers terminal settings to put back on `fd`; forget_terminal() drops them.
-void restore_terminal_on_signal(int fd, const termios& settings) noexcept;
+void restore_terminal_on_signal(int fd, const TerminalSettings& settings) noexcept;
 void forget_terminal() noexcept;
 
 /// Registers a file to delete; a path too long to keep is not registered.

@@ -3,7 +3,7 @@
 // standard input and output are.
 #pragma once
 
-#include <termios.h>
+#include "terminal_settings.h"
 
 #include <string>
 
@@ -26,7 +26,7 @@ class TerminalPrompt {
 
   private:
     int m_fd = -1;
-    termios m_saved{};
+    TerminalSettings m_saved{};
 };
 
 }  // namespace tarnel::cli

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "text_input.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "diagnostics.h"
+#include "file_access.h"
 #include "secret_reader.h"
 
 namespace tarnel::cli {
@@ -14,7 +14,7 @@ namespace tarnel::cli {
 int open_text(const std::string& path) {
     if (path.empty())
         return STDIN_FILENO;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open_to_read(path);
     if (fd < 0)
         report_error(errno, "cannot open %s", path.c_str());
     return fd;

@@ -13,6 +13,12 @@ packages=(
   # Installing and packaging: the validators, groff for the man pages, and what
   # CPack and lintian need for the Debian package.
   desktop-file-utils appstream groff-base file dpkg-dev fakeroot lintian
+  # The Windows build: mingw-w64's posix-thread compilers and zlib, GoogleTest's
+  # sources to build with them, Wine and its fonts (the title bar's glyphs) to run
+  # the tests, NSIS for the installer, icoutils to read the resources back, zip for
+  # the archive, Python for the icon and the console test.
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 fonts-wine nsis icoutils zip
+  python3
 )
 
 missing=()
@@ -25,6 +31,9 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Another installation may hold dpkg's lock for a while: wait for it.
+  lock_wait=(-o DPkg::Lock::Timeout=600)
+  $sudo apt-get "${lock_wait[@]}" update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock_wait[@]}" install -y -qq \
+    --no-install-recommends "${missing[@]}"
 fi

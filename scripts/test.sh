@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The whole test suite: formatting, the normal build's tests, the window on a virtual
-# display, the same tests under ASan and UBSan, a short fuzzing run, the Debian
+# display, the Windows build and its tests under Wine, the same tests under ASan and UBSan, a short fuzzing run, the Debian
 # package, and a quick benchmark run (so neither rots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +21,9 @@ ctest --preset default -j "$jobs"
 
 step "The window for real, on a virtual display"
 bash scripts/screenshots.sh build/default/app/tarnel build/screenshots
+
+step "Windows build under Wine"
+timeout 900 bash scripts/test-windows.sh build/default/cli/tarnel-cli
 
 step "Build and test: ASan + UBSan preset"
 cmake --preset asan

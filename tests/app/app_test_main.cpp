@@ -22,7 +22,9 @@ ui::test::Driver& driver() {
 }  // namespace tarnel::app::testing
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     tarnel::app::CMainApp app;
     // Local, so the window system ends before the program's statics do.

@@ -238,6 +238,41 @@ TEST_F(ProcessButton, UndoAfterAWrongPasswordBringsTheSealedTextBack) {
     EXPECT_EQ(Text(IDC_TEXT), garbage);
 }
 
+// An edit control without a limit set stops at about 32,000 characters (30,000
+// under Wine), silently.
+std::string LongLetter(std::size_t size) {
+    std::string text;
+    for (int line = 0; text.size() < size; ++line)
+        text += "line " + std::to_string(line) + " of a long letter\r\n";
+    text.resize(size);
+    text.back() = '.';
+    return text;
+}
+
+TEST_F(ProcessButton, AHundredThousandCharacterPasteIsNotCut) {
+    const std::string text = LongLetter(100000);
+    driver().SetClipboard(text);
+    Focus(IDC_TEXT);
+    driver().Press(Key::V, kCtrl);
+    ASSERT_EQ(Text(IDC_TEXT).size(), text.size());
+    EXPECT_EQ(Text(IDC_TEXT), text);
+}
+
+TEST_F(ProcessButton, ASealedTextBeyondTheDefaultLimitIsNotCut) {
+    // 16 KiB of text seal to some 33,000 characters, which a cut would turn into
+    // garbage when opened.
+    const std::string text = LongLetter(16500);
+    SetText(IDC_PASSWORD, kPassword);
+    SetText(IDC_TEXT, text);
+    driver().Click(dialog, IDOK);
+    const std::string sealed = SealedByEngine(kPassword, text);
+    ASSERT_GT(sealed.size(), 32768u);
+    ASSERT_EQ(Text(IDC_TEXT).size(), sealed.size());
+    EXPECT_EQ(Text(IDC_TEXT), sealed);
+    driver().Click(dialog, IDOK);
+    EXPECT_EQ(Text(IDC_TEXT), text);
+}
+
 TEST_F(ProcessButton, WithoutAPasswordRemovesTheSelectionAndKeepsTheTextUntrimmed) {
     SetText(IDC_TEXT, "\r\n  some text  \r\n");
     static_cast<ui::CEdit*>(dialog.GetDlgItem(IDC_TEXT))->SetSel(0, -1);

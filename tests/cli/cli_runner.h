@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Runs the built tarnel-cli as a user would: in a new session (so it has no
-// controlling terminal unless a test gives it one), with chosen descriptors.
+// controlling terminal unless a test gives it one), with chosen descriptors. On
+// Windows the C runtime's descriptors pass to the program as its own.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/types.h>
+#endif
 
 #include <map>
 #include <string>
@@ -27,11 +30,15 @@ struct Invocation {
     std::string stdout_path;               ///< instead of a pipe: standard output to this file
     bool close_stdout_early = false;       ///< standard output is a pipe nobody reads
     std::map<int, std::string> extra_fds;  ///< descriptor -> content, each through a pipe
+#ifndef _WIN32
     rlim_t file_size_limit = RLIM_INFINITY;
-    int timeout_ms = 10000;
+#endif
+    int timeout_ms = 10000;  ///< not kept on Windows, where the test's own timeout holds
 };
 
 RunResult run_cli(const Invocation& run);
+
+#ifndef _WIN32
 
 /// Where a child's descriptors come from; -1 leaves one closed.
 struct ChildSetup {
@@ -48,6 +55,7 @@ pid_t spawn_cli(const std::vector<std::string>& args, const ChildSetup& setup);
 
 /// Waits for `pid` for up to `timeout_ms`, killing it after that.
 void wait_for(pid_t pid, int timeout_ms, RunResult& result);
+#endif
 
 /// A fresh directory, removed with all it holds.
 class TempDir {

@@ -301,6 +301,26 @@ void CDialog::DestroyWindow() {
     ForgetWindow();
 }
 
+// The layer draws the system menu itself, so it holds the platform's one item.
+CMenu* CDialog::GetSystemMenu(BOOL revert) const {
+    const DialogTemplate* dialog = AfxFindDialogTemplate(m_template_id);
+    if (m_window == nullptr || dialog == nullptr || (dialog->style & WS_SYSMENU) == 0)
+        return nullptr;
+    if (revert || m_system_menu.GetMenuItemCount() == 0) {
+        m_system_menu.m_items.clear();
+        m_system_menu.AppendMenu(MF_STRING, SC_CLOSE, "&Close\tAlt+F4");
+    }
+    return revert ? nullptr : &m_system_menu;
+}
+
+void CDialog::OnSysCommand(UINT id, LPARAM) {
+    if ((id & 0xFFF0u) == SC_CLOSE)
+        OnCancel();
+}
+
+// Qt paints the dialog itself.
+void CDialog::OnPaint() {}
+
 void CDialog::ForgetWindow() {
     std::vector<HWND> going{qt::handle_of(m_window->widget)};
     for (QWidget* control : m_window->widget->controls())

@@ -41,6 +41,8 @@ Qt::Key qt_key(Key key) {
             return Qt::Key_A;
         case Key::C:
             return Qt::Key_C;
+        case Key::V:
+            return Qt::Key_V;
         case Key::Z:
             return Qt::Key_Z;
         case Key::F1:

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The default processing of dialogs, the same for every backend.
+// The default processing of dialogs that is the same for every backend.
 #include "tarnel/ui/dialog.h"
 
 #include "tarnel/ui/resource.h"
@@ -36,13 +36,6 @@ BOOL CDialog::PreTranslateMessage(MSG* msg) {
 
 void CDialog::DoDataExchange(CDataExchange*) {}
 
-void CDialog::OnSysCommand(UINT id, LPARAM) {
-    if ((id & 0xFFF0u) == SC_CLOSE)
-        OnCancel();
-}
-
-void CDialog::OnPaint() {}
-
 HICON CDialog::OnQueryDragIcon() {
     return nullptr;
 }
@@ -56,17 +49,6 @@ void CDialog::OnCommand(int id) {
 
 void CDialog::Close() {
     OnSysCommand(SC_CLOSE, 0);
-}
-
-CMenu* CDialog::GetSystemMenu(BOOL revert) const {
-    const DialogTemplate* dialog = AfxFindDialogTemplate(m_template_id);
-    if (m_window == nullptr || dialog == nullptr || (dialog->style & WS_SYSMENU) == 0)
-        return nullptr;
-    if (revert || m_system_menu.GetMenuItemCount() == 0) {
-        m_system_menu.m_items.clear();
-        m_system_menu.AppendMenu(MF_STRING, SC_CLOSE, "&Close\tAlt+F4");
-    }
-    return revert ? nullptr : &m_system_menu;
 }
 
 }  // namespace tarnel::ui

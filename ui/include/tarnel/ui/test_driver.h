@@ -20,6 +20,7 @@ enum class Key {
     Space,
     A,
     C,
+    V,
     Z,
     F1,
     F4,

@@ -26,6 +26,9 @@ using HWND = HWND__*;
 /// An icon of the backend, shared and never destroyed.
 struct HICON__;
 using HICON = HICON__*;
+/// A menu of the platform, where the backend has one.
+struct HMENU__;
+using HMENU = HMENU__*;
 
 struct CRect {
     int left = 0;

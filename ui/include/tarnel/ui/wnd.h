@@ -66,7 +66,8 @@ class CEdit : public CWnd {
 };
 
 /// A menu of command items. Ids and texts as AppendMenu gives them; "&" marks the
-/// mnemonic and "\t" starts the shortcut shown at the right.
+/// mnemonic and "\t" starts the shortcut shown at the right. A backend whose
+/// platform has menus keeps the items there (m_hMenu); the others keep them here.
 class CMenu {
   public:
     BOOL AppendMenu(UINT flags, UINT id = 0, std::string_view text = {});
@@ -80,6 +81,8 @@ class CMenu {
         UINT id;
         CString text;
     };
+
+    HMENU m_hMenu = nullptr;
 
   private:
     friend class CDialog;

@@ -1,0 +1,313 @@
+// SPDX-License-Identifier: MIT
+// tarnel-cli on Windows: the wide-character entry point, byte-exact standard
+// streams, the console prompt without echo, files by UTF-8 name, and the cleanup
+// that Ctrl+C must not skip. The POSIX files it stands in for: hardening.cpp,
+// signal_cleanup.cpp, terminal_prompt.cpp and file_access.cpp.
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "file_access.h"
+#include "hardening.h"
+#include "output.h"
+#include "program.h"
+#include "secret_reader.h"
+#include "signal_cleanup.h"
+#include "tarnel/secure_wipe.h"
+#include "terminal_prompt.h"
+
+// Last: its macros would rename the declarations above.
+#include <windows.h>
+
+namespace tarnel::cli {
+namespace {
+
+std::wstring to_wide(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(std::size_t(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
+    return wide;
+}
+
+std::string to_utf8(const wchar_t* text, std::size_t length) {
+    if (length == 0)
+        return {};
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text, int(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(std::size_t(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, int(length), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+// The errno for what the platform reported, for the one-line messages.
+int errno_of(DWORD error) noexcept {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_NOT_SAME_DEVICE:
+            return EXDEV;
+        default:
+            return EIO;
+    }
+}
+
+// What Ctrl+C, Ctrl+Break or a closing console must undo. The handler runs on a
+// thread of its own, so the registrations are kept under a lock.
+struct Cleanup {
+    std::mutex lock;
+    bool have_console = false;
+    TerminalSettings console;
+    std::wstring file;
+};
+
+Cleanup& cleanup() {
+    static Cleanup* instance = new Cleanup;  // never destroyed: the handler may outlive main
+    return *instance;
+}
+
+BOOL WINAPI undo_and_end(DWORD) {
+    Cleanup& state = cleanup();
+    const std::lock_guard held(state.lock);
+    if (state.have_console)
+        SetConsoleMode(state.console.console_input, state.console.input_mode);
+    if (!state.file.empty())
+        DeleteFileW(state.file.c_str());
+    // Not handled: the default handler ends the process.
+    return FALSE;
+}
+
+// Where the temporary file of `path` goes: beside it, so that the rename stays on
+// one volume.
+std::string temporary_name(const std::string& path, unsigned attempt) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const unsigned long long stamp = (GetTickCount64() << 16) ^ GetCurrentProcessId() ^ attempt;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".tarnel-%llx", stamp);
+    return path.substr(0, base) + "." + path.substr(base) + suffix;
+}
+
+// Reads one line from the console as UTF-16 and gives it as UTF-8, without the
+// line break. Every buffer is wiped.
+int read_console_line(HANDLE input, std::string& answer) {
+    std::vector<wchar_t> line;
+    wchar_t chunk[128];
+    int error = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadConsoleW(input, chunk, DWORD(std::size(chunk)), &got, nullptr)) {
+            error = EIO;
+            break;
+        }
+        if (got == 0)
+            break;
+        line.insert(line.end(), chunk, chunk + got);
+        if (line.back() == L'\n')
+            break;
+    }
+    secure_wipe(chunk, sizeof chunk);
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
+        line.pop_back();
+    secure_wipe(answer);
+    if (error == 0)
+        answer = to_utf8(line.data(), line.size());
+    secure_wipe(line.data(), line.size() * sizeof(wchar_t));
+    return error;
+}
+
+void write_console(HANDLE output, const std::string& text) {
+    const std::wstring wide = to_wide(text);
+    DWORD written = 0;
+    WriteConsoleW(output, wide.data(), DWORD(wide.size()), &written, nullptr);
+}
+
+}  // namespace
+
+void harden_process() noexcept {
+    // A text is bytes: no CR LF translation and no end at a Ctrl+Z, in either direction.
+    for (const int fd : {0, 1, 2})
+        _setmode(fd, _O_BINARY);
+    // No crash dialog or report, which could carry the password's memory away.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    install_cleanup_handlers();
+}
+
+void install_cleanup_handlers() noexcept {
+    cleanup();
+    SetConsoleCtrlHandler(undo_and_end, TRUE);
+}
+
+void restore_terminal_on_signal(int, const TerminalSettings& settings) noexcept {
+    Cleanup& state = cleanup();
+    const std::lock_guard held(state.lock);
+    state.console = settings;
+    state.have_console = true;
+}
+
+void forget_terminal() noexcept {
+    Cleanup& state = cleanup();
+    const std::lock_guard held(state.lock);
+    state.have_console = false;
+}
+
+void remove_on_signal(const char* path) noexcept {
+    Cleanup& state = cleanup();
+    try {
+        std::wstring wide = to_wide(path);
+        const std::lock_guard held(state.lock);
+        state.file.swap(wide);
+    } catch (...) {
+        // Not registered, as a path too long is not on POSIX.
+    }
+}
+
+void forget_file_to_remove() noexcept {
+    Cleanup& state = cleanup();
+    const std::lock_guard held(state.lock);
+    state.file.clear();
+}
+
+TerminalPrompt::TerminalPrompt() noexcept {
+    // The console itself, whatever standard input and output are.
+    HANDLE input =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE output =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD mode = 0;
+    if (input == INVALID_HANDLE_VALUE || output == INVALID_HANDLE_VALUE ||
+        !GetConsoleMode(input, &mode)) {
+        if (input != INVALID_HANDLE_VALUE)
+            CloseHandle(input);
+        if (output != INVALID_HANDLE_VALUE)
+            CloseHandle(output);
+        return;
+    }
+    m_saved = {input, output, mode};
+    // Registered before the change, so that Ctrl+C cannot leave echo off.
+    restore_terminal_on_signal(-1, m_saved);
+    const DWORD quiet = (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~ENABLE_ECHO_INPUT;
+    if (!SetConsoleMode(input, quiet)) {
+        forget_terminal();
+        CloseHandle(input);
+        CloseHandle(output);
+        return;
+    }
+    // A descriptor only to say that the prompt is open; closing it closes the handle.
+    m_fd = _open_osfhandle(reinterpret_cast<intptr_t>(input), _O_RDONLY);
+    if (m_fd < 0) {
+        SetConsoleMode(input, mode);
+        forget_terminal();
+        CloseHandle(input);
+        CloseHandle(output);
+    }
+}
+
+TerminalPrompt::~TerminalPrompt() {
+    if (m_fd < 0)
+        return;
+    SetConsoleMode(m_saved.console_input, m_saved.input_mode);
+    forget_terminal();
+    CloseHandle(m_saved.console_output);
+    _close(m_fd);
+}
+
+int TerminalPrompt::ask(const char* question, std::string& answer) {
+    write_console(m_saved.console_output, question);
+    const int error = read_console_line(m_saved.console_input, answer);
+    // The Enter key was not echoed; end the prompt's line.
+    write_console(m_saved.console_output, "\r\n");
+    return error;
+}
+
+int open_to_read(const std::string& path) noexcept {
+    try {
+        return _wopen(to_wide(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    } catch (...) {
+        errno = ENOMEM;
+        return -1;
+    }
+}
+
+void use_binary_mode(int fd) noexcept {
+    _setmode(fd, _O_BINARY);
+}
+
+// The new file gets the permissions its folder passes on: Windows has no mode
+// bits beyond read-only, so `mode` is not used.
+WriteFailure write_file_atomically(const std::string& path, mode_t,
+                                   std::initializer_list<std::string_view> pieces) {
+    std::wstring temporary;
+    int fd = -1;
+    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = to_wide(temporary_name(path, attempt));
+        fd = _wopen(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        return {errno, "cannot create a temporary file beside"};
+    {
+        Cleanup& state = cleanup();
+        const std::lock_guard held(state.lock);
+        state.file = temporary;
+    }
+
+    WriteFailure failure;
+    if (const int error = write_all(fd, pieces); error != 0) {
+        failure = {error, "cannot write"};
+    } else if (_commit(fd) != 0) {
+        failure = {errno, "cannot write"};
+    }
+    if (_close(fd) != 0 && failure.error == 0)
+        failure = {errno, "cannot write"};
+    if (failure.error == 0 && !MoveFileExW(temporary.c_str(), to_wide(path).c_str(),
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        failure = {errno_of(GetLastError()), "cannot replace"};
+    }
+    if (failure.error != 0)
+        DeleteFileW(temporary.c_str());
+    forget_file_to_remove();
+    return failure;
+}
+
+}  // namespace tarnel::cli
+
+// The arguments as UTF-16, so that any file name comes through; the program reads
+// them as UTF-8.
+int wmain(int argc, wchar_t** wargv) {
+    std::vector<std::string> arguments;
+    std::vector<char*> argv;
+    try {
+        for (int i = 0; i < argc; ++i) {
+            const wchar_t* argument = wargv[i];
+            arguments.push_back(tarnel::cli::to_utf8(argument, wcslen(argument)));
+        }
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+    } catch (...) {
+        return 1;
+    }
+    return tarnel::cli::run_program(argc, argv.data());
+}
