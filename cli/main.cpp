@@ -108,11 +108,11 @@ int run(const Options& options) {
     if (fd < 0)
         return kExitFailed;
     const FdCloser close_input(fd);
+#ifndef _WIN32
     // A regular file is sealed or opened in pieces, in bounded memory. An opened
     // text bound for a terminal is first checked whole, so it is read whole.
     const bool to_terminal =
         options.output_path.empty() && !options.force && ::isatty(STDOUT_FILENO);
-#ifndef _WIN32
     FileText file;
     if (!to_terminal && is_file_text(fd, file)) {
         file.name = text_name(options.input_path);

@@ -2,7 +2,9 @@
 #include "ordered_chunks.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -17,20 +19,28 @@ constexpr unsigned kMaxWorkers = 63;
 
 // Chunk c is made in slot c % slots. A slot's `ready` holds c + 1 once chunk c is
 // in it; a worker takes chunk c only after chunk c - slots has been consumed.
+// A chunk is large, so a mutex and condition variables cost nothing measurable;
+// std::atomic::wait lost wake-ups on the Windows runtime, where it has no futex.
 struct Slot {
-    std::atomic<std::size_t> ready{0};
+    std::size_t ready = 0;  // guarded by Ring::mutex
     std::size_t size = 0;
     unsigned char* buffer = nullptr;
 };
 
 struct Ring {
+    Ring(std::size_t chunks_, std::size_t slots_, Slot* slot_, MakeChunk make_, void* context_)
+        : chunks(chunks_), slots(slots_), slot(slot_), make(make_), context(context_) {}
+
     std::size_t chunks;
     std::size_t slots;
     Slot* slot;
     MakeChunk make;
     void* context;
-    std::atomic<std::size_t> next{0};      // the next chunk a worker takes
-    std::atomic<std::size_t> consumed{0};  // chunks the caller has appended
+    std::atomic<std::size_t> next{0};  // the next chunk a worker takes
+    std::mutex mutex;
+    std::condition_variable made;   // a slot became ready
+    std::condition_variable taken;  // the caller consumed a chunk
+    std::size_t consumed = 0;       // chunks the caller has appended
 };
 
 void work(Ring* ring) noexcept {
@@ -38,15 +48,19 @@ void work(Ring* ring) noexcept {
         const std::size_t c = ring->next.fetch_add(1, std::memory_order_relaxed);
         if (c >= ring->chunks)
             return;
-        // Wait until the caller has taken the chunk that held this slot before.
-        for (std::size_t done = ring->consumed.load(std::memory_order_acquire);
-             c >= done + ring->slots; done = ring->consumed.load(std::memory_order_acquire)) {
-            ring->consumed.wait(done, std::memory_order_acquire);
-        }
         Slot& slot = ring->slot[c % ring->slots];
-        slot.size = ring->make(ring->context, c, slot.buffer);
-        slot.ready.store(c + 1, std::memory_order_release);
-        slot.ready.notify_one();
+        {
+            // Wait until the caller has taken the chunk that held this slot before.
+            std::unique_lock<std::mutex> lock(ring->mutex);
+            ring->taken.wait(lock, [&] { return c < ring->consumed + ring->slots; });
+        }
+        const std::size_t size = ring->make(ring->context, c, slot.buffer);
+        {
+            const std::lock_guard<std::mutex> lock(ring->mutex);
+            slot.size = size;
+            slot.ready = c + 1;
+        }
+        ring->made.notify_all();
     }
 }
 
@@ -92,7 +106,7 @@ void run_ordered_chunks(std::size_t chunks, bool parallel, MakeChunk make, Consu
     }
     for (std::size_t s = 0; s < slots; ++s)
         slot[s].buffer = buffers.get() + s * kOrderedChunkBytes;
-    Ring ring{chunks, slots, slot.get(), make, context};
+    Ring ring(chunks, slots, slot.get(), make, context);
 
     std::thread workers[kMaxWorkers];
     unsigned started = 0;
@@ -109,13 +123,18 @@ void run_ordered_chunks(std::size_t chunks, bool parallel, MakeChunk make, Consu
     } else {
         for (std::size_t c = 0; c < chunks; ++c) {
             Slot& s = slot[c % slots];
-            for (std::size_t r = s.ready.load(std::memory_order_acquire); r != c + 1;
-                 r = s.ready.load(std::memory_order_acquire)) {
-                s.ready.wait(r, std::memory_order_acquire);
+            std::size_t size = 0;
+            {
+                std::unique_lock<std::mutex> lock(ring.mutex);
+                ring.made.wait(lock, [&] { return s.ready == c + 1; });
+                size = s.size;
             }
-            consume(context, s.buffer, s.size);
-            ring.consumed.store(c + 1, std::memory_order_release);
-            ring.consumed.notify_all();
+            consume(context, s.buffer, size);
+            {
+                const std::lock_guard<std::mutex> lock(ring.mutex);
+                ring.consumed = c + 1;
+            }
+            ring.taken.notify_all();
         }
     }
     for (unsigned w = 0; w < started; ++w) {

@@ -52,8 +52,12 @@ unsigned usable_cpus() noexcept {
         const int count = CPU_COUNT(&set);
         return count > 0 ? unsigned(count) : 1u;
     }
-#endif
     return 1;
+#else
+    // Elsewhere the standard count stands in for the affinity mask.
+    const unsigned count = std::thread::hardware_concurrency();
+    return count > 0 ? count : 1u;
+#endif
 }
 
 void run_in_parts(std::size_t blocks, PartFunction part, void* context) noexcept {

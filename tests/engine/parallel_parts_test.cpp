@@ -3,7 +3,10 @@
 // one-thread fallback, the affinity mask, and seals and opens that come out the
 // same whatever the split, on every cipher path.
 #include <gtest/gtest.h>
+
+#if defined(__linux__)
 #include <sched.h>
+#endif
 
 #include <mutex>
 #include <random>
@@ -71,6 +74,7 @@ TEST_F(SplitSettings, WhenNoThreadStartsTheCallerDoesEveryPart) {
     EXPECT_EQ(c.threads, std::set<std::thread::id>{std::this_thread::get_id()});
 }
 
+#if defined(__linux__)
 TEST(UsableCpus, FollowsTheAffinityMaskNotTheMachine) {
     cpu_set_t saved;
     ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
@@ -85,6 +89,7 @@ TEST(UsableCpus, FollowsTheAffinityMaskNotTheMachine) {
     EXPECT_EQ(usable_cpus(), 1u);
     ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
 }
+#endif
 
 TEST_F(SplitSettings, OrderedChunksArriveInOrderWhateverTheWorkers) {
     for (const unsigned parts : {1u, 2u, 3u, 8u}) {
