@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The test driver on Qt: QTest events on the offscreen platform.
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest/QTest>
 
 #include "qt_backend.h"
@@ -41,8 +43,32 @@ Qt::Key qt_key(Key key) {
             return Qt::Key_A;
         case Key::C:
             return Qt::Key_C;
+        case Key::V:
+            return Qt::Key_V;
+        case Key::X:
+            return Qt::Key_X;
         case Key::Z:
             return Qt::Key_Z;
+        case Key::Left:
+            return Qt::Key_Left;
+        case Key::Right:
+            return Qt::Key_Right;
+        case Key::Up:
+            return Qt::Key_Up;
+        case Key::Down:
+            return Qt::Key_Down;
+        case Key::Home:
+            return Qt::Key_Home;
+        case Key::End:
+            return Qt::Key_End;
+        case Key::PageUp:
+            return Qt::Key_PageUp;
+        case Key::PageDown:
+            return Qt::Key_PageDown;
+        case Key::Backspace:
+            return Qt::Key_Backspace;
+        case Key::Delete:
+            return Qt::Key_Delete;
         case Key::F1:
             return Qt::Key_F1;
         case Key::F4:
@@ -287,6 +313,35 @@ void Driver::Selection(CDialog& dialog, int id, int& start, int& end) const {
 int Driver::FirstVisibleLine(CDialog& dialog, int id) const {
     auto* edit = dynamic_cast<QPlainTextEdit*>(control(dialog, id));
     return edit != nullptr ? edit->verticalScrollBar()->value() : 0;
+}
+
+void Driver::Wheel(CDialog& dialog, int id, int notches) {
+    auto* edit = dynamic_cast<QAbstractScrollArea*>(control(dialog, id));
+    if (edit == nullptr)
+        return;
+    QWidget* viewport = edit->viewport();
+    const QPointF inside(viewport->width() / 2.0, viewport->height() / 2.0);
+    QWheelEvent event(inside, viewport->mapToGlobal(inside), QPoint(),
+                      QPoint(0, -notches * QWheelEvent::DefaultDeltasPerStep), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void Driver::DragScrollBar(CDialog& dialog, int id, double fraction) {
+    auto* edit = dynamic_cast<QAbstractScrollArea*>(control(dialog, id));
+    if (edit == nullptr)
+        return;
+    QScrollBar* bar = edit->verticalScrollBar();
+    const double span = bar->maximum() - bar->minimum();
+    bar->setSliderDown(true);
+    bar->setSliderPosition(bar->minimum() + static_cast<int>(span * fraction + 0.5));
+    bar->setSliderDown(false);
+}
+
+void Driver::Paint(CDialog& dialog) {
+    QApplication::processEvents();
+    if (QWidget* window = qt::widget_of(dialog.GetSafeHwnd()))
+        window->repaint();
 }
 
 void Driver::SetClipboard(const std::string& text) {

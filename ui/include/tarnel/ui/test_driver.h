@@ -20,7 +20,19 @@ enum class Key {
     Space,
     A,
     C,
+    V,
+    X,
     Z,
+    Left,
+    Right,
+    Up,
+    Down,
+    Home,
+    End,
+    PageUp,
+    PageDown,
+    Backspace,
+    Delete,
     F1,
     F4,
     Menu,
@@ -92,6 +104,12 @@ class Driver {
     void Selection(CDialog& dialog, int id, int& start, int& end) const;
     /// The first visible line of a multi-line edit control.
     int FirstVisibleLine(CDialog& dialog, int id) const;
+    /// Turns the mouse wheel over a multi-line edit control by `notches` (down when
+    /// positive), and drags its scroll bar to `fraction` (0 = top, 1 = bottom).
+    void Wheel(CDialog& dialog, int id, int notches);
+    void DragScrollBar(CDialog& dialog, int id, double fraction);
+    /// Paints the whole window now, as a display would show it.
+    void Paint(CDialog& dialog);
     /// Puts UTF-8 `text` on the clipboard, and reads it back.
     void SetClipboard(const std::string& text);
     std::string Clipboard() const;
