@@ -22,6 +22,7 @@ enum class Key {
     C,
     V,
     X,
+    Y,
     Z,
     Left,
     Right,
@@ -63,6 +64,7 @@ struct ModalWindow {
 struct PopupMenu {
     bool found = false;
     std::vector<std::string> items;  ///< "" for a separator
+    std::vector<bool> enabled;       ///< for each item
 };
 
 enum class CloseBy { Enter, Escape, CloseBox };
@@ -96,6 +98,12 @@ class Driver {
     void Click(CDialog& dialog, int id);
     /// Right click on the dialog's background, away from the controls.
     void RightClickBackground(CDialog& dialog);
+    /// Right click in the middle of control `id`.
+    void RightClick(CDialog& dialog, int id);
+    /// Clicks an edit control just before character `position` as it is shown, with
+    /// `modifiers` held; and drags the mouse from one character to another.
+    void ClickCharacter(CDialog& dialog, int id, int position, unsigned modifiers = kNoModifier);
+    void DragOverCharacters(CDialog& dialog, int id, int from, int to);
 
     /// The id of the control with the focus, or 0.
     int FocusedId() const;
@@ -113,6 +121,21 @@ class Driver {
     /// Puts UTF-8 `text` on the clipboard, and reads it back.
     void SetClipboard(const std::string& text);
     std::string Clipboard() const;
+    /// The X11 primary selection, where the window system has one.
+    bool HasPrimarySelection() const;
+    std::string PrimarySelection() const;
+
+    /// Every visual line of a multi-line edit control as it wraps them (laying out
+    /// all of its text), and those in view; without their line breaks.
+    std::vector<std::string> WrappedLines(CDialog& dialog, int id) const;
+    std::vector<std::string> LinesInView(CDialog& dialog, int id) const;
+    /// How the control would wrap `text` laid out at once as one paragraph, for
+    /// comparison with what it shows.
+    std::vector<std::string> WrapAsOneParagraph(CDialog& dialog, int id,
+                                                const std::string& text) const;
+    /// Where the separately laid-out regions of the control's long lines begin, in
+    /// characters; empty for a control that lays a line out whole.
+    std::vector<int> RegionStarts(CDialog& dialog, int id) const;
 
     /// Arms a watch: when the next modal window with `caption` opens, `seen` records
     /// it, `while_open` runs, and the window is closed `by`. Should no such window
