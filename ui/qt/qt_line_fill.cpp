@@ -5,6 +5,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace tarnel::ui::qt {
 namespace {
@@ -29,11 +30,17 @@ bool is_space(char16_t ch) {
 
 }  // namespace
 
-LineFill::LineFill(const QFont& font, qreal width) : m_metrics(font), m_width(width) {
+LineFill::LineFill(const QFont& font, qreal width)
+    : m_metrics(font), m_width(width), m_width64(std::llround(width * 64)) {
     for (int ch = 0; ch < 256; ++ch) {
         const auto at = static_cast<std::size_t>(ch);
         m_latin1[at] = ch < 128 ? m_metrics.horizontalAdvance(QChar(ch)) : -1;
         m_latin1_overhang[at] = std::max<qreal>(0, -m_metrics.rightBearing(QChar(ch)));
+        if (ch < 128) {
+            m_ascii64[at] = static_cast<std::int32_t>(std::lround(m_latin1[at] * 64));
+            m_overhang64[at] = static_cast<std::int32_t>(std::lround(m_latin1_overhang[at] * 64));
+            m_plain64[at] = is_plain(static_cast<char16_t>(ch)) ? m_ascii64[at] : -1;
+        }
     }
 }
 
@@ -66,9 +73,10 @@ void LineFill::FindBreaks(QStringView line, qsizetype from) {
     m_window_end = std::min(line.size(), from + kWindow);
     const QStringView window = line.sliced(from, m_window_end - from);
     const char16_t* chars = window.utf16();
-    m_window_plain = true;
-    for (qsizetype i = 0; i < window.size() && m_window_plain; ++i)
-        m_window_plain = is_plain(chars[i]);
+    bool plain = true;
+    for (qsizetype i = 0; i < window.size(); ++i)
+        plain &= is_plain(chars[i]);
+    m_window_plain = plain;
     if (m_window_plain)
         return;
     m_attributes.assign(static_cast<std::size_t>(window.size()) + 1, 0);
@@ -97,27 +105,29 @@ qsizetype LineFill::LineEnd(QStringView line, qsizetype start) {
     const qsizetype size = line.size();
     if (start >= size)
         return size;
-    // The window holds the whole visual line and the slack after it.
-    if (line.data() != m_line || start < m_window_start ||
-        (m_window_end < size && start > m_window_end - kWindowSlack))
-        FindBreaks(line, start);
-
-    if (m_window_plain) {
-        // Letters and digits only: no break, every character a grapheme.
+    {
+        // A line of ASCII letters and digits only has no break opportunity and a
+        // grapheme in every character: it fills up to the width. In 64ths of a
+        // pixel, as exact as the layout's own widths, it adds up fastest.
         const char16_t* chars = line.utf16();
-        const qsizetype limit = m_window_end;
-        qreal used = 0;
+        std::int64_t used = 0;
         qsizetype at = start;
-        for (; at < limit; ++at) {
-            const qreal advance = m_latin1[chars[at]];
-            if (used + advance + m_latin1_overhang[chars[at]] > m_width)
+        for (; at < size; ++at) {
+            const char16_t ch = chars[at];
+            const std::int32_t advance = ch < 128 ? m_plain64[ch] : -1;
+            if (advance < 0)
+                break;  // anything else: the general way below
+            if (used + advance + m_overhang64[ch] > m_width64)
                 return at > start ? at : start + 1;
             used += advance;
         }
         if (at == size)
             return size;
-        FindBreaks(line, start);  // the visual line goes on beyond the window
     }
+    // The window holds the whole visual line and the slack after it.
+    if (line.data() != m_line || start < m_window_start ||
+        (m_window_end < size && start > m_window_end - kWindowSlack))
+        FindBreaks(line, start);
 
     qreal used = 0;
     qsizetype word = start;
@@ -182,10 +192,17 @@ int LineFill::LeastLines(QStringView line) {
         return 1;
     // A visual line holds at most its width of characters other than the spaces
     // that may hang at its end.
-    qreal text = 0;
-    for (QChar ch : line)
-        if (!is_space(ch.unicode()))
-            text += Advance(ch.unicode());
+    std::int64_t ascii = 0;  // in 64ths of a pixel
+    qreal others = 0;
+    const char16_t* chars = line.utf16();
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        const char16_t ch = chars[at];
+        if (ch < 128)
+            ascii += ch == u' ' || ch == u'\t' ? 0 : m_ascii64[ch];
+        else if (!is_space(ch))
+            others += Advance(ch);
+    }
+    const qreal text = static_cast<qreal>(ascii) / 64 + others;
     return std::max(1, static_cast<int>(std::ceil(text / m_width)));
 }
 

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QStringView>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace tarnel::ui::qt {
@@ -40,8 +41,12 @@ class LineFill {
 
     QFontMetricsF m_metrics;
     qreal m_width;
+    std::int64_t m_width64;  ///< in 64ths of a pixel, the unit of Qt's own widths
     std::array<qreal, 256> m_latin1{};
     std::array<qreal, 256> m_latin1_overhang{};
+    std::array<std::int32_t, 128> m_ascii64{};
+    std::array<std::int32_t, 128> m_overhang64{};
+    std::array<std::int32_t, 128> m_plain64{};  ///< -1 but for letters and digits
     QHash<char16_t, qreal> m_others;
 
     // Attributes of the window of the line last looked at.

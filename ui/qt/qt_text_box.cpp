@@ -14,41 +14,14 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "qt_line_fill.h"
+#include "qt_raw_text.h"
 #include "qt_text_document.h"
 
 namespace tarnel::ui::qt {
 namespace {
-
-/// "\r\n" and "\r" as "\n"; a paragraph or line separator too. One pass: a text of
-/// megabytes has as many line breaks.
-QString with_line_feeds(QString text) {
-    const auto is_break = [](char16_t ch) {
-        return ch == u'\r' || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator;
-    };
-    const char16_t* chars = QStringView(text).utf16();
-    const qsizetype size = text.size();
-    qsizetype first = 0;
-    while (first < size && !is_break(chars[first]))
-        ++first;
-    if (first == size)
-        return text;
-    QString result;
-    result.reserve(size);
-    result.append(QStringView(chars, first));
-    for (qsizetype at = first; at < size; ++at) {
-        const char16_t ch = chars[at];
-        if (!is_break(ch)) {
-            result.append(QChar(ch));
-            continue;
-        }
-        result.append(QLatin1Char('\n'));
-        if (ch == u'\r' && at + 1 < size && chars[at + 1] == u'\n')
-            ++at;
-    }
-    return result;
-}
 
 bool deletes_backward(const QKeyEvent& event) {
     return event.key() == Qt::Key_Backspace || event.matches(QKeySequence::DeleteStartOfWord);
@@ -119,6 +92,13 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     plain.setKerning(false);
     plain.setStyleStrategy(QFont::PreferNoShaping);
     setFont(plain);
+    // A new edit after the large step was undone leaves nothing to redo.
+    connect(document(), &QTextDocument::undoCommandAdded, this, [this] {
+        if (m_large.state == LargeStep::State::Redoable) {
+            m_large.other.Clear();
+            m_large.state = LargeStep::State::None;
+        }
+    });
 }
 
 LineFill TextBox::Fill() const {
@@ -129,22 +109,23 @@ LineFill TextBox::Fill() const {
     return LineFill(document()->defaultFont(), width);
 }
 
-QString TextBox::Text(QStringView line_break) const {
-    return TextBetween(*document(), 0, document()->characterCount() - 1, line_break);
+std::string TextBox::Text(std::string_view line_break) const {
+    return ToUtf8(CopyRaw(*document(), 0, document()->characterCount() - 1), line_break);
 }
 
 void TextBox::SetText(QStringView text) {
     QTextDocument& doc = *document();
     // As setPlainText: no undo history, the caret at the start.
     doc.setUndoRedoEnabled(false);
+    doc.clear();  // and with it the buffer of the text before
+    doc.setDefaultFont(font());
     QTextCursor cursor(&doc);
-    cursor.select(QTextCursor::Document);
-    cursor.removeSelectedText();
-    cursor.setBlockFormat(QTextBlockFormat());
     LineFill fill = Fill();
-    const InsertedBlocks inserted = InsertText(cursor, with_line_feeds(text.toString()), &fill);
+    const InsertedBlocks inserted = InsertText(cursor, WithLineFeeds(text.toString()), &fill);
     doc.setUndoRedoEnabled(true);
-    EstimateLineCounts(doc, inserted, fill);
+    m_large.other.Clear();
+    m_large.state = LargeStep::State::None;
+    EstimateLineCounts(doc, inserted);
     cursor.movePosition(QTextCursor::Start);
     setTextCursor(cursor);
 }
@@ -168,21 +149,15 @@ void TextBox::Selection(int& start, int& end) const {
     end = UserPosition(*document(), cursor.selectionEnd());
 }
 
-void TextBox::ReplaceSelection(QStringView text, bool can_undo) {
-    Insert(with_line_feeds(text.toString()));
-    if (!can_undo)
-        document()->clearUndoRedoStacks();
-}
-
-void TextBox::Insert(QStringView text) {
+void TextBox::Insert(QString text) {
     QTextCursor cursor = textCursor();
     LineFill fill = Fill();
     cursor.beginEditBlock();
     RemoveSelection(cursor);
-    const InsertedBlocks inserted = InsertText(cursor, text, &fill);
+    const InsertedBlocks inserted = InsertText(cursor, std::move(text), &fill);
     cursor.endEditBlock();
     setTextCursor(cursor);
-    EstimateLineCounts(*document(), inserted, fill);
+    EstimateLineCounts(*document(), inserted);
 }
 
 bool TextBox::SamePosition(int a, int b) const {
@@ -211,6 +186,11 @@ bool TextBox::viewportEvent(QEvent* event) {
 void TextBox::keyPressEvent(QKeyEvent* event) {
     if (isReadOnly()) {
         QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    if ((event->matches(QKeySequence::Undo) && LargeUndo(true)) ||
+        (event->matches(QKeySequence::Redo) && LargeUndo(false))) {
+        event->accept();
         return;
     }
     // A line break is a line separator, never a block of Qt's, whose kind would be
@@ -250,6 +230,7 @@ void TextBox::contextMenuEvent(QContextMenuEvent* event) {
     // Modal, so that event() keeps the selection's guard while a choice edits;
     // Qt's own menu would outlive the event.
     const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    OfferLargeStep(*menu);
     menu->exec(event->globalPos());
 }
 
@@ -261,7 +242,7 @@ void TextBox::inputMethodEvent(QInputMethodEvent* event) {
     });
     if (!isReadOnly() && breaks_line) {
         // A committed line break becomes a line separator, as Enter does.
-        QString committed = with_line_feeds(commit);
+        QString committed = WithLineFeeds(commit);
         committed.replace(QLatin1Char('\n'), QChar::LineSeparator);
         QInputMethodEvent changed(event->preeditString(), event->attributes());
         changed.setCommitString(committed, event->replacementStart(), event->replacementLength());
@@ -283,7 +264,7 @@ QMimeData* TextBox::createMimeDataFromSelection() const {
 void TextBox::insertFromMimeData(const QMimeData* source) {
     if (source == nullptr || isReadOnly() || !source->hasText())
         return;
-    Insert(with_line_feeds(source->text()));
+    Insert(WithLineFeeds(source->text()));
     ensureCursorVisible();
 }
 

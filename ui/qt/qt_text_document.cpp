@@ -44,14 +44,35 @@ QTextBlockFormat block_format(bool continues) {
     return format;
 }
 
-/// `text` with its line feeds as the line separators a block holds.
-QString as_block_text(QStringView text) {
-    QString result = text.toString();
-    result.replace(QLatin1Char('\n'), QChar::LineSeparator);
+}  // namespace
+
+// One pass: a text of megabytes may have as many line breaks.
+QString WithLineFeeds(QString text) {
+    const auto is_break = [](char16_t ch) {
+        return ch == u'\r' || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator;
+    };
+    const char16_t* chars = QStringView(text).utf16();
+    const qsizetype size = text.size();
+    qsizetype first = 0;
+    while (first < size && !is_break(chars[first]))
+        ++first;
+    if (first == size)
+        return text;
+    QString result;
+    result.reserve(size);
+    result.append(QStringView(chars, first));
+    for (qsizetype at = first; at < size; ++at) {
+        const char16_t ch = chars[at];
+        if (!is_break(ch)) {
+            result.append(QChar(ch));
+            continue;
+        }
+        result.append(QLatin1Char('\n'));
+        if (ch == u'\r' && at + 1 < size && chars[at + 1] == u'\n')
+            ++at;
+    }
     return result;
 }
-
-}  // namespace
 
 bool ContinuesLine(const QTextBlock& block) {
     return block.isValid() && block.blockNumber() > 0 &&
@@ -87,15 +108,15 @@ QString TextBetween(const QTextDocument& document, int from, int to, QStringView
             continue;
         const QString block_text = block.text();
         const QStringView part = QStringView(block_text).sliced(begin, end - begin);
-        if (!part.contains(QChar::LineSeparator)) {
-            text += part;
-            continue;
-        }
-        for (QChar ch : part) {
-            if (ch == QChar::LineSeparator)
-                text += line_break;
-            else
-                text += ch;
+        for (qsizetype at = 0;;) {
+            const qsizetype next = part.indexOf(QChar::LineSeparator, at);
+            if (next < 0) {
+                text += part.sliced(at);
+                break;
+            }
+            text += part.sliced(at, next - at);
+            text += line_break;
+            at = next + 1;
         }
     }
     return text;
@@ -148,40 +169,75 @@ void RemoveSelection(QTextCursor& cursor) {
     }
 }
 
-InsertedBlocks InsertText(QTextCursor& cursor, QStringView text, LineFill* fill) {
-    const QTextBlock block = cursor.block();
-    const int head_length = cursor.position() - block.position();
-    // The block's text before the cursor takes part in the cuts: its lines go on.
-    QString combined = block.text().left(head_length);
-    combined.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    combined += text;
-    const InsertedBlocks inserted{block.blockNumber(), -1};
-    qsizetype from = head_length;
-    for (const BlockCut& cut : CutIntoBlocks(combined, head_length, fill)) {
-        const qsizetype end = cut.soft ? cut.at : cut.at - 1;
-        if (end > from)
-            cursor.insertText(as_block_text(QStringView(combined).sliced(from, end - from)));
-        cursor.insertBlock(block_format(cut.soft));
-        from = cut.at;
-    }
-    if (from < combined.size())
-        cursor.insertText(as_block_text(QStringView(combined).sliced(from)));
-    return {inserted.first, cursor.blockNumber()};
+namespace {
+
+/// The fewest lines `text` (a block's, lines ended by line separators) can take.
+int least_lines(QStringView text, LineFill& fill) {
+    int lines = 0;
+    for (QStringView line : text.tokenize(QChar(QChar::LineSeparator)))
+        lines += fill.LeastLines(line);
+    return lines;
 }
 
-void EstimateLineCounts(QTextDocument& document, InsertedBlocks blocks, LineFill& fill) {
+/// Turns the line feeds of text[from, end) into line separators, in place.
+void separate_lines(QString& text, qsizetype from, qsizetype end) {
+    // Searched within the piece only: a text of megabytes may have none at all.
+    const QStringView piece = QStringView(text).sliced(from, end - from);
+    for (qsizetype at = piece.indexOf(u'\n'); at >= 0; at = piece.indexOf(u'\n', at + 1))
+        text[from + at] = QChar::LineSeparator;
+}
+
+}  // namespace
+
+InsertedBlocks InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
+    const QTextBlock block = cursor.block();
+    const int head_length = cursor.position() - block.position();
+    const QString block_text = block.text();
+    // The block's text before the cursor takes part in the cuts, since its lines go
+    // on; its text after the cursor ends the last block.
+    QString head = block_text.left(head_length);
+    head.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.prepend(head);
+    const QStringView tail = QStringView(block_text).sliced(head_length);
+
+    InsertedBlocks inserted{block.blockNumber(), block.blockNumber(), {}};
+    const bool count = fill != nullptr && fill->Width() > 0;
+    qsizetype block_start = 0;
+    qsizetype from = head_length;
+    // Each piece goes in without a copy of its own, from the text itself.
+    const auto insert = [&](qsizetype end) {
+        separate_lines(text, from, end);
+        if (end > from)
+            cursor.insertText(QString::fromRawData(text.constData() + from, end - from));
+    };
+    for (const BlockCut& cut : CutIntoBlocks(text, head_length, fill)) {
+        const qsizetype end = cut.soft ? cut.at : cut.at - 1;
+        insert(end);
+        if (count)
+            inserted.least_lines.push_back(
+                least_lines(QStringView(text).sliced(block_start, end - block_start), *fill));
+        cursor.insertBlock(block_format(cut.soft));
+        from = block_start = cut.at;
+    }
+    insert(text.size());
+    if (count) {
+        QString last = QStringView(text).sliced(block_start).toString();
+        last += tail;
+        inserted.least_lines.push_back(least_lines(last, *fill));
+    }
+    inserted.last = cursor.blockNumber();
+    return inserted;
+}
+
+void EstimateLineCounts(QTextDocument& document, const InsertedBlocks& blocks) {
     // Within one block the layout has counted at once; across blocks it has only
     // cleared theirs.
-    if (fill.Width() <= 0 || blocks.first == blocks.last)
+    const auto count = static_cast<std::size_t>(blocks.last - blocks.first + 1);
+    if (blocks.first == blocks.last || blocks.least_lines.size() != count)
         return;
-    for (QTextBlock block = document.findBlockByNumber(blocks.first);
-         block.isValid() && block.blockNumber() <= blocks.last; block = block.next()) {
-        const QString text = block.text();
-        int lines = 0;
-        for (QStringView line : QStringView(text).tokenize(QChar(QChar::LineSeparator)))
-            lines += fill.LeastLines(line);
-        block.setLineCount(lines);
-    }
+    QTextBlock block = document.findBlockByNumber(blocks.first);
+    for (std::size_t i = 0; i < count && block.isValid(); ++i, block = block.next())
+        block.setLineCount(std::max(blocks.least_lines[i], 1));
     if (QAbstractTextDocumentLayout* layout = document.documentLayout())
         emit layout->documentSizeChanged(layout->documentSize());
 }

@@ -16,6 +16,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFormat>
+#include <vector>
 
 namespace tarnel::ui::qt {
 
@@ -23,6 +24,9 @@ class LineFill;
 
 /// The block format property of a block that goes on with the line before it.
 inline constexpr int kContinuesLine = QTextFormat::UserProperty + 1;
+
+/// `text` with "\r\n", "\r", and paragraph and line separators as "\n".
+QString WithLineFeeds(QString text);
 
 /// Whether the separator before `block` is a joint.
 bool ContinuesLine(const QTextBlock& block);
@@ -46,21 +50,22 @@ int DocumentPosition(const QTextDocument& document, int user_position);
 /// the end instead.
 void RemoveSelection(QTextCursor& cursor);
 
-/// The blocks an insertion made, first to last.
+/// The blocks an insertion made, first to last, and the fewest lines each can take.
 struct InsertedBlocks {
     int first;
     int last;
+    std::vector<int> least_lines;
 };
 
 /// Inserts `text`, whose lines end in "\n", at `cursor` (no selection), cut into
 /// display blocks where `fill` (may be null) finds the visual lines. One edit of the
 /// caller's edit block.
-InsertedBlocks InsertText(QTextCursor& cursor, QStringView text, LineFill* fill);
+InsertedBlocks InsertText(QTextCursor& cursor, QString text, LineFill* fill);
 
-/// Gives blocks `first` to `last` the fewest lines they can take, until the layout
-/// counts them: the scroll bar is about right at once, and a count only grows when
-/// its block is laid out, as the plain text edit expects (a count that shrinks can
-/// leave the last line out of view).
-void EstimateLineCounts(QTextDocument& document, InsertedBlocks blocks, LineFill& fill);
+/// Gives the inserted blocks the fewest lines they can take, until the layout counts
+/// them: the scroll bar is about right at once, and a count only grows when its
+/// block is laid out, as the plain text edit expects (a count that shrinks can leave
+/// the last line out of view).
+void EstimateLineCounts(QTextDocument& document, const InsertedBlocks& blocks);
 
 }  // namespace tarnel::ui::qt

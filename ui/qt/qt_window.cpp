@@ -25,7 +25,7 @@ void CWnd::GetWindowText(CString& text) const {
     if (w == nullptr)
         return;
     if (auto* box = dynamic_cast<qt::TextBox*>(w))
-        text = box->Text(u"\r\n").toStdString();
+        text = box->Text("\r\n");
     else if (auto* line = dynamic_cast<QLineEdit*>(w))
         text = line->text().toStdString();
     else if (auto* button = dynamic_cast<QAbstractButton*>(w))
