@@ -54,6 +54,12 @@ TEST_F(LongLine, IsShownWrappedAnywhereExactlyAsOneParagraph) {
     EXPECT_GT(lines.size(), 100u);
 }
 
+TEST_F(LongLine, AScreenReaderReadsItWholeWithTheCaretWhereItIs) {
+    EXPECT_EQ(driver().AccessibleText(dialog, IDC_TEXT), text);
+    Caret(joints.back() + 3);
+    EXPECT_EQ(driver().AccessibleCaret(dialog, IDC_TEXT), joints.back() + 3);
+}
+
 TEST_F(LongLine, ArrowKeysCrossEveryJointOneCharacterAtATime) {
     for (int joint : joints) {
         Caret(joint - 1);
@@ -279,6 +285,26 @@ TEST_F(LongTexts, AParagraphOfWordsWrapsAtWordBoundariesExactlyAsOneParagraph) {
         ASSERT_EQ(lines[i].back(), ' ') << "a word is cut at line " << i;
     EXPECT_EQ(Text(IDC_TEXT), words);
 }
+
+// The box counts the lines of a region before laying it out; whatever the count, the
+// end of the text comes into view.
+class LineOfLength : public MainWindowTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(LineOfLength, CtrlEndShowsItsLastLine) {
+    const std::string text = HexLine(GetParam());
+    driver().SetClipboard(text);
+    Focus(IDC_TEXT);
+    driver().Press(Key::V, kCtrl);
+    driver().Press(Key::Home, kCtrl);
+    driver().Press(Key::End, kCtrl);
+    const std::vector<std::string> in_view = driver().LinesInView(dialog, IDC_TEXT);
+    ASSERT_FALSE(in_view.empty());
+    const std::string& last = in_view.back();
+    ASSERT_LE(last.size(), text.size());
+    EXPECT_EQ(last, text.substr(text.size() - last.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, LineOfLength, ::testing::Values(20000u, 200000u, 1000000u));
 
 TEST_F(LongTexts, ManyLinesLongAndShortComeBackByteForByte) {
     // Short lines, a long run of hex, a long paragraph, and characters that a

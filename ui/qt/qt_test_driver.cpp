@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAbstractTextDocumentLayout>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -510,6 +511,27 @@ std::vector<std::string> Driver::WrapAsOneParagraph(CDialog& dialog, int id,
     for (int i = 0; i < layout.lineCount(); ++i)
         lines.push_back(line_text(characters, layout.lineAt(i)));
     return lines;
+}
+
+namespace {
+
+QAccessibleTextInterface* accessible_text(CDialog& dialog, int id) {
+    QWidget* widget = control(dialog, id);
+    QAccessibleInterface* accessible =
+        widget != nullptr ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    return accessible != nullptr ? accessible->textInterface() : nullptr;
+}
+
+}  // namespace
+
+std::string Driver::AccessibleText(CDialog& dialog, int id) const {
+    QAccessibleTextInterface* text = accessible_text(dialog, id);
+    return text != nullptr ? text->text(0, text->characterCount()).toStdString() : std::string();
+}
+
+int Driver::AccessibleCaret(CDialog& dialog, int id) const {
+    QAccessibleTextInterface* text = accessible_text(dialog, id);
+    return text != nullptr ? text->cursorPosition() : -1;
 }
 
 std::vector<int> Driver::RegionStarts(CDialog& dialog, int id) const {

@@ -18,6 +18,7 @@
 
 #include "qt_line_fill.h"
 #include "qt_raw_text.h"
+#include "qt_text_box_accessible.h"
 #include "qt_text_document.h"
 
 namespace tarnel::ui::qt {
@@ -85,6 +86,7 @@ class SelectionGuard {
 }  // namespace
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
+    TextBoxAccessible::Install();
     // Without kerning and ligatures, where a script does not need them, a line is
     // as wide as the widths of its characters, which is what LineFill adds up; a
     // plain edit control does without them anyway.
@@ -121,11 +123,12 @@ void TextBox::SetText(QStringView text) {
     doc.setDefaultFont(font());
     QTextCursor cursor(&doc);
     LineFill fill = Fill();
-    const InsertedBlocks inserted = InsertText(cursor, WithLineFeeds(text.toString()), &fill);
+    cursor.beginEditBlock();
+    InsertText(cursor, WithLineFeeds(text.toString()), &fill);
+    cursor.endEditBlock();
     doc.setUndoRedoEnabled(true);
     m_large.other.Clear();
     m_large.state = LargeStep::State::None;
-    EstimateLineCounts(doc, inserted);
     cursor.movePosition(QTextCursor::Start);
     setTextCursor(cursor);
 }
@@ -154,10 +157,9 @@ void TextBox::Insert(QString text) {
     LineFill fill = Fill();
     cursor.beginEditBlock();
     RemoveSelection(cursor);
-    const InsertedBlocks inserted = InsertText(cursor, std::move(text), &fill);
+    InsertText(cursor, std::move(text), &fill);
     cursor.endEditBlock();
     setTextCursor(cursor);
-    EstimateLineCounts(*document(), inserted);
 }
 
 bool TextBox::SamePosition(int a, int b) const {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "qt_text_document.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QHash>
 #include <QTextBlockFormat>
 #include <algorithm>
@@ -189,7 +188,7 @@ void separate_lines(QString& text, qsizetype from, qsizetype end) {
 
 }  // namespace
 
-InsertedBlocks InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
+void InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
     const QTextBlock block = cursor.block();
     const int head_length = cursor.position() - block.position();
     const QString block_text = block.text();
@@ -200,8 +199,15 @@ InsertedBlocks InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
     text.prepend(head);
     const QStringView tail = QStringView(block_text).sliced(head_length);
 
-    InsertedBlocks inserted{block.blockNumber(), block.blockNumber(), {}};
+    // A new block counts the fewest lines it can take until the layout counts them,
+    // set now, before the layout may count any: the scroll bar is about right at
+    // once, and a count only ever grows, as the plain text edit expects (a count
+    // that shrank could leave the last line out of view).
     const bool count = fill != nullptr && fill->Width() > 0;
+    const auto set_count = [&](QTextBlock counted, QStringView content) {
+        if (count)
+            counted.setLineCount(least_lines(content, *fill));
+    };
     qsizetype block_start = 0;
     qsizetype from = head_length;
     // Each piece goes in without a copy of its own, from the text itself.
@@ -210,36 +216,21 @@ InsertedBlocks InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
         if (end > from)
             cursor.insertText(QString::fromRawData(text.constData() + from, end - from));
     };
-    for (const BlockCut& cut : CutIntoBlocks(text, head_length, fill)) {
+    const std::vector<BlockCut> cuts = CutIntoBlocks(text, head_length, fill);
+    for (const BlockCut& cut : cuts) {
         const qsizetype end = cut.soft ? cut.at : cut.at - 1;
         insert(end);
-        if (count)
-            inserted.least_lines.push_back(
-                least_lines(QStringView(text).sliced(block_start, end - block_start), *fill));
         cursor.insertBlock(block_format(cut.soft));
+        set_count(cursor.block().previous(),
+                  QStringView(text).sliced(block_start, end - block_start));
         from = block_start = cut.at;
     }
     insert(text.size());
-    if (count) {
+    if (!cuts.empty()) {
         QString last = QStringView(text).sliced(block_start).toString();
         last += tail;
-        inserted.least_lines.push_back(least_lines(last, *fill));
+        set_count(cursor.block(), last);
     }
-    inserted.last = cursor.blockNumber();
-    return inserted;
-}
-
-void EstimateLineCounts(QTextDocument& document, const InsertedBlocks& blocks) {
-    // Within one block the layout has counted at once; across blocks it has only
-    // cleared theirs.
-    const auto count = static_cast<std::size_t>(blocks.last - blocks.first + 1);
-    if (blocks.first == blocks.last || blocks.least_lines.size() != count)
-        return;
-    QTextBlock block = document.findBlockByNumber(blocks.first);
-    for (std::size_t i = 0; i < count && block.isValid(); ++i, block = block.next())
-        block.setLineCount(std::max(blocks.least_lines[i], 1));
-    if (QAbstractTextDocumentLayout* layout = document.documentLayout())
-        emit layout->documentSizeChanged(layout->documentSize());
 }
 
 }  // namespace tarnel::ui::qt

@@ -16,7 +16,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFormat>
-#include <vector>
 
 namespace tarnel::ui::qt {
 
@@ -50,22 +49,10 @@ int DocumentPosition(const QTextDocument& document, int user_position);
 /// the end instead.
 void RemoveSelection(QTextCursor& cursor);
 
-/// The blocks an insertion made, first to last, and the fewest lines each can take.
-struct InsertedBlocks {
-    int first;
-    int last;
-    std::vector<int> least_lines;
-};
-
 /// Inserts `text`, whose lines end in "\n", at `cursor` (no selection), cut into
-/// display blocks where `fill` (may be null) finds the visual lines. One edit of the
-/// caller's edit block.
-InsertedBlocks InsertText(QTextCursor& cursor, QString text, LineFill* fill);
-
-/// Gives the inserted blocks the fewest lines they can take, until the layout counts
-/// them: the scroll bar is about right at once, and a count only grows when its
-/// block is laid out, as the plain text edit expects (a count that shrinks can leave
-/// the last line out of view).
-void EstimateLineCounts(QTextDocument& document, const InsertedBlocks& blocks);
+/// display blocks where `fill` (may be null) finds the visual lines, and counts the
+/// fewest lines each new block can take. Best within the caller's edit block, so
+/// that the layout sees one change.
+void InsertText(QTextCursor& cursor, QString text, LineFill* fill);
 
 }  // namespace tarnel::ui::qt

@@ -133,6 +133,9 @@ class Driver {
     /// comparison with what it shows.
     std::vector<std::string> WrapAsOneParagraph(CDialog& dialog, int id,
                                                 const std::string& text) const;
+    /// What a screen reader learns of an edit control: its text and the caret.
+    std::string AccessibleText(CDialog& dialog, int id) const;
+    int AccessibleCaret(CDialog& dialog, int id) const;
     /// Where the separately laid-out regions of the control's long lines begin, in
     /// characters; empty for a control that lays a line out whole.
     std::vector<int> RegionStarts(CDialog& dialog, int id) const;
