@@ -136,9 +136,6 @@ TEST_F(LongLine, ASelectionOverSeveralJointsCopiesCutsAndComesBackExactly) {
     const std::string selected =
         text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
     EXPECT_EQ(driver().Clipboard(), selected);
-    if (driver().HasPrimarySelection()) {
-        EXPECT_EQ(driver().PrimarySelection(), selected);
-    }
 
     driver().Press(Key::X, kCtrl);
     EXPECT_EQ(Text(IDC_TEXT), Erased(text, from, to - from));
@@ -157,6 +154,9 @@ TEST_F(LongLine, TheMouseSelectsAndPlacesTheCaretAcrossJoints) {
     const int joint = joints[1];
     driver().DragOverCharacters(dialog, IDC_TEXT, joint - 4, joint + 4);
     ExpectSelection(joint - 4, joint + 4);
+    if (driver().HasPrimarySelection()) {
+        EXPECT_EQ(driver().PrimarySelection(), text.substr(static_cast<std::size_t>(joint - 4), 8));
+    }
     driver().ClickCharacter(dialog, IDC_TEXT, joint);
     ExpectSelection(joint, joint);
     driver().ClickCharacter(dialog, IDC_TEXT, joint + 2, kShift);

@@ -55,8 +55,6 @@ Qt::Key qt_key(Key key) {
             return Qt::Key_V;
         case Key::X:
             return Qt::Key_X;
-        case Key::Y:
-            return Qt::Key_Y;
         case Key::Z:
             return Qt::Key_Z;
         case Key::Left:

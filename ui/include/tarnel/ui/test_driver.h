@@ -22,7 +22,6 @@ enum class Key {
     C,
     V,
     X,
-    Y,
     Z,
     Left,
     Right,
