@@ -202,6 +202,16 @@ TEST_F(LongLine, EnterBreaksTheLineAtAJointAndUndoJoinsItAgain) {
     EXPECT_EQ(Text(IDC_TEXT), text);
 }
 
+TEST_F(LongLine, AnInputMethodComposesAndCommitsAtAJoint) {
+    const int joint = joints[0];
+    Caret(joint);
+    driver().Compose("ab");
+    EXPECT_EQ(Text(IDC_TEXT), text);  // what is being composed is not text yet
+    driver().Commit("ab\ncd");
+    EXPECT_EQ(Text(IDC_TEXT), Inserted(text, joint, "ab\r\ncd"));
+    ExpectSelection(joint + 5, joint + 5);
+}
+
 TEST_F(LongLine, PastedLinesGoInAtAJoint) {
     const int joint = joints[1];
     driver().SetClipboard("one\ntwo\r\nthree");

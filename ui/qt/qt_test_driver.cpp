@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -263,6 +264,17 @@ void Driver::Type(const std::string& text) {
         QApplication::sendEvent(key_target(), &release);
     }
     settle();
+}
+
+void Driver::Compose(const std::string& text) {
+    QInputMethodEvent event(QString::fromStdString(text), {});
+    QApplication::sendEvent(key_target(), &event);
+}
+
+void Driver::Commit(const std::string& text) {
+    QInputMethodEvent event;
+    event.setCommitString(QString::fromStdString(text));
+    QApplication::sendEvent(key_target(), &event);
 }
 
 void Driver::Click(CDialog& dialog, int id) {

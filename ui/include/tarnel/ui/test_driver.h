@@ -94,6 +94,10 @@ class Driver {
     void Press(Key key, unsigned modifiers = kNoModifier);
     /// Types UTF-8 `text` into the focused control, character by character.
     void Type(const std::string& text);
+    /// As an input method: shows `text` being composed in the focused control, and
+    /// commits `text` to it.
+    void Compose(const std::string& text);
+    void Commit(const std::string& text);
     void Click(CDialog& dialog, int id);
     /// Right click on the dialog's background, away from the controls.
     void RightClickBackground(CDialog& dialog);
