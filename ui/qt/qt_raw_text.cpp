@@ -10,22 +10,24 @@
 namespace tarnel::ui::qt {
 namespace {
 
-void put_code_point(std::string& out, char32_t code) {
+/// Writes `code` at `out` in UTF-8; returns past it.
+char* put_code_point(char* out, char32_t code) {
     if (code < 0x80) {
-        out += static_cast<char>(code);
+        *out++ = static_cast<char>(code);
     } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (code >> 6));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
     } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (code >> 12));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (code >> 18));
+        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
     }
+    return out;
 }
 
 }  // namespace
@@ -77,35 +79,37 @@ std::size_t utf8_size(const RawText& raw, std::size_t line_break) {
 }  // namespace
 
 std::string ToUtf8(const RawText& raw, std::string_view line_break) {
-    // Sized exactly beforehand: a string of megabytes that grows doubles its
-    // memory, and whoever wipes it to its capacity touches all of it.
-    std::string out;
-    out.reserve(utf8_size(raw, line_break.size()));
+    // Sized exactly beforehand and written in place: a string of megabytes that
+    // grows doubles its memory, and whoever wipes it to its capacity touches all of
+    // it.
+    std::string text(utf8_size(raw, line_break.size()), '\0');
+    char* out = text.data();
     const char16_t* chars = QStringView(raw.characters).utf16();
     const qsizetype size = raw.characters.size();
     std::size_t separator = 0;
     for (qsizetype at = 0; at < size; ++at) {
         const char16_t ch = chars[at];
         if (ch < 0x80) {
-            out += static_cast<char>(ch);
-        } else if (ch == QChar::ParagraphSeparator) {
-            const bool joint = separator < raw.joints.size() && raw.joints[separator];
-            ++separator;
+            *out++ = static_cast<char>(ch);
+        } else if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator) {
+            bool joint = false;
+            if (ch == QChar::ParagraphSeparator) {
+                joint = separator < raw.joints.size() && raw.joints[separator];
+                ++separator;
+            }
             if (!joint)
-                out += line_break;
-        } else if (ch == QChar::LineSeparator) {
-            out += line_break;
+                out = std::copy(line_break.begin(), line_break.end(), out);
         } else if (QChar::isHighSurrogate(ch) && at + 1 < size &&
                    QChar::isLowSurrogate(chars[at + 1])) {
-            put_code_point(out, QChar::surrogateToUcs4(ch, chars[at + 1]));
+            out = put_code_point(out, QChar::surrogateToUcs4(ch, chars[at + 1]));
             ++at;
         } else if (QChar::isSurrogate(ch)) {
-            put_code_point(out, 0xFFFD);
+            out = put_code_point(out, 0xFFFD);
         } else {
-            put_code_point(out, ch);
+            out = put_code_point(out, ch);
         }
     }
-    return out;
+    return text;
 }
 
 }  // namespace tarnel::ui::qt

@@ -57,19 +57,22 @@ QString WithLineFeeds(QString text) {
         ++first;
     if (first == size)
         return text;
-    QString result;
-    result.reserve(size);
-    result.append(QStringView(chars, first));
-    for (qsizetype at = first; at < size; ++at) {
-        const char16_t ch = chars[at];
-        if (!is_break(ch)) {
-            result.append(QChar(ch));
+    // Written in place, the text between line breaks in one copy each.
+    QString result(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(result.data());
+    qsizetype run = 0;
+    for (qsizetype at = first; at <= size; ++at) {
+        if (at < size && !is_break(chars[at]))
             continue;
-        }
-        result.append(QLatin1Char('\n'));
-        if (ch == u'\r' && at + 1 < size && chars[at + 1] == u'\n')
+        out = std::copy(chars + run, chars + at, out);
+        if (at == size)
+            break;
+        *out++ = u'\n';
+        if (chars[at] == u'\r' && at + 1 < size && chars[at + 1] == u'\n')
             ++at;
+        run = at + 1;
     }
+    result.truncate(out - reinterpret_cast<char16_t*>(result.data()));
     return result;
 }
 
