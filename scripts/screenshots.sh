@@ -89,6 +89,27 @@ xdotool type --delay 10 "Meet me at the station at noon. Bring the blue folder."
 keys Tab Return
 shot sealed-text
 
+# About a mebibyte of short lines through the clipboard, sealed into one line of
+# two: the box shows its start, then Ctrl+End its end.
+awk 'BEGIN {
+  split("sealed text a meeting at noon the blue folder of letters seven pages", w, " ")
+  srand(3)
+  for (line = 0; line < 16000; ++line) {
+    s = ""
+    for (i = 0; i < 9; ++i) s = s (i ? " " : "") w[int(rand() * 14) + 1]
+    print s
+  }
+}' >"$workdir/large.txt"
+xclip -selection clipboard -i "$workdir/large.txt" &
+pids+=($!)
+sleep 0.3
+keys shift+Tab ctrl+a ctrl+v
+keys Tab Return
+sleep 1
+shot large-sealed-text
+keys shift+Tab ctrl+End
+shot large-sealed-text-end
+
 keys Escape
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 status=0

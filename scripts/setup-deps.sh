@@ -8,8 +8,8 @@ packages=(
   zlib1g-dev libgtest-dev libbenchmark-dev libmcrypt-dev libssl-dev openssl
   hyperfine time
   # The window: Qt 6 Widgets, and a virtual display with a small window manager
-  # for the screenshots.
-  qt6-base-dev xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core
+  # for the screenshots (xclip puts a large text on its clipboard).
+  qt6-base-dev xvfb xauth openbox x11-utils xdotool xclip imagemagick fonts-dejavu-core
   # Installing and packaging: the validators, groff for the man pages, and what
   # CPack and lintian need for the Debian package.
   desktop-file-utils appstream groff-base file dpkg-dev fakeroot lintian

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -15,6 +14,7 @@
 #include <QStyle>
 
 #include "qt_backend.h"
+#include "qt_text_box.h"
 #include "tarnel/ui/app.h"
 #include "tarnel/ui/layout.h"
 
@@ -80,7 +80,7 @@ QWidget* make_control(const ControlTemplate& control, DialogWidget* dialog) {
         }
         case ControlClass::Edit:
             if (control.style & ES_MULTILINE) {
-                auto* edit = new QPlainTextEdit(dialog);
+                auto* edit = new TextBox(dialog);
                 edit->setTabChangesFocus(true);
                 edit->setLineWrapMode((control.style & ES_AUTOHSCROLL)
                                           ? QPlainTextEdit::NoWrap

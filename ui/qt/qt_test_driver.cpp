@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The test driver on Qt: QTest events on the offscreen platform.
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractTextDocumentLayout>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +16,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest/QTest>
 
 #include "qt_backend.h"
+#include "qt_text_box.h"
+#include "qt_text_document.h"
 #include "tarnel/ui/app.h"
 #include "tarnel/ui/test_driver.h"
 
@@ -43,8 +54,30 @@ Qt::Key qt_key(Key key) {
             return Qt::Key_C;
         case Key::V:
             return Qt::Key_V;
+        case Key::X:
+            return Qt::Key_X;
         case Key::Z:
             return Qt::Key_Z;
+        case Key::Left:
+            return Qt::Key_Left;
+        case Key::Right:
+            return Qt::Key_Right;
+        case Key::Up:
+            return Qt::Key_Up;
+        case Key::Down:
+            return Qt::Key_Down;
+        case Key::Home:
+            return Qt::Key_Home;
+        case Key::End:
+            return Qt::Key_End;
+        case Key::PageUp:
+            return Qt::Key_PageUp;
+        case Key::PageDown:
+            return Qt::Key_PageDown;
+        case Key::Backspace:
+            return Qt::Key_Backspace;
+        case Key::Delete:
+            return Qt::Key_Delete;
         case Key::F1:
             return Qt::Key_F1;
         case Key::F4:
@@ -233,6 +266,17 @@ void Driver::Type(const std::string& text) {
     settle();
 }
 
+void Driver::Compose(const std::string& text) {
+    QInputMethodEvent event(QString::fromStdString(text), {});
+    QApplication::sendEvent(key_target(), &event);
+}
+
+void Driver::Commit(const std::string& text) {
+    QInputMethodEvent event;
+    event.setCommitString(QString::fromStdString(text));
+    QApplication::sendEvent(key_target(), &event);
+}
+
 void Driver::Click(CDialog& dialog, int id) {
     if (QWidget* widget = control(dialog, id))
         QTest::mouseClick(widget, Qt::LeftButton);
@@ -259,6 +303,81 @@ void Driver::RightClickBackground(CDialog& dialog) {
     settle();
 }
 
+void Driver::RightClick(CDialog& dialog, int id) {
+    QWidget* widget = control(dialog, id);
+    if (widget == nullptr)
+        return;
+    // A scroll area takes the mouse on its viewport.
+    if (auto* area = dynamic_cast<QAbstractScrollArea*>(widget))
+        widget = area->viewport();
+    const QPoint middle = widget->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, middle, widget->mapToGlobal(middle));
+    QApplication::sendEvent(widget, &event);
+    settle();
+}
+
+namespace {
+
+qt::TextBox* text_box(CDialog& dialog, int id) {
+    return dynamic_cast<qt::TextBox*>(control(dialog, id));
+}
+
+/// The point of the viewport just before character `position` of `box`, in the
+/// middle of its line.
+QPoint character_point(qt::TextBox& box, int position) {
+    QTextCursor cursor(box.document());
+    cursor.setPosition(qt::DocumentPosition(*box.document(), position));
+    const QRect rect = box.cursorRect(cursor);
+    return QPoint(rect.left(), rect.center().y());
+}
+
+/// Scrolls character `position` of `box` into view, the caret there or, with
+/// `extend`, the selection stretched to it.
+void show_character(qt::TextBox& box, int position, bool extend) {
+    QTextCursor cursor = box.textCursor();
+    cursor.setPosition(qt::DocumentPosition(*box.document(), position),
+                       extend ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    box.setTextCursor(cursor);
+    box.ensureCursorVisible();
+}
+
+void send_mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons,
+                Qt::KeyboardModifiers modifiers) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, target->mapToGlobal(at), button, buttons, modifiers);
+    QApplication::sendEvent(target, &event);
+}
+
+}  // namespace
+
+void Driver::ClickCharacter(CDialog& dialog, int id, int position, unsigned modifiers) {
+    qt::TextBox* box = text_box(dialog, id);
+    if (box == nullptr)
+        return;
+    show_character(*box, position, (modifiers & kShift) != 0);
+    const QPoint at = character_point(*box, position);
+    send_mouse(box->viewport(), QEvent::MouseButtonPress, at, Qt::LeftButton,
+               qt_modifiers(modifiers));
+    send_mouse(box->viewport(), QEvent::MouseButtonRelease, at, Qt::NoButton,
+               qt_modifiers(modifiers));
+    settle();
+}
+
+void Driver::DragOverCharacters(CDialog& dialog, int id, int from, int to) {
+    qt::TextBox* box = text_box(dialog, id);
+    if (box == nullptr)
+        return;
+    show_character(*box, from, false);  // and no selection that the press would drag
+    const QPoint start = character_point(*box, from);
+    const QPoint end = character_point(*box, to);
+    QWidget* viewport = box->viewport();
+    send_mouse(viewport, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::NoModifier);
+    send_mouse(viewport, QEvent::MouseMove, (start + end) / 2, Qt::LeftButton, Qt::NoModifier);
+    send_mouse(viewport, QEvent::MouseMove, end, Qt::LeftButton, Qt::NoModifier);
+    send_mouse(viewport, QEvent::MouseButtonRelease, end, Qt::NoButton, Qt::NoModifier);
+    settle();
+}
+
 int Driver::FocusedId() const {
     CWnd* focus = CWnd::GetFocus();
     return focus != nullptr ? focus->GetDlgCtrlID() : 0;
@@ -274,9 +393,8 @@ std::string Driver::Text(CDialog& dialog, int id) const {
 void Driver::Selection(CDialog& dialog, int id, int& start, int& end) const {
     start = end = 0;
     QWidget* widget = control(dialog, id);
-    if (auto* edit = dynamic_cast<QPlainTextEdit*>(widget)) {
-        start = edit->textCursor().selectionStart();
-        end = edit->textCursor().selectionEnd();
+    if (auto* box = dynamic_cast<qt::TextBox*>(widget)) {
+        box->Selection(start, end);
     } else if (auto* line = dynamic_cast<QLineEdit*>(widget)) {
         start = end = line->cursorPosition();
         if (line->hasSelectedText()) {
@@ -291,12 +409,150 @@ int Driver::FirstVisibleLine(CDialog& dialog, int id) const {
     return edit != nullptr ? edit->verticalScrollBar()->value() : 0;
 }
 
+void Driver::Wheel(CDialog& dialog, int id, int notches) {
+    auto* edit = dynamic_cast<QAbstractScrollArea*>(control(dialog, id));
+    if (edit == nullptr)
+        return;
+    QWidget* viewport = edit->viewport();
+    const QPointF inside(viewport->width() / 2.0, viewport->height() / 2.0);
+    QWheelEvent event(inside, viewport->mapToGlobal(inside), QPoint(),
+                      QPoint(0, -notches * QWheelEvent::DefaultDeltasPerStep), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void Driver::DragScrollBar(CDialog& dialog, int id, double fraction) {
+    auto* edit = dynamic_cast<QAbstractScrollArea*>(control(dialog, id));
+    if (edit == nullptr)
+        return;
+    QScrollBar* bar = edit->verticalScrollBar();
+    const double span = bar->maximum() - bar->minimum();
+    bar->setSliderDown(true);
+    bar->setSliderPosition(bar->minimum() + static_cast<int>(span * fraction + 0.5));
+    bar->setSliderDown(false);
+}
+
+void Driver::Paint(CDialog& dialog) {
+    QApplication::processEvents();
+    if (QWidget* window = qt::widget_of(dialog.GetSafeHwnd()))
+        window->repaint();
+}
+
 void Driver::SetClipboard(const std::string& text) {
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
 std::string Driver::Clipboard() const {
     return QGuiApplication::clipboard()->text().toStdString();
+}
+
+bool Driver::HasPrimarySelection() const {
+    return QGuiApplication::clipboard()->supportsSelection();
+}
+
+std::string Driver::PrimarySelection() const {
+    return QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString();
+}
+
+namespace {
+
+/// The text of line `line` of `text`, without the line separator that ends some.
+std::string line_text(const QString& text, const QTextLine& line) {
+    QString part = text.mid(line.textStart(), line.textLength());
+    if (part.endsWith(QChar::LineSeparator))
+        part.chop(1);
+    return part.toStdString();
+}
+
+}  // namespace
+
+std::vector<std::string> Driver::WrappedLines(CDialog& dialog, int id) const {
+    std::vector<std::string> lines;
+    qt::TextBox* box = text_box(dialog, id);
+    if (box == nullptr)
+        return lines;
+    QAbstractTextDocumentLayout* layout = box->document()->documentLayout();
+    for (QTextBlock block = box->document()->firstBlock(); block.isValid(); block = block.next()) {
+        (void)layout->blockBoundingRect(block);  // lays the block out
+        const QString text = block.text();
+        for (int i = 0; i < block.layout()->lineCount(); ++i)
+            lines.push_back(line_text(text, block.layout()->lineAt(i)));
+    }
+    return lines;
+}
+
+std::vector<std::string> Driver::LinesInView(CDialog& dialog, int id) const {
+    std::vector<std::string> lines;
+    qt::TextBox* box = text_box(dialog, id);
+    if (box == nullptr)
+        return lines;
+    const int height = box->viewport()->height();
+    for (QTextBlock block = box->FirstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF area = box->BlockArea(block);
+        if (area.top() >= height)
+            break;
+        const QString text = block.text();
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const QTextLine line = block.layout()->lineAt(i);
+            const qreal top = area.top() + line.y();
+            // Lines at least half in view count.
+            if (top + line.height() / 2 >= 0 && top + line.height() / 2 < height)
+                lines.push_back(line_text(text, line));
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> Driver::WrapAsOneParagraph(CDialog& dialog, int id,
+                                                    const std::string& text) const {
+    std::vector<std::string> lines;
+    qt::TextBox* box = text_box(dialog, id);
+    if (box == nullptr)
+        return lines;
+    const QTextDocument& document = *box->document();
+    const QString characters = QString::fromStdString(text);
+    QTextLayout layout(characters, document.defaultFont(), box->viewport());
+    layout.setTextOption(document.defaultTextOption());
+    const qreal width = box->viewport()->width() - 2 * document.documentMargin();
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+        line.setLineWidth(width);
+    layout.endLayout();
+    for (int i = 0; i < layout.lineCount(); ++i)
+        lines.push_back(line_text(characters, layout.lineAt(i)));
+    return lines;
+}
+
+namespace {
+
+QAccessibleTextInterface* accessible_text(CDialog& dialog, int id) {
+    QWidget* widget = control(dialog, id);
+    QAccessibleInterface* accessible =
+        widget != nullptr ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    return accessible != nullptr ? accessible->textInterface() : nullptr;
+}
+
+}  // namespace
+
+std::string Driver::AccessibleText(CDialog& dialog, int id) const {
+    QAccessibleTextInterface* text = accessible_text(dialog, id);
+    return text != nullptr ? text->text(0, text->characterCount()).toStdString() : std::string();
+}
+
+int Driver::AccessibleCaret(CDialog& dialog, int id) const {
+    QAccessibleTextInterface* text = accessible_text(dialog, id);
+    return text != nullptr ? text->cursorPosition() : -1;
+}
+
+std::vector<int> Driver::RegionStarts(CDialog& dialog, int id) const {
+    std::vector<int> starts;
+    qt::TextBox* box = text_box(dialog, id);
+    if (box == nullptr)
+        return starts;
+    for (QTextBlock block = box->document()->firstBlock(); block.isValid(); block = block.next())
+        if (qt::ContinuesLine(block))
+            starts.push_back(qt::UserPosition(*box->document(), block.position()));
+    return starts;
 }
 
 void Driver::WhenModalOpens(const std::string& caption, ModalWindow& seen, CloseBy by,
@@ -343,6 +599,7 @@ void Driver::WhenPopupOpens(PopupMenu& seen, const std::string& choose) {
             for (QAction* action : menu->actions()) {
                 seen.items.push_back(action->isSeparator() ? std::string()
                                                            : action->text().toStdString());
+                seen.enabled.push_back(action->isEnabled());
                 if (!action->isSeparator() && action->text() == wanted)
                     target = action;
             }

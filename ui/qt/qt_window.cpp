@@ -5,12 +5,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include "qt_backend.h"
+#include "qt_text_box.h"
 #include "tarnel/ui/app.h"
 
 namespace tarnel::ui {
@@ -20,28 +17,6 @@ QWidget* widget(HWND hwnd) {
     return qt::widget_of(hwnd);
 }
 
-/// "\r\n", "\n" and "\r" as the line feeds that Qt's text cursor turns into blocks.
-QString with_line_feeds(std::string_view text) {
-    QString converted = qt::to_qstring(text);
-    converted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    converted.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return converted;
-}
-
-/// The document's characters, paragraph separators as "\r\n" and every other
-/// character kept (toPlainText() would turn non-breaking spaces into spaces).
-std::string raw_text(const QPlainTextEdit* edit) {
-    QString raw = edit->document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    // Shift+Enter puts a line separator inside a paragraph; it is a line break too.
-    raw.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return raw.toStdString();
-}
-
-int document_end(const QPlainTextEdit* edit) {
-    return edit->document()->characterCount() - 1;
-}
-
 }  // namespace
 
 void CWnd::GetWindowText(CString& text) const {
@@ -49,8 +24,8 @@ void CWnd::GetWindowText(CString& text) const {
     QWidget* w = widget(m_hWnd);
     if (w == nullptr)
         return;
-    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w))
-        text = raw_text(edit);
+    if (auto* box = dynamic_cast<qt::TextBox*>(w))
+        text = box->Text("\r\n");
     else if (auto* line = dynamic_cast<QLineEdit*>(w))
         text = line->text().toStdString();
     else if (auto* button = dynamic_cast<QAbstractButton*>(w))
@@ -65,8 +40,8 @@ void CWnd::SetWindowText(std::string_view text) {
     QWidget* w = widget(m_hWnd);
     if (w == nullptr)
         return;
-    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w))
-        edit->setPlainText(with_line_feeds(text));
+    if (auto* box = dynamic_cast<qt::TextBox*>(w))
+        box->SetText(qt::to_qstring(text));
     else if (auto* line = dynamic_cast<QLineEdit*>(w))
         line->setText(qt::to_qstring(text));
     else if (auto* button = dynamic_cast<QAbstractButton*>(w))
@@ -157,16 +132,8 @@ void CWnd::SetAccessibleName(std::string_view name) {
 
 void CEdit::SetSel(int start, int end) {
     QWidget* w = widget(m_hWnd);
-    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w)) {
-        QTextCursor cursor = edit->textCursor();
-        const int last = document_end(edit);
-        if (start < 0) {
-            cursor.clearSelection();
-        } else {
-            cursor.setPosition(std::min(start, last));
-            cursor.setPosition(end < 0 ? last : std::min(end, last), QTextCursor::KeepAnchor);
-        }
-        edit->setTextCursor(cursor);
+    if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
+        box->Select(start, end);
     } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
         const int last = static_cast<int>(line->text().size());
         if (start < 0) {
@@ -182,10 +149,8 @@ void CEdit::SetSel(int start, int end) {
 void CEdit::GetSel(int& start, int& end) const {
     start = end = 0;
     QWidget* w = widget(m_hWnd);
-    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w)) {
-        const QTextCursor cursor = edit->textCursor();
-        start = cursor.selectionStart();
-        end = cursor.selectionEnd();
+    if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
+        box->Selection(start, end);
     } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
         if (line->hasSelectedText()) {
             start = line->selectionStart();
@@ -198,24 +163,18 @@ void CEdit::GetSel(int& start, int& end) const {
 
 void CEdit::ReplaceSel(std::string_view text, BOOL can_undo) {
     QWidget* w = widget(m_hWnd);
-    if (auto* edit = dynamic_cast<QPlainTextEdit*>(w)) {
-        // One edit block through the document's cursor is one step of the undo
-        // history; setPlainText() would clear the history instead.
-        QTextCursor cursor = edit->textCursor();
-        cursor.beginEditBlock();
-        cursor.insertText(with_line_feeds(text));
-        cursor.endEditBlock();
-        edit->setTextCursor(cursor);
-        if (!can_undo)
-            edit->document()->clearUndoRedoStacks();
+    if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
+        // One edit block is one step of the undo history; setPlainText() would clear
+        // the history instead.
+        box->ReplaceSelection(qt::to_qstring(text), can_undo != FALSE);
     } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
         line->insert(qt::to_qstring(text));
     }
 }
 
 void CEdit::ScrollCaret() {
-    if (auto* edit = dynamic_cast<QPlainTextEdit*>(widget(m_hWnd)))
-        edit->ensureCursorVisible();
+    if (auto* box = dynamic_cast<qt::TextBox*>(widget(m_hWnd)))
+        box->ensureCursorVisible();
 }
 
 struct CPaintDC::Painter {

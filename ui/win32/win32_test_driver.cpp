@@ -156,6 +156,28 @@ WORD virtual_key(Key key) {
             return 'C';
         case Key::V:
             return 'V';
+        case Key::X:
+            return 'X';
+        case Key::Left:
+            return VK_LEFT;
+        case Key::Right:
+            return VK_RIGHT;
+        case Key::Up:
+            return VK_UP;
+        case Key::Down:
+            return VK_DOWN;
+        case Key::Home:
+            return VK_HOME;
+        case Key::End:
+            return VK_END;
+        case Key::PageUp:
+            return VK_PRIOR;
+        case Key::PageDown:
+            return VK_NEXT;
+        case Key::Backspace:
+            return VK_BACK;
+        case Key::Delete:
+            return VK_DELETE;
         case Key::Z:
         case Key::CyrillicYaOnZ:
             return 'Z';

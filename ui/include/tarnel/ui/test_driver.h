@@ -21,7 +21,18 @@ enum class Key {
     A,
     C,
     V,
+    X,
     Z,
+    Left,
+    Right,
+    Up,
+    Down,
+    Home,
+    End,
+    PageUp,
+    PageDown,
+    Backspace,
+    Delete,
     F1,
     F4,
     Menu,
@@ -52,6 +63,7 @@ struct ModalWindow {
 struct PopupMenu {
     bool found = false;
     std::vector<std::string> items;  ///< "" for a separator
+    std::vector<bool> enabled;       ///< for each item
 };
 
 enum class CloseBy { Enter, Escape, CloseBox };
@@ -82,9 +94,19 @@ class Driver {
     void Press(Key key, unsigned modifiers = kNoModifier);
     /// Types UTF-8 `text` into the focused control, character by character.
     void Type(const std::string& text);
+    /// As an input method: shows `text` being composed in the focused control, and
+    /// commits `text` to it.
+    void Compose(const std::string& text);
+    void Commit(const std::string& text);
     void Click(CDialog& dialog, int id);
     /// Right click on the dialog's background, away from the controls.
     void RightClickBackground(CDialog& dialog);
+    /// Right click in the middle of control `id`.
+    void RightClick(CDialog& dialog, int id);
+    /// Clicks an edit control just before character `position` as it is shown, with
+    /// `modifiers` held; and drags the mouse from one character to another.
+    void ClickCharacter(CDialog& dialog, int id, int position, unsigned modifiers = kNoModifier);
+    void DragOverCharacters(CDialog& dialog, int id, int from, int to);
 
     /// The id of the control with the focus, or 0.
     int FocusedId() const;
@@ -93,9 +115,33 @@ class Driver {
     void Selection(CDialog& dialog, int id, int& start, int& end) const;
     /// The first visible line of a multi-line edit control.
     int FirstVisibleLine(CDialog& dialog, int id) const;
+    /// Turns the mouse wheel over a multi-line edit control by `notches` (down when
+    /// positive), and drags its scroll bar to `fraction` (0 = top, 1 = bottom).
+    void Wheel(CDialog& dialog, int id, int notches);
+    void DragScrollBar(CDialog& dialog, int id, double fraction);
+    /// Paints the whole window now, as a display would show it.
+    void Paint(CDialog& dialog);
     /// Puts UTF-8 `text` on the clipboard, and reads it back.
     void SetClipboard(const std::string& text);
     std::string Clipboard() const;
+    /// The X11 primary selection, where the window system has one.
+    bool HasPrimarySelection() const;
+    std::string PrimarySelection() const;
+
+    /// Every visual line of a multi-line edit control as it wraps them (laying out
+    /// all of its text), and those in view; without their line breaks.
+    std::vector<std::string> WrappedLines(CDialog& dialog, int id) const;
+    std::vector<std::string> LinesInView(CDialog& dialog, int id) const;
+    /// How the control would wrap `text` laid out at once as one paragraph, for
+    /// comparison with what it shows.
+    std::vector<std::string> WrapAsOneParagraph(CDialog& dialog, int id,
+                                                const std::string& text) const;
+    /// What a screen reader learns of an edit control: its text and the caret.
+    std::string AccessibleText(CDialog& dialog, int id) const;
+    int AccessibleCaret(CDialog& dialog, int id) const;
+    /// Where the separately laid-out regions of the control's long lines begin, in
+    /// characters; empty for a control that lays a line out whole.
+    std::vector<int> RegionStarts(CDialog& dialog, int id) const;
 
     /// Arms a watch: when the next modal window with `caption` opens, `seen` records
     /// it, `while_open` runs, and the window is closed `by`. Should no such window

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#include "qt_compact_text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace tarnel::ui::qt {
+namespace {
+
+// zlib's fastest level: ordinary text shrinks to about a third at some 70 MB/s here.
+constexpr int kLevel = 1;
+// A trial on the start of a text decides whether compressing it pays: hex digits,
+// for instance, shrink too little for the time it takes.
+constexpr std::size_t kTrial = 64 * 1024;
+constexpr double kWorthwhile = 0.5;
+
+void wipe(std::string& text) noexcept {
+    WipeMemory(text.data(), text.size());
+    text.clear();
+    text.shrink_to_fit();
+}
+
+void wipe(QByteArray& bytes) noexcept {
+    if (bytes.isDetached())
+        WipeMemory(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    bytes = QByteArray();
+}
+
+void wipe(QString& text) noexcept {
+    if (text.isDetached())
+        WipeMemory(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    text = QString();
+}
+
+QByteArray deflate(const std::string& text, std::size_t size) {
+    return qCompress(reinterpret_cast<const uchar*>(text.data()), static_cast<qsizetype>(size),
+                     kLevel);
+}
+
+}  // namespace
+
+void ReturnFreeMemory() noexcept {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+void WipeMemory(void* data, std::size_t size) noexcept {
+    if (size == 0)
+        return;
+#if defined(__GNUC__) || defined(__clang__)
+    std::memset(data, 0, size);
+    // The empty statement claims to read the memory, so the stores stay.
+    __asm__ __volatile__("" : : "r"(data) : "memory");
+#else
+    volatile unsigned char* byte = static_cast<volatile unsigned char*>(data);
+    while (size-- != 0)
+        *byte++ = 0;
+#endif
+}
+
+CompactText::~CompactText() {
+    Clear();
+}
+
+void CompactText::Store(RawText raw) {
+    Clear();
+    m_pending = std::async(std::launch::async, [raw = std::move(raw)]() mutable {
+        Packed packed{ToUtf8(raw, "\n"), {}};
+        wipe(raw.characters);
+        const std::size_t trial = std::min(kTrial, packed.utf8.size());
+        const QByteArray sample = deflate(packed.utf8, trial);
+        if (trial > 0 && static_cast<double>(sample.size()) < kWorthwhile * trial) {
+            packed.deflated = deflate(packed.utf8, packed.utf8.size());
+            wipe(packed.utf8);
+        }
+        ReturnFreeMemory();
+        return packed;
+    });
+}
+
+CompactText::Packed& CompactText::Wait() {
+    if (m_pending.valid())
+        m_packed = m_pending.get();
+    return m_packed;
+}
+
+QString CompactText::Take() {
+    Packed& packed = Wait();
+    QString text;
+    if (!packed.deflated.isEmpty()) {
+        QByteArray utf8 = qUncompress(packed.deflated);
+        text = QString::fromUtf8(utf8);
+        wipe(utf8);
+    } else {
+        text = QString::fromStdString(packed.utf8);
+    }
+    Clear();
+    return text;
+}
+
+void CompactText::Clear() {
+    Packed& packed = Wait();
+    wipe(packed.utf8);
+    wipe(packed.deflated);
+}
+
+}  // namespace tarnel::ui::qt

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+#include "qt_raw_text.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <algorithm>
+
+#include "qt_text_document.h"
+
+namespace tarnel::ui::qt {
+namespace {
+
+/// Writes `code` at `out` in UTF-8; returns past it.
+char* put_code_point(char* out, char32_t code) {
+    if (code < 0x80) {
+        *out++ = static_cast<char>(code);
+    } else if (code < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (code >> 6));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (code >> 12));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (code >> 18));
+        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return out;
+}
+
+}  // namespace
+
+RawText CopyRaw(const QTextDocument& document, int from, int to) {
+    const int end = document.characterCount() - 1;
+    from = std::clamp(from, 0, end);
+    to = std::clamp(to, from, end);
+    QTextCursor range(const_cast<QTextDocument*>(&document));
+    range.setPosition(from);
+    range.setPosition(to, QTextCursor::KeepAnchor);
+    RawText raw{range.selectedText(), {}};
+    // The separator before a block lies in the range when the block starts in it.
+    for (QTextBlock block = document.findBlock(from).next();
+         block.isValid() && block.position() <= to; block = block.next())
+        raw.joints.push_back(ContinuesLine(block));
+    return raw;
+}
+
+namespace {
+
+/// How many bytes ToUtf8 makes of `raw`, with line breaks of `line_break` bytes.
+std::size_t utf8_size(const RawText& raw, std::size_t line_break) {
+    const char16_t* chars = QStringView(raw.characters).utf16();
+    const qsizetype size = raw.characters.size();
+    std::size_t bytes = 0;
+    std::size_t separator = 0;
+    for (qsizetype at = 0; at < size; ++at) {
+        const char16_t ch = chars[at];
+        if (ch < 0x80) {
+            ++bytes;
+        } else if (ch == QChar::ParagraphSeparator) {
+            const bool joint = separator < raw.joints.size() && raw.joints[separator];
+            ++separator;
+            bytes += joint ? 0 : line_break;
+        } else if (ch == QChar::LineSeparator) {
+            bytes += line_break;
+        } else if (QChar::isHighSurrogate(ch) && at + 1 < size &&
+                   QChar::isLowSurrogate(chars[at + 1])) {
+            bytes += 4;
+            ++at;
+        } else {
+            bytes += ch < 0x800 ? 2 : 3;
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::string ToUtf8(const RawText& raw, std::string_view line_break) {
+    // Sized exactly beforehand and written in place: a string of megabytes that
+    // grows doubles its memory, and whoever wipes it to its capacity touches all of
+    // it.
+    std::string text(utf8_size(raw, line_break.size()), '\0');
+    char* out = text.data();
+    const char16_t* chars = QStringView(raw.characters).utf16();
+    const qsizetype size = raw.characters.size();
+    std::size_t separator = 0;
+    for (qsizetype at = 0; at < size; ++at) {
+        const char16_t ch = chars[at];
+        if (ch < 0x80) {
+            *out++ = static_cast<char>(ch);
+        } else if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator) {
+            bool joint = false;
+            if (ch == QChar::ParagraphSeparator) {
+                joint = separator < raw.joints.size() && raw.joints[separator];
+                ++separator;
+            }
+            if (!joint)
+                out = std::copy(line_break.begin(), line_break.end(), out);
+        } else if (QChar::isHighSurrogate(ch) && at + 1 < size &&
+                   QChar::isLowSurrogate(chars[at + 1])) {
+            out = put_code_point(out, QChar::surrogateToUcs4(ch, chars[at + 1]));
+            ++at;
+        } else if (QChar::isSurrogate(ch)) {
+            out = put_code_point(out, 0xFFFD);
+        } else {
+            out = put_code_point(out, ch);
+        }
+    }
+    return text;
+}
+
+}  // namespace tarnel::ui::qt

@@ -1,0 +1,239 @@
+// SPDX-License-Identifier: MIT
+#include "qt_text_document.h"
+
+#include <QHash>
+#include <QTextBlockFormat>
+#include <algorithm>
+#include <cmath>
+
+#include "qt_line_fill.h"
+#include "qt_text_cuts.h"
+
+namespace tarnel::ui::qt {
+namespace {
+
+/// ContinuesLine for many blocks: the blocks share a handful of formats, so each
+/// format is looked at once.
+class JointTest {
+  public:
+    bool operator()(const QTextBlock& block) {
+        if (block.blockNumber() == 0)
+            return false;
+        const int index = block.blockFormatIndex();
+        auto found = m_known.constFind(index);
+        if (found != m_known.constEnd())
+            return *found;
+        const bool joint = block.blockFormat().boolProperty(kContinuesLine);
+        m_known.insert(index, joint);
+        return joint;
+    }
+
+  private:
+    QHash<int, bool> m_known;
+};
+
+int document_end(const QTextDocument& document) {
+    return document.characterCount() - 1;
+}
+
+QTextBlockFormat block_format(bool continues) {
+    QTextBlockFormat format;
+    if (continues)
+        format.setProperty(kContinuesLine, true);
+    return format;
+}
+
+}  // namespace
+
+// One pass: a text of megabytes may have as many line breaks.
+QString WithLineFeeds(QString text) {
+    const auto is_break = [](char16_t ch) {
+        return ch == u'\r' || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator;
+    };
+    const char16_t* chars = QStringView(text).utf16();
+    const qsizetype size = text.size();
+    qsizetype first = 0;
+    while (first < size && !is_break(chars[first]))
+        ++first;
+    if (first == size)
+        return text;
+    // Written in place, the text between line breaks in one copy each.
+    QString result(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(result.data());
+    qsizetype run = 0;
+    for (qsizetype at = first; at <= size; ++at) {
+        if (at < size && !is_break(chars[at]))
+            continue;
+        out = std::copy(chars + run, chars + at, out);
+        if (at == size)
+            break;
+        *out++ = u'\n';
+        if (chars[at] == u'\r' && at + 1 < size && chars[at + 1] == u'\n')
+            ++at;
+        run = at + 1;
+    }
+    result.truncate(out - reinterpret_cast<char16_t*>(result.data()));
+    return result;
+}
+
+bool ContinuesLine(const QTextBlock& block) {
+    return block.isValid() && block.blockNumber() > 0 &&
+           block.blockFormat().boolProperty(kContinuesLine);
+}
+
+bool AtJointEnd(const QTextDocument& document, int position) {
+    const QTextBlock block = document.findBlock(position);
+    return block.isValid() && position == block.position() + block.length() - 1 &&
+           ContinuesLine(block.next());
+}
+
+bool AtJointStart(const QTextDocument& document, int position) {
+    const QTextBlock block = document.findBlock(position);
+    return block.isValid() && position == block.position() && ContinuesLine(block);
+}
+
+QString TextBetween(const QTextDocument& document, int from, int to, QStringView line_break) {
+    from = std::clamp(from, 0, document_end(document));
+    to = std::clamp(to, from, document_end(document));
+    QString text;
+    text.reserve(to - from);
+    JointTest joint;
+    for (QTextBlock block = document.findBlock(from); block.isValid(); block = block.next()) {
+        const int start = block.position();
+        if (start > to)
+            break;
+        if (start > from && start <= to && !joint(block))
+            text += line_break;  // the separator before this block is in the range
+        const int begin = std::max(from, start) - start;
+        const int end = std::min(to, start + block.length() - 1) - start;
+        if (end <= begin)
+            continue;
+        const QString block_text = block.text();
+        const QStringView part = QStringView(block_text).sliced(begin, end - begin);
+        for (qsizetype at = 0;;) {
+            const qsizetype next = part.indexOf(QChar::LineSeparator, at);
+            if (next < 0) {
+                text += part.sliced(at);
+                break;
+            }
+            text += part.sliced(at, next - at);
+            text += line_break;
+            at = next + 1;
+        }
+    }
+    return text;
+}
+
+int UserPosition(const QTextDocument& document, int position) {
+    position = std::clamp(position, 0, document_end(document));
+    const int number = document.findBlock(position).blockNumber();
+    int joints = 0;
+    JointTest joint;
+    for (QTextBlock block = document.firstBlock(); block.isValid() && block.blockNumber() <= number;
+         block = block.next())
+        joints += joint(block) ? 1 : 0;
+    return position - joints;
+}
+
+int DocumentPosition(const QTextDocument& document, int user_position) {
+    user_position = std::max(user_position, 0);
+    int joints = 0;
+    JointTest joint;
+    QTextBlock found = document.firstBlock();
+    int found_start = 0;  // where the found block begins for the user
+    for (QTextBlock block = found.next(); block.isValid(); block = block.next()) {
+        const int start = block.position() - joints - (joint(block) ? 1 : 0);
+        if (start > user_position)
+            break;
+        joints += joint(block) ? 1 : 0;
+        found = block;
+        found_start = start;
+    }
+    const int last = found.position() + found.length() - 1;
+    return std::min(found.position() + (user_position - found_start), last);
+}
+
+void RemoveSelection(QTextCursor& cursor) {
+    if (!cursor.hasSelection())
+        return;
+    QTextDocument& document = *cursor.document();
+    const int start = cursor.selectionStart();
+    const QTextBlock first = document.findBlock(start);
+    const bool starts_block = first.position() == start && first.blockNumber() > 0;
+    const bool continues = ContinuesLine(first);
+    cursor.removeSelectedText();
+    if (!starts_block)
+        return;
+    const QTextBlock now = document.findBlock(start);
+    if (now.position() == start && ContinuesLine(now) != continues) {
+        QTextCursor at(now);
+        at.setBlockFormat(block_format(continues));
+    }
+}
+
+namespace {
+
+/// The fewest lines `text` (a block's, lines ended by line separators) can take.
+int least_lines(QStringView text, LineFill& fill) {
+    int lines = 0;
+    for (QStringView line : text.tokenize(QChar(QChar::LineSeparator)))
+        lines += fill.LeastLines(line);
+    return lines;
+}
+
+/// Turns the line feeds of text[from, end) into line separators, in place.
+void separate_lines(QString& text, qsizetype from, qsizetype end) {
+    // Searched within the piece only: a text of megabytes may have none at all.
+    const QStringView piece = QStringView(text).sliced(from, end - from);
+    for (qsizetype at = piece.indexOf(u'\n'); at >= 0; at = piece.indexOf(u'\n', at + 1))
+        text[from + at] = QChar::LineSeparator;
+}
+
+}  // namespace
+
+void InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
+    const QTextBlock block = cursor.block();
+    const int head_length = cursor.position() - block.position();
+    const QString block_text = block.text();
+    // The block's text before the cursor takes part in the cuts, since its lines go
+    // on; its text after the cursor ends the last block.
+    QString head = block_text.left(head_length);
+    head.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.prepend(head);
+    const QStringView tail = QStringView(block_text).sliced(head_length);
+
+    // A new block counts the fewest lines it can take until the layout counts them,
+    // set now, before the layout may count any: the scroll bar is about right at
+    // once, and a count only ever grows, as the plain text edit expects (a count
+    // that shrank could leave the last line out of view).
+    const bool count = fill != nullptr && fill->Width() > 0;
+    const auto set_count = [&](QTextBlock counted, QStringView content) {
+        if (count)
+            counted.setLineCount(least_lines(content, *fill));
+    };
+    qsizetype block_start = 0;
+    qsizetype from = head_length;
+    // Each piece goes in without a copy of its own, from the text itself.
+    const auto insert = [&](qsizetype end) {
+        separate_lines(text, from, end);
+        if (end > from)
+            cursor.insertText(QString::fromRawData(text.constData() + from, end - from));
+    };
+    const std::vector<BlockCut> cuts = CutIntoBlocks(text, head_length, fill);
+    for (const BlockCut& cut : cuts) {
+        const qsizetype end = cut.soft ? cut.at : cut.at - 1;
+        insert(end);
+        cursor.insertBlock(block_format(cut.soft));
+        set_count(cursor.block().previous(),
+                  QStringView(text).sliced(block_start, end - block_start));
+        from = block_start = cut.at;
+    }
+    insert(text.size());
+    if (!cuts.empty()) {
+        QString last = QStringView(text).sliced(block_start).toString();
+        last += tail;
+        set_count(cursor.block(), last);
+    }
+}
+
+}  // namespace tarnel::ui::qt

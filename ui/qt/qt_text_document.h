@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// How the text box's document holds a text in short display blocks.
+//
+// A line break is either a line separator (U+2028) inside a block or the separator
+// between two blocks. A line longer than a block is cut into several blocks; the
+// separator between two of them is a joint, which is not part of the text: the block
+// after it carries the kContinuesLine property. Every read path leaves the joints
+// out, and "positions" outside this file are the user's, which do not count them.
+// A position at a joint has two document positions: the end of the block before it
+// and the start of the block after it.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFormat>
+
+namespace tarnel::ui::qt {
+
+class LineFill;
+
+/// The block format property of a block that goes on with the line before it.
+inline constexpr int kContinuesLine = QTextFormat::UserProperty + 1;
+
+/// `text` with "\r\n", "\r", and paragraph and line separators as "\n".
+QString WithLineFeeds(QString text);
+
+/// Whether the separator before `block` is a joint.
+bool ContinuesLine(const QTextBlock& block);
+
+/// Whether document position `position` is the end of a block followed by a joint.
+bool AtJointEnd(const QTextDocument& document, int position);
+/// Whether document position `position` is the start of a block after a joint.
+bool AtJointStart(const QTextDocument& document, int position);
+
+/// The text between document positions `from` and `to`, with `line_break` between
+/// lines and the joints left out.
+QString TextBetween(const QTextDocument& document, int from, int to, QStringView line_break);
+
+/// The user's position of a document position, and back (at a joint, the start of
+/// the block after it). Both clamp to the text.
+int UserPosition(const QTextDocument& document, int position);
+int DocumentPosition(const QTextDocument& document, int user_position);
+
+/// Removes the selection of `cursor`. When it began a block, the block that takes its
+/// place keeps its kind (joint or line break), which Qt would take from the block at
+/// the end instead.
+void RemoveSelection(QTextCursor& cursor);
+
+/// Inserts `text`, whose lines end in "\n", at `cursor` (no selection), cut into
+/// display blocks where `fill` (may be null) finds the visual lines, and counts the
+/// fewest lines each new block can take. Best within the caller's edit block, so
+/// that the layout sees one change.
+void InsertText(QTextCursor& cursor, QString text, LineFill* fill);
+
+}  // namespace tarnel::ui::qt
