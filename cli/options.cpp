@@ -9,14 +9,14 @@ namespace {
 
 enum class Id { Seal, Open, Output, PasswordFile, PasswordFd, Crlf, Force, Help, Version };
 
-struct OptionSpec {
+struct OptionKind {
     Id id;
     std::string_view long_name;
     char short_name;  // 0: none
     bool takes_value;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionKind kOptions[] = {
     {Id::Seal, "seal", 0, false},
     {Id::Open, "open", 0, false},
     {Id::Output, "output", 'o', true},
@@ -28,18 +28,18 @@ constexpr OptionSpec kOptions[] = {
     {Id::Version, "version", 'V', false},
 };
 
-const OptionSpec* find_long(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.long_name == name)
-            return &spec;
+const OptionKind* find_long(std::string_view name) {
+    for (const OptionKind& option : kOptions) {
+        if (option.long_name == name)
+            return &option;
     }
     return nullptr;
 }
 
-const OptionSpec* find_short(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.short_name != 0 && spec.short_name == name)
-            return &spec;
+const OptionKind* find_short(char name) {
+    for (const OptionKind& option : kOptions) {
+        if (option.short_name != 0 && option.short_name == name)
+            return &option;
     }
     return nullptr;
 }
@@ -55,15 +55,15 @@ class Parser {
     explicit Parser(CommandLine& result) : m_result(result), m_options(result.options) {}
 
     // Returns false once the command line is settled: an error, --help or --version.
-    bool apply(const OptionSpec& spec, std::string_view shown, std::string_view value) {
-        switch (spec.id) {
+    bool apply(const OptionKind& option, std::string_view shown, std::string_view value) {
+        switch (option.id) {
             case Id::Seal:
             case Id::Open:
                 if (m_options.direction != ProcessDirection::ByEnvelope) {
                     return fail("--seal and --open exclude each other, and each is given once");
                 }
                 m_options.direction =
-                    spec.id == Id::Seal ? ProcessDirection::Seal : ProcessDirection::Open;
+                    option.id == Id::Seal ? ProcessDirection::Seal : ProcessDirection::Open;
                 return true;
             case Id::Output:
                 if (m_have_output)
@@ -79,7 +79,7 @@ class Parser {
                 if (m_have_password)
                     return fail("only one password source may be given");
                 m_have_password = true;
-                if (spec.id == Id::PasswordFile) {
+                if (option.id == Id::PasswordFile) {
                     if (value.empty())
                         return fail("the password file name is empty");
                     m_options.password_file = value;
@@ -146,42 +146,42 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
         }
 
         // "--name", "--name=value", "--name value", "-x", "-xvalue", "-x value".
-        const OptionSpec* spec = nullptr;
+        const OptionKind* option = nullptr;
         std::string_view shown;
         std::string_view value;
         bool value_attached = false;
         if (arg.starts_with("--")) {
             const std::size_t equals = arg.find('=');
             shown = arg.substr(0, equals);
-            spec = find_long(shown.substr(2));
+            option = find_long(shown.substr(2));
             if (equals != std::string_view::npos) {
                 value = arg.substr(equals + 1);
                 value_attached = true;
             }
         } else {
             shown = arg.substr(0, 2);
-            spec = find_short(arg[1]);
+            option = find_short(arg[1]);
             if (arg.size() > 2) {
                 value = arg.substr(2);
                 value_attached = true;
             }
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             parser.fail("unknown option '" + std::string(shown) + "'");
             return result;
         }
-        if (!spec->takes_value && value_attached) {
+        if (!option->takes_value && value_attached) {
             parser.fail("option '" + std::string(shown) + "' takes no value");
             return result;
         }
-        if (spec->takes_value && !value_attached) {
+        if (option->takes_value && !value_attached) {
             if (i + 1 >= argc) {
                 parser.fail("option '" + std::string(shown) + "' needs a value");
                 return result;
             }
             value = argv[++i];
         }
-        if (!parser.apply(*spec, shown, value))
+        if (!parser.apply(*option, shown, value))
             return result;
     }
     return result;
