@@ -378,18 +378,6 @@ void Driver::DragOverCharacters(CDialog& dialog, int id, int from, int to) {
     settle();
 }
 
-int Driver::FocusedId() const {
-    CWnd* focus = CWnd::GetFocus();
-    return focus != nullptr ? focus->GetDlgCtrlID() : 0;
-}
-
-std::string Driver::Text(CDialog& dialog, int id) const {
-    CString text;
-    if (CWnd* item = dialog.GetDlgItem(id))
-        item->GetWindowText(text);
-    return text;
-}
-
 void Driver::Selection(CDialog& dialog, int id, int& start, int& end) const {
     start = end = 0;
     QWidget* widget = control(dialog, id);

@@ -394,18 +394,6 @@ void Driver::RightClickBackground(CDialog& dialog) {
     pump();
 }
 
-int Driver::FocusedId() const {
-    CWnd* focus = CWnd::GetFocus();
-    return focus != nullptr ? focus->GetDlgCtrlID() : 0;
-}
-
-std::string Driver::Text(CDialog& dialog, int id) const {
-    CString text;
-    if (CWnd* item = dialog.GetDlgItem(id))
-        item->GetWindowText(text);
-    return text;
-}
-
 void Driver::Selection(CDialog& dialog, int id, int& start, int& end) const {
     start = end = 0;
     ::HWND edit = control(dialog, id);
