@@ -83,8 +83,7 @@ void register_cipher_benchmarks() {
         for (const std::size_t size : {kMiB, kLargest}) {
             const std::string prefix =
                 std::string(encrypt ? "BM_EcbEncrypt/" : "BM_EcbDecrypt/") + size_name(size) + "/";
-            for (const CipherPath path :
-                 {CipherPath::Portable, CipherPath::AesNi, CipherPath::Vaes}) {
+            for (const CipherPath path : kCipherPaths) {
                 benchmark::RegisterBenchmark((prefix + cipher_path_name(path)).c_str(),
                                              [=](auto& s) { ecb_tarnel(s, path, size, encrypt); })
                     ->Unit(benchmark::kMillisecond);

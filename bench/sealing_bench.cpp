@@ -100,7 +100,7 @@ void register_sealing_benchmarks() {
             })->Unit(unit);
         }
     }
-    for (const CipherPath path : {CipherPath::Portable, CipherPath::AesNi, CipherPath::Vaes}) {
+    for (const CipherPath path : kCipherPaths) {
         benchmark::RegisterBenchmark(
             (std::string("BM_OneBlockWithHex/") + cipher_path_name(path)).c_str(),
             [=](auto& s) { one_block_with_hex(s, path); })

@@ -22,7 +22,7 @@ using tarnel::EcbCipher;
 using tarnel::HexPath;
 using tarnel::fuzz::require;
 
-constexpr CipherPath kCipherPaths[] = {CipherPath::Portable, CipherPath::AesNi, CipherPath::Vaes};
+using tarnel::kCipherPaths;
 constexpr HexPath kHexPaths[] = {HexPath::Portable, HexPath::Ssse3, HexPath::Avx2};
 
 // The text's whole blocks under a key made of its first bytes, both directions.

@@ -14,6 +14,8 @@ constexpr int kAutomatic = -1;
 std::atomic<int> g_forced{kAutomatic};
 
 CipherPath best_path() noexcept {
+    if (cipher_path_available(CipherPath::Vaes512))
+        return CipherPath::Vaes512;
     if (cipher_path_available(CipherPath::Vaes))
         return CipherPath::Vaes;
     if (cipher_path_available(CipherPath::AesNi))
@@ -31,6 +33,8 @@ bool cipher_path_available(CipherPath path) noexcept {
             return cpu_features().aes;
         case CipherPath::Vaes:
             return cpu_features().vaes;
+        case CipherPath::Vaes512:
+            return cpu_features().vaes512;
     }
     return false;
 }
@@ -59,6 +63,8 @@ const char* cipher_path_name(CipherPath path) noexcept {
             return "aes-ni";
         case CipherPath::Vaes:
             return "vaes";
+        case CipherPath::Vaes512:
+            return "vaes-512";
     }
     return "unknown";
 }

@@ -36,6 +36,9 @@ CpuFeatures detect() noexcept {
     __cpuid_count(7, 0, eax, ebx, ecx, edx);
     found.avx2 = bit(ebx, 5);
     found.vaes = found.aes && found.avx2 && bit(ecx, 9);
+    // The upper halves of zmm0-15, zmm16-31 and the mask registers, beside ymm.
+    const bool os_saves_zmm = (enabled_state() & 0xe6) == 0xe6;
+    found.vaes512 = found.vaes && os_saves_zmm && bit(ebx, 16) && bit(ebx, 30);
     return found;
 }
 #else

@@ -40,6 +40,9 @@ void EcbCipher::run(const uint8_t* src, uint8_t* dst, std::size_t blocks) const 
     const bool decrypt = m_direction == Direction::Decrypt;
     switch (m_path) {
 #if defined(__x86_64__)
+        case CipherPath::Vaes512:
+            (decrypt ? vaes512_decrypt_blocks : vaes512_encrypt_blocks)(m_keys, src, dst, blocks);
+            return;
         case CipherPath::Vaes:
             (decrypt ? vaes_decrypt_blocks : vaes_encrypt_blocks)(m_keys, src, dst, blocks);
             return;

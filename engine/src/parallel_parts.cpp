@@ -13,13 +13,11 @@
 namespace tarnel {
 namespace {
 
-constexpr unsigned kMaxParts = 64;
-
 // Tests change these; a mutex keeps a settings record whole.
 std::mutex g_settings_mutex;
 ParallelSettings g_settings;
 
-unsigned part_count(std::size_t blocks, const ParallelSettings& settings) noexcept {
+unsigned parts_under(std::size_t blocks, const ParallelSettings& settings) noexcept {
     if (blocks < 2 || blocks < settings.threshold_blocks)
         return 1;
     std::size_t parts = settings.parts != 0 ? settings.parts : usable_cpus();
@@ -60,9 +58,13 @@ unsigned usable_cpus() noexcept {
 #endif
 }
 
+unsigned part_count(std::size_t blocks) noexcept {
+    return parts_under(blocks, parallel_settings());
+}
+
 void run_in_parts(std::size_t blocks, PartFunction part, void* context) noexcept {
     const ParallelSettings settings = parallel_settings();
-    const unsigned parts = part_count(blocks, settings);
+    const unsigned parts = parts_under(blocks, settings);
     auto first_of = [&](unsigned p) {
         return blocks / parts * p + (p < blocks % parts ? p : blocks % parts);
     };

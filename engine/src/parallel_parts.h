@@ -24,6 +24,12 @@ void reset_parallel_settings() noexcept;
 /// narrowed below what the machine has; at least 1.
 unsigned usable_cpus() noexcept;
 
+/// The most parts a text is ever split into.
+inline constexpr unsigned kMaxParts = 64;
+
+/// How many parts run_in_parts() would split `blocks` blocks into now.
+unsigned part_count(std::size_t blocks) noexcept;
+
 /// Calls part(first, count) for consecutive parts that together cover blocks
 /// [0, blocks), each part on a thread of its own and the first on the caller's.
 /// When a thread cannot be started, the caller works that part and every later one

@@ -24,6 +24,18 @@ class StringSink final : public TextSink {
             m_failed = true;
         }
     }
+    // Within the reserved capacity, so the room stays where it is.
+    char* room(std::size_t size) noexcept override {
+        if (m_text.capacity() - m_text.size() < size)
+            return nullptr;
+        const std::size_t at = m_text.size();
+        m_text.resize(at + size);
+        return m_text.data() + at;
+    }
+    void give_back(std::size_t size) noexcept override {
+        secure_wipe(m_text.data() + m_text.size() - size, size);
+        m_text.resize(m_text.size() - size);
+    }
     bool failed() const noexcept { return m_failed; }
 
   private:

@@ -2,10 +2,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "ecb_cipher.h"
 #include "hex_codec.h"
+#include "parallel_parts.h"
 #include "tarnel/text_stream.h"
 #include "text_blocks.h"
 
@@ -66,8 +68,75 @@ struct TextOpener::State {
     }
 
     // Without white space, byte k comes from characters 2k and 2k + 1, so any
-    // thread can decode any chunk: whole chunks of a large piece are worked on
-    // several threads. Returns the characters taken.
+    // thread can decode any part. Where the sink lends room, the whole blocks of a
+    // large piece are decoded and decrypted there in place, on several threads,
+    // and what follows the first zero is given back. Returns the characters taken.
+    std::size_t open_in_place(std::string_view hex) noexcept {
+        const std::size_t blocks = std::min(hex.size() / 64, (total - produced) / 32);
+        if (cut || part_count(blocks) < 2)
+            return 0;
+        char* room = sink->room(32 * blocks);
+        if (room == nullptr)
+            return 0;
+        auto* out = reinterpret_cast<uint8_t*>(room);
+        struct PartScan {
+            std::size_t first = 0, size = 0;
+            std::size_t zero = 0;     // offset of the first zero byte; size if none
+            bool zeros_after = true;  // every byte after that one is zero too
+        };
+        PartScan scans[kMaxParts];
+        std::size_t scanned = 0;
+        std::mutex mutex;
+        std::atomic<bool> space{false}, odd{false};
+        auto part = [&](std::size_t first, std::size_t count) noexcept {
+            uint8_t* plain = out + 32 * first;
+            bool bad = false;
+            const std::size_t got =
+                hex_decode_unbroken(hex.data() + 64 * first, 32 * count, plain, bad);
+            if (bad)
+                odd.store(true, std::memory_order_relaxed);
+            if (got != 32 * count) {
+                space.store(true, std::memory_order_relaxed);
+                return;  // what the sink got is void
+            }
+            cipher.run(plain, plain, count);
+            PartScan scan{32 * first, 32 * count, 32 * count, true};
+            if (const void* zero = std::memchr(plain, 0, scan.size)) {
+                scan.zero = std::size_t(static_cast<const uint8_t*>(zero) - plain);
+                for (std::size_t i = scan.zero + 1; i < scan.size && scan.zeros_after; ++i)
+                    scan.zeros_after = plain[i] == 0;
+            }
+            const std::lock_guard<std::mutex> lock(mutex);
+            scans[scanned++] = scan;
+        };
+        for_each_part(blocks, part);
+        stray = stray || odd.load();
+        produced += 32 * blocks;
+        if (space.load()) {
+            met_space = true;
+            return 2 * 32 * blocks;
+        }
+        std::sort(scans, scans + scanned,
+                  [](const PartScan& a, const PartScan& b) { return a.first < b.first; });
+        std::size_t kept = 32 * blocks;
+        for (std::size_t p = 0; p < scanned; ++p) {
+            const PartScan& scan = scans[p];
+            if (cut) {
+                zeros_after_cut = zeros_after_cut && scan.zero == 0 && scan.zeros_after;
+            } else if (scan.zero < scan.size) {
+                cut = true;
+                kept = scan.first + scan.zero;
+                zeros_after_cut = scan.zeros_after;
+            }
+        }
+        length += kept;
+        if (kept < 32 * blocks)
+            sink->give_back(32 * blocks - kept);
+        return 2 * 32 * blocks;
+    }
+
+    // Otherwise whole chunks of a large piece are decoded and decrypted on worker
+    // threads and handed over in order. Returns the characters taken.
     std::size_t open_chunks(std::string_view hex) noexcept {
         const std::size_t chunks =
             std::min(hex.size() / (2 * kCapacity), (total - produced) / kCapacity);
@@ -118,7 +187,9 @@ struct TextOpener::State {
                 continue;
             }
             if (fill == 0 && produced % kCapacity == 0) {
-                const std::size_t taken = open_chunks(hex);
+                std::size_t taken = open_in_place(hex);
+                if (taken == 0)
+                    taken = open_chunks(hex);
                 hex.remove_prefix(taken);
                 if (taken != 0)
                     continue;

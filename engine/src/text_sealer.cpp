@@ -6,6 +6,7 @@
 
 #include "ecb_cipher.h"
 #include "hex_codec.h"
+#include "parallel_parts.h"
 #include "tarnel/text_stream.h"
 #include "text_blocks.h"
 
@@ -33,8 +34,15 @@ struct TextSealer::State {
     }
 
     // Whole blocks straight from the text, a chunk at a time, on several threads
-    // when there are many.
+    // when there are many: into the sink's own memory where it lends room, else
+    // through buffers handed over in order.
     void write_blocks(const uint8_t* text, std::size_t count) noexcept {
+        if (part_count(count) > 1) {
+            if (char* out = sink->room(64 * count)) {
+                write_blocks_in_place(text, count, out);
+                return;
+            }
+        }
         auto make = [&](std::size_t index, unsigned char* hex) noexcept {
             const std::size_t first = index * kChunkBlocks;
             const std::size_t n = std::min(kChunkBlocks, count - first);
@@ -47,6 +55,18 @@ struct TextSealer::State {
             sink->write(reinterpret_cast<const char*>(hex), size);
         };
         for_each_ordered_chunk((count + kChunkBlocks - 1) / kChunkBlocks, true, make, consume);
+    }
+
+    void write_blocks_in_place(const uint8_t* text, std::size_t count, char* out) noexcept {
+        auto part = [&](std::size_t first, std::size_t blocks) noexcept {
+            alignas(64) uint8_t chunk[32 * kChunkBlocks];
+            for (std::size_t b = first; b < first + blocks; b += kChunkBlocks) {
+                const std::size_t n = std::min(kChunkBlocks, first + blocks - b);
+                cipher.run(text + 32 * b, chunk, n);
+                hex_encode(chunk, 32 * n, out + 64 * b);
+            }
+        };
+        for_each_part(count, part);
     }
 };
 

@@ -44,6 +44,5 @@ inline std::string cipher_path_test_name(const ::testing::TestParamInfo<CipherPa
 #define TARNEL_ON_EVERY_CIPHER_PATH(suite)                                             \
     INSTANTIATE_TEST_SUITE_P(                                                          \
         Paths, suite,                                                                  \
-        ::testing::Values(::tarnel::CipherPath::Portable, ::tarnel::CipherPath::AesNi, \
-                          ::tarnel::CipherPath::Vaes),                                 \
+        ::testing::ValuesIn(::tarnel::kCipherPaths),                                   \
         ::tarnel::test::cipher_path_test_name)

@@ -161,16 +161,31 @@ TEST_P(SplitTexts, SealAndOpenGiveTheSameBytesWhateverTheSplit) {
         const std::string damaged = sealed.text.substr(0, sealed.text.size() / 2 + 3) + "}}";
         std::string stray = sealed.text;
         stray[stray.size() / 2] = 'G';
-        const std::vector<std::string> inputs = {sealed.text, wrapped(sealed.text), damaged, stray};
+        // A zero byte three quarters in: the result ends there, whichever part holds it.
+        std::string cut_short = plain;
+        if (!cut_short.empty())
+            cut_short[cut_short.size() * 3 / 4] = '\0';
+        const std::string zero_inside =
+            ProcessText("pw", cut_short, ProcessDirection::Seal).text;
+        const std::vector<std::string> inputs = {sealed.text, wrapped(sealed.text), damaged, stray,
+                                                 zero_inside};
+        // The last opening is under a wrong password: noise, cut at its first zero.
+        auto password = [&](std::size_t i) { return i == inputs.size() ? "px" : "pw"; };
         std::vector<std::string> opened;
         std::vector<BodyDamage> damage;
-        for (const auto& input : inputs) {
-            const ProcessOutcome outcome = ProcessText("pw", input, ProcessDirection::Open);
+        std::vector<bool> genuine;
+        for (std::size_t i = 0; i <= inputs.size(); ++i) {
+            const ProcessOutcome outcome =
+                ProcessText(password(i), inputs[i % inputs.size()], ProcessDirection::Open);
             opened.push_back(outcome.text);
             damage.push_back(outcome.damage);
+            genuine.push_back(outcome.looks_genuine);
         }
         ASSERT_TRUE(damage[2].any() && !damage[1].any() && damage[3].bad_digits);
         ASSERT_EQ(opened[0], plain);
+        ASSERT_EQ(opened[4], cut_short.substr(0, cut_short.find('\0')));
+        ASSERT_TRUE(genuine[0]);
+        ASSERT_FALSE(genuine[5]);
 
         for (const unsigned parts : {2u, 3u, 5u}) {
             for (const bool refuse : {false, true}) {
@@ -178,17 +193,34 @@ TEST_P(SplitTexts, SealAndOpenGiveTheSameBytesWhateverTheSplit) {
                     {.threshold_blocks = 1, .parts = parts, .refuse_threads = refuse});
                 ASSERT_EQ(ProcessText("pw", plain, ProcessDirection::Seal).text, sealed.text)
                     << length << " bytes in " << parts << " parts";
-                for (std::size_t i = 0; i < inputs.size(); ++i) {
-                    const ProcessOutcome outcome =
-                        ProcessText("pw", inputs[i], ProcessDirection::Open);
+                for (std::size_t i = 0; i <= inputs.size(); ++i) {
+                    const ProcessOutcome outcome = ProcessText(
+                        password(i), inputs[i % inputs.size()], ProcessDirection::Open);
                     ASSERT_EQ(outcome.text, opened[i])
                         << "input " << i << ", " << length << " bytes in " << parts << " parts";
+                    EXPECT_EQ(outcome.looks_genuine, genuine[i]);
                     EXPECT_EQ(outcome.damage.partial_block, damage[i].partial_block);
                     EXPECT_EQ(outcome.damage.bad_digits, damage[i].bad_digits);
                     EXPECT_EQ(outcome.damage.count_mismatch, damage[i].count_mismatch);
                 }
             }
         }
+    }
+}
+
+// A zero byte that ends the first of two parts, with text after it: the opened
+// text stops there, and the text after it means it is not just the zero fill.
+TEST_F(SplitSettings, AZeroThatEndsAPartStillSeesTheTextAfterIt) {
+    const std::size_t blocks = 1251;  // a text of 40000 bytes and its zero fill
+    const std::size_t boundary = 32 * (blocks / 2 + 1);
+    std::string plain(32 * (blocks - 1), 'x');
+    plain[boundary - 1] = '\0';
+    const ProcessOutcome sealed = ProcessText("pw", plain, ProcessDirection::Seal);
+    for (const unsigned parts : {1u, 2u}) {
+        set_parallel_settings({.threshold_blocks = 1, .parts = parts});
+        const ProcessOutcome opened = ProcessText("pw", sealed.text, ProcessDirection::Open);
+        EXPECT_EQ(opened.text, plain.substr(0, boundary - 1)) << parts << " parts";
+        EXPECT_FALSE(opened.looks_genuine) << parts << " parts";
     }
 }
 

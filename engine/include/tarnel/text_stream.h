@@ -17,9 +17,21 @@ namespace tarnel {
 
 /// Where a sealer or an opener puts what it makes, in order, in pieces of at most
 /// a few tens of kilobytes. It must not throw; a sink that fails remembers it.
+///
+/// A sink that holds its output in memory may also lend room for a large run of
+/// output, which several threads then fill in place: no byte is copied on its way.
 class TextSink {
   public:
     virtual void write(const char* data, std::size_t size) noexcept = 0;
+
+    /// Room for the next `size` bytes of output, to be filled in place before the
+    /// sink is used again; nullptr when this sink takes output only through write().
+    virtual char* room(std::size_t size) noexcept {
+        (void)size;
+        return nullptr;
+    }
+    /// Drops the last `size` bytes of the room lent, wiping them.
+    virtual void give_back(std::size_t size) noexcept { (void)size; }
 
   protected:
     ~TextSink() = default;
