@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "diagnostics.h"
 #include "exit_status.h"
@@ -135,9 +137,33 @@ bool survey_body(PieceReader& reader, Survey& survey) {
 }
 
 // Where the result goes: a file replaced only when complete, or standard output.
+// A piece's whole blocks are made in a buffer lent to the engine, which fills it
+// on every CPU, and go out in one write.
 class Output final : public TextSink {
   public:
     Output(const Options& options, bool sealed) : m_options(options), m_sealed(sealed) {}
+    ~Output() { secure_wipe(m_room.get(), m_room_capacity); }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    char* room(std::size_t size) noexcept override {
+        pass_on_room();
+        if (size > m_room_capacity) {
+            secure_wipe(m_room.get(), m_room_capacity);
+            m_room_capacity = 0;
+            m_room.reset(new (std::nothrow) char[size]);
+            if (!m_room)
+                return nullptr;
+            m_room_capacity = size;
+        }
+        m_lent = size;
+        return m_room.get();
+    }
+
+    void give_back(std::size_t size) noexcept override {
+        m_lent -= size;
+        secure_wipe(m_room.get() + m_lent, size);
+    }
 
     bool begin() {
         if (m_options.output_path.empty())
@@ -151,6 +177,39 @@ class Output final : public TextSink {
     }
 
     void write(const char* data, std::size_t size) noexcept override {
+        pass_on_room();
+        pass_on(data, size);
+    }
+
+    // Finishes the output; reports a failure and returns false.
+    bool finish() {
+        pass_on_room();
+        if (m_held_cr) {
+            m_held_cr = false;
+            emit("\r", 1);
+        }
+        if (m_options.output_path.empty()) {
+            // A reader that stopped reading already knows; only the status says it.
+            if (m_error != 0 && m_error != EPIPE)
+                report_error(m_error, "cannot write standard output");
+            return m_error == 0;
+        }
+        const WriteFailure failure = m_file.commit();
+        if (failure.error != 0)
+            report_failure(failure);
+        return failure.error == 0;
+    }
+
+    bool failed() const noexcept { return m_error != 0 || m_file.failure().error != 0; }
+
+  private:
+    void pass_on_room() noexcept {
+        const std::size_t lent = m_lent;
+        m_lent = 0;
+        pass_on(m_room.get(), lent);
+    }
+
+    void pass_on(const char* data, std::size_t size) noexcept {
         // --crlf when opening: CR LF becomes LF, a CR at a piece's end waits for
         // the next piece to tell.
         if (!m_sealed && m_options.crlf) {
@@ -179,27 +238,6 @@ class Output final : public TextSink {
         emit(data, size);
     }
 
-    // Finishes the output; reports a failure and returns false.
-    bool finish() {
-        if (m_held_cr) {
-            m_held_cr = false;
-            emit("\r", 1);
-        }
-        if (m_options.output_path.empty()) {
-            // A reader that stopped reading already knows; only the status says it.
-            if (m_error != 0 && m_error != EPIPE)
-                report_error(m_error, "cannot write standard output");
-            return m_error == 0;
-        }
-        const WriteFailure failure = m_file.commit();
-        if (failure.error != 0)
-            report_failure(failure);
-        return failure.error == 0;
-    }
-
-    bool failed() const noexcept { return m_error != 0 || m_file.failure().error != 0; }
-
-  private:
     void emit(const char* data, std::size_t size) noexcept {
         if (size == 0 || m_error != 0)
             return;
@@ -218,6 +256,9 @@ class Output final : public TextSink {
     AtomicFile m_file;
     int m_error = 0;
     bool m_held_cr = false;
+    std::unique_ptr<char[]> m_room;
+    std::size_t m_room_capacity = 0;
+    std::size_t m_lent = 0;  // bytes of the room the engine is filling
 };
 
 bool seal_file(const Options& options, PieceReader& reader, const Survey& survey,

@@ -6,9 +6,9 @@ namespace tarnel {
 
 struct CpuFeatures {
     bool ssse3 = false;
-    bool aes = false;   ///< AES round instructions on 128 bits, with SSE4.1 beside them
-    bool avx2 = false;  ///< 256-bit integer vectors, enabled by the operating system
-    bool vaes = false;  ///< AES round instructions on 256-bit vectors, with AVX2
+    bool aes = false;      ///< AES round instructions on 128 bits, with SSE4.1 beside them
+    bool avx2 = false;     ///< 256-bit integer vectors, enabled by the operating system
+    bool vaes = false;     ///< AES round instructions on 256-bit vectors, with AVX2
     bool vaes512 = false;  ///< the same on 512-bit vectors, with AVX-512 F and BW
 };
 

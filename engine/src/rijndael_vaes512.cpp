@@ -47,8 +47,7 @@ TARNEL_VAES512_INLINE __m512i round(__m512i state, __m512i key, bool last) {
 
 // kQuadsInFlight groups of four blocks through all rounds.
 template <bool Decrypt>
-TARNEL_VAES512_INLINE void run_group(const AccelRoundKeys& keys, const uint8_t* src,
-                                     uint8_t* dst) {
+TARNEL_VAES512_INLINE void run_group(const AccelRoundKeys& keys, const uint8_t* src, uint8_t* dst) {
     constexpr __mmask64 blend = lane_mask(Decrypt ? lanes::kDecryptBlend : lanes::kEncryptBlend);
     const __m512i shuffle = four_lanes(Decrypt ? lanes::kDecryptShuffle : lanes::kEncryptShuffle);
     // Quadwords of two registers (0-7 and 8-15) that gather low halves, high
@@ -72,8 +71,10 @@ TARNEL_VAES512_INLINE void run_group(const AccelRoundKeys& keys, const uint8_t* 
         const bool last = r == kLastRound;
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < kQuadsInFlight; ++i) {
-            const __m512i a = _mm512_shuffle_epi8(_mm512_mask_blend_epi8(blend, lo[i], hi[i]), shuffle);
-            const __m512i b = _mm512_shuffle_epi8(_mm512_mask_blend_epi8(blend, hi[i], lo[i]), shuffle);
+            const __m512i a =
+                _mm512_shuffle_epi8(_mm512_mask_blend_epi8(blend, lo[i], hi[i]), shuffle);
+            const __m512i b =
+                _mm512_shuffle_epi8(_mm512_mask_blend_epi8(blend, hi[i], lo[i]), shuffle);
             lo[i] = round<Decrypt>(a, key_lo, last);
             hi[i] = round<Decrypt>(b, key_hi, last);
         }

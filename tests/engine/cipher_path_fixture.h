@@ -41,8 +41,6 @@ inline std::string cipher_path_test_name(const ::testing::TestParamInfo<CipherPa
 
 }  // namespace tarnel::test
 
-#define TARNEL_ON_EVERY_CIPHER_PATH(suite)                                             \
-    INSTANTIATE_TEST_SUITE_P(                                                          \
-        Paths, suite,                                                                  \
-        ::testing::ValuesIn(::tarnel::kCipherPaths),                                   \
-        ::tarnel::test::cipher_path_test_name)
+#define TARNEL_ON_EVERY_CIPHER_PATH(suite)                                              \
+    INSTANTIATE_TEST_SUITE_P(Paths, suite, ::testing::ValuesIn(::tarnel::kCipherPaths), \
+                             ::tarnel::test::cipher_path_test_name)

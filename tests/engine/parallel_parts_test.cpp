@@ -165,8 +165,7 @@ TEST_P(SplitTexts, SealAndOpenGiveTheSameBytesWhateverTheSplit) {
         std::string cut_short = plain;
         if (!cut_short.empty())
             cut_short[cut_short.size() * 3 / 4] = '\0';
-        const std::string zero_inside =
-            ProcessText("pw", cut_short, ProcessDirection::Seal).text;
+        const std::string zero_inside = ProcessText("pw", cut_short, ProcessDirection::Seal).text;
         const std::vector<std::string> inputs = {sealed.text, wrapped(sealed.text), damaged, stray,
                                                  zero_inside};
         // The last opening is under a wrong password: noise, cut at its first zero.
@@ -194,8 +193,8 @@ TEST_P(SplitTexts, SealAndOpenGiveTheSameBytesWhateverTheSplit) {
                 ASSERT_EQ(ProcessText("pw", plain, ProcessDirection::Seal).text, sealed.text)
                     << length << " bytes in " << parts << " parts";
                 for (std::size_t i = 0; i <= inputs.size(); ++i) {
-                    const ProcessOutcome outcome = ProcessText(
-                        password(i), inputs[i % inputs.size()], ProcessDirection::Open);
+                    const ProcessOutcome outcome =
+                        ProcessText(password(i), inputs[i % inputs.size()], ProcessDirection::Open);
                     ASSERT_EQ(outcome.text, opened[i])
                         << "input " << i << ", " << length << " bytes in " << parts << " parts";
                     EXPECT_EQ(outcome.looks_genuine, genuine[i]);
