@@ -23,7 +23,7 @@ using tarnel::HexPath;
 using tarnel::fuzz::require;
 
 using tarnel::kCipherPaths;
-constexpr HexPath kHexPaths[] = {HexPath::Portable, HexPath::Ssse3, HexPath::Avx2};
+using tarnel::kHexPaths;
 
 // The text's whole blocks under a key made of its first bytes, both directions.
 std::vector<uint8_t> run_blocks(std::string_view text, EcbCipher::Direction direction) {

@@ -11,6 +11,9 @@ enum class HexPath {
     Avx2,      ///< 32 bytes (64 digits) a step
 };
 
+/// Every path, for tests and benchmarks that run each one the processor has.
+inline constexpr HexPath kHexPaths[] = {HexPath::Portable, HexPath::Ssse3, HexPath::Avx2};
+
 /// True when this processor can run `path`. Portable always can.
 bool hex_path_available(HexPath path) noexcept;
 

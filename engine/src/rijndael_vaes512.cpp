@@ -87,22 +87,26 @@ TARNEL_VAES512_INLINE void run_group(const AccelRoundKeys& keys, const uint8_t* 
     }
 }
 
+template <bool Decrypt>
+TARNEL_VAES512_INLINE void run_blocks(const AccelRoundKeys& keys, const uint8_t* src, uint8_t* dst,
+                                      std::size_t blocks) {
+    std::size_t b = 0;
+    for (; b + kGroupBlocks <= blocks; b += kGroupBlocks)
+        run_group<Decrypt>(keys, src + 32 * b, dst + 32 * b);
+    (Decrypt ? vaes_decrypt_blocks : vaes_encrypt_blocks)(keys, src + 32 * b, dst + 32 * b,
+                                                          blocks - b);
+}
+
 }  // namespace
 
 TARNEL_VAES512 void vaes512_encrypt_blocks(const AccelRoundKeys& keys, const uint8_t* src,
                                            uint8_t* dst, std::size_t blocks) noexcept {
-    std::size_t b = 0;
-    for (; b + kGroupBlocks <= blocks; b += kGroupBlocks)
-        run_group<false>(keys, src + 32 * b, dst + 32 * b);
-    vaes_encrypt_blocks(keys, src + 32 * b, dst + 32 * b, blocks - b);
+    run_blocks<false>(keys, src, dst, blocks);
 }
 
 TARNEL_VAES512 void vaes512_decrypt_blocks(const AccelRoundKeys& keys, const uint8_t* src,
                                            uint8_t* dst, std::size_t blocks) noexcept {
-    std::size_t b = 0;
-    for (; b + kGroupBlocks <= blocks; b += kGroupBlocks)
-        run_group<true>(keys, src + 32 * b, dst + 32 * b);
-    vaes_decrypt_blocks(keys, src + 32 * b, dst + 32 * b, blocks - b);
+    run_blocks<true>(keys, src, dst, blocks);
 }
 
 }  // namespace tarnel

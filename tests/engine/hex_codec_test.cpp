@@ -184,8 +184,7 @@ TEST_P(HexPaths, ScanningCountsWhiteSpaceAndFindsStrayCharactersAsPortably) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, HexPaths,
-                         ::testing::Values(HexPath::Portable, HexPath::Ssse3, HexPath::Avx2),
+INSTANTIATE_TEST_SUITE_P(Paths, HexPaths, ::testing::ValuesIn(kHexPaths),
                          [](const auto& info) { return std::string(hex_path_name(info.param)); });
 
 }  // namespace
