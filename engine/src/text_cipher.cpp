@@ -24,14 +24,15 @@ class StringSink final : public TextSink {
             m_failed = true;
         }
     }
-    // Within the reserved capacity, so the room stays where it is.
+    // Within the reserved capacity, so the room stays where it is; the string grows
+    // over it as it is made ready.
     char* room(std::size_t size) noexcept override {
         if (m_text.capacity() - m_text.size() < size)
             return nullptr;
-        const std::size_t at = m_text.size();
-        m_text.resize(at + size);
-        return m_text.data() + at;
+        m_room_at = m_text.size();
+        return m_text.data() + m_room_at;
     }
+    void ready(std::size_t upto) noexcept override { m_text.resize(m_room_at + upto); }
     void give_back(std::size_t size) noexcept override {
         secure_wipe(m_text.data() + m_text.size() - size, size);
         m_text.resize(m_text.size() - size);
@@ -40,6 +41,7 @@ class StringSink final : public TextSink {
 
   private:
     std::string& m_text;
+    std::size_t m_room_at = 0;
     bool m_failed = false;
 };
 

@@ -78,6 +78,7 @@ struct TextOpener::State {
         char* room = sink->room(32 * blocks);
         if (room == nullptr)
             return 0;
+        sink->ready(32 * blocks);
         auto* out = reinterpret_cast<uint8_t*>(room);
         struct PartScan {
             std::size_t first = 0, size = 0;

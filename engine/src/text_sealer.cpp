@@ -5,6 +5,7 @@
 #include <new>
 
 #include "ecb_cipher.h"
+#include "growing_output.h"
 #include "hex_codec.h"
 #include "parallel_parts.h"
 #include "tarnel/text_stream.h"
@@ -57,16 +58,20 @@ struct TextSealer::State {
         for_each_ordered_chunk((count + kChunkBlocks - 1) / kChunkBlocks, true, make, consume);
     }
 
+    // A unit is a chunk of blocks; the sink's memory grows under the units while
+    // they are being made.
     void write_blocks_in_place(const uint8_t* text, std::size_t count, char* out) noexcept {
-        auto part = [&](std::size_t first, std::size_t blocks) noexcept {
-            alignas(64) uint8_t chunk[32 * kChunkBlocks];
-            for (std::size_t b = first; b < first + blocks; b += kChunkBlocks) {
-                const std::size_t n = std::min(kChunkBlocks, first + blocks - b);
-                cipher.run(text + 32 * b, chunk, n);
-                hex_encode(chunk, 32 * n, out + 64 * b);
-            }
+        auto grow = [&](std::size_t units) noexcept {
+            sink->ready(64 * std::min(count, units * kChunkBlocks));
         };
-        for_each_part(count, part);
+        auto unit = [&](std::size_t u) noexcept {
+            const std::size_t first = u * kChunkBlocks;
+            const std::size_t n = std::min(kChunkBlocks, count - first);
+            alignas(64) uint8_t chunk[32 * kChunkBlocks];
+            cipher.run(text + 32 * first, chunk, n);
+            hex_encode(chunk, 32 * n, out + 64 * first);
+        };
+        for_each_growing_unit((count + kChunkBlocks - 1) / kChunkBlocks, grow, unit);
     }
 };
 

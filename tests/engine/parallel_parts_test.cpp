@@ -8,6 +8,8 @@
 #include <sched.h>
 #endif
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <random>
 #include <set>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "cipher_path_fixture.h"
+#include "growing_output.h"
 #include "ordered_chunks.h"
 #include "parallel_parts.h"
 #include "tarnel/process.h"
@@ -55,6 +58,50 @@ TEST_F(SplitSettings, EveryBlockIsWorkedExactlyOnceWhateverTheSplit) {
             EXPECT_EQ(c.hits, std::vector<int>(blocks, 1)) << parts << " parts, " << blocks;
             EXPECT_LE(c.threads.size(),
                       std::max<std::size_t>(1, std::min<std::size_t>(parts, blocks)));
+        }
+    }
+}
+
+// Output that grows while it is filled: each unit once, never before the memory
+// under it has grown, and the memory grown in order to the end. The caller's first
+// unit is slow, so that the other threads run ahead of the memory and wait for it.
+TEST_F(SplitSettings, GrowingUnitsAreWorkedOnceAndOnlyWhereTheMemoryHasGrown) {
+    for (const unsigned parts : {1u, 2u, 3u, 5u}) {
+        for (const bool refuse : {false, true}) {
+            set_parallel_settings(
+                {.threshold_blocks = 1, .parts = parts, .refuse_threads = refuse});
+            for (const std::size_t units : {0u, 1u, 2u, 63u, 64u, 65u, 1000u}) {
+                std::atomic<std::size_t> grown{0};
+                std::atomic<bool> backwards{false}, early{false};
+                std::vector<std::atomic<int>> hits(units);
+                std::mutex mutex;
+                std::set<std::thread::id> threads;
+                auto grow = [&](std::size_t upto) noexcept {
+                    backwards = backwards || upto < grown;
+                    grown = upto;
+                };
+                const std::thread::id caller = std::this_thread::get_id();
+                bool slowed = false;
+                auto work = [&](std::size_t unit) noexcept {
+                    if (units == 1000 && !slowed && std::this_thread::get_id() == caller) {
+                        slowed = true;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    }
+                    early = early || grown <= unit;
+                    ++hits[unit];
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    threads.insert(std::this_thread::get_id());
+                };
+                for_each_growing_unit(units, grow, work);
+                const std::string what =
+                    std::to_string(units) + " units, " + std::to_string(parts) + " parts";
+                for (std::size_t u = 0; u < units; ++u)
+                    ASSERT_EQ(hits[u], 1) << "unit " << u << ", " << what;
+                EXPECT_EQ(grown, units) << what;
+                EXPECT_FALSE(backwards) << what;
+                EXPECT_FALSE(early) << what;
+                EXPECT_LE(threads.size(), refuse ? 1u : parts) << what;
+            }
         }
     }
 }

@@ -24,12 +24,17 @@ class TextSink {
   public:
     virtual void write(const char* data, std::size_t size) noexcept = 0;
 
-    /// Room for the next `size` bytes of output, to be filled in place before the
-    /// sink is used again; nullptr when this sink takes output only through write().
+    /// Room for the next `size` bytes of output, to be filled in place; nullptr when
+    /// this sink takes output only through write(). The room is usable as far as
+    /// ready() has made it: ready(upto), with `upto` growing, on the thread that
+    /// asked, before bytes below `upto` are written, and ready(size) before the sink
+    /// is used again. A sink that must size its memory first can so do it while
+    /// other threads fill what is ready.
     virtual char* room(std::size_t size) noexcept {
         (void)size;
         return nullptr;
     }
+    virtual void ready(std::size_t upto) noexcept { (void)upto; }
     /// Drops the last `size` bytes of the room lent, wiping them.
     virtual void give_back(std::size_t size) noexcept { (void)size; }
 
