@@ -101,6 +101,9 @@ void CMainDialog::OnOK() {
         case ProcessOutcome::Kind::TooLarge:
             AfxMessageBox(kTooLargeMessage, MB_OK);
             break;
+        case ProcessOutcome::Kind::CheckFailed:
+            AfxMessageBox(kSealCheckFailedMessage, MB_OK);
+            break;
     }
     WipeWorkingStrings();
 }

@@ -72,6 +72,9 @@ int deliver(const Options& options, ProcessOutcome& outcome) {
         case ProcessOutcome::Kind::TooLarge:
             report("the text is too large, or memory ran out");
             return kExitFailed;
+        case ProcessOutcome::Kind::CheckFailed:
+            report("%s", std::string(kSealCheckFailedMessage).c_str());
+            return kExitFailed;
         case ProcessOutcome::Kind::NewText:
             break;
     }

@@ -20,24 +20,29 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
                            ProcessDirection direction) noexcept {
     ProcessOutcome outcome;
     const std::string_view trimmed = trim_text(text);
-    try {
-        if (password.empty()) {
+    const bool sealed = is_sealed_text(trimmed);
+    const bool open = direction == ProcessDirection::Open ||
+                      (direction == ProcessDirection::ByEnvelope && sealed);
+    std::string_view refusal;
+    if (password.empty())
+        refusal = kEmptyPasswordMessage;
+    else if (password.find('\0') != std::string_view::npos)
+        refusal = kPasswordNulMessage;
+    else if (!open && trimmed.find('\0') != std::string_view::npos)
+        refusal = kTextNulMessage;
+    if (!refusal.empty()) {
+        try {
             outcome.kind = ProcessOutcome::Kind::Message;
-            outcome.text.assign(kEmptyPasswordMessage);
-            return outcome;
+            outcome.text.assign(refusal);
+        } catch (const std::bad_alloc&) {
+            outcome.kind = ProcessOutcome::Kind::TooLarge;
         }
-    } catch (const std::bad_alloc&) {
-        outcome.kind = ProcessOutcome::Kind::TooLarge;
         return outcome;
     }
-
-    const bool sealed = is_sealed_text(trimmed);
     if (direction == ProcessDirection::Open && !sealed) {
         outcome.kind = ProcessOutcome::Kind::NotSealed;
         return outcome;
     }
-    const bool open = direction == ProcessDirection::Open ||
-                      (direction == ProcessDirection::ByEnvelope && sealed);
 
     CTextCipher cipher;
     TextKey key;
@@ -57,7 +62,8 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
     secure_wipe_object(key);
     if (!done) {
         secure_wipe(outcome.text);
-        outcome.kind = ProcessOutcome::Kind::TooLarge;
+        outcome.kind = cipher.SealCheckFailed() ? ProcessOutcome::Kind::CheckFailed
+                                                : ProcessOutcome::Kind::TooLarge;
     }
     return outcome;
 }

@@ -74,6 +74,7 @@ void CTextCipher::SetPassword(std::string_view password, TextKey& key) noexcept 
 bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::string& result,
                               Envelope envelope) noexcept {
     result.clear();
+    m_sealCheckFailed = false;
     if (plain.size() > kMaxPlainLength)
         return false;
     if (!reserve(result, TextSealer::sealed_length(plain.size(), envelope)))
@@ -85,8 +86,8 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
         return false;
     }
     sealer.feed(plain);
-    sealer.finish();
-    if (sink.failed()) {
+    m_sealCheckFailed = !sealer.finish();
+    if (sink.failed() || m_sealCheckFailed) {
         std::string().swap(result);
         return false;
     }

@@ -140,9 +140,9 @@ void TextSealer::feed(std::string_view plain) noexcept {
     }
 }
 
-void TextSealer::finish() noexcept {
+bool TextSealer::finish() noexcept {
     if (!m_state)
-        return;
+        return !m_check_failed;
     State& s = *m_state;
     // The zero fill: the text's remaining bytes, then zeros to the end of the block.
     uint8_t last[32] = {};
@@ -160,6 +160,7 @@ void TextSealer::finish() noexcept {
     }
     s.sink->write(out, size);
     m_state.reset();
+    return !m_check_failed;
 }
 
 }  // namespace tarnel

@@ -24,6 +24,31 @@ TEST(ProcessText, EmptyPasswordGivesTheMessageWhateverTheText) {
     EXPECT_EQ(ProcessText(" ", "x").kind, Kind::NewText) << "a space is a password";
 }
 
+TEST(ProcessText, RefusesANulThatWouldChangeTheKeyOrCutTheText) {
+    using namespace std::string_literals;
+    for (const std::string& password : {"\0"s, "pw\0"s, "\0pw"s, "pass\0word"s}) {
+        for (std::string_view text : {"plain", "{{}}"}) {
+            const ProcessOutcome outcome = ProcessText(password, text);
+            EXPECT_EQ(outcome.kind, Kind::Message);
+            EXPECT_EQ(outcome.text, "The password holds a NUL character.");
+        }
+    }
+    EXPECT_EQ(ProcessText("", "\0"s).text, "Please Enter the Password to Process")
+        << "the empty password is named first";
+    for (const std::string& text : {"\0"s, "a\0b"s, "  text\0\r\n"s, "{{ \0 }"s}) {
+        for (const ProcessDirection direction :
+             {ProcessDirection::ByEnvelope, ProcessDirection::Seal}) {
+            const ProcessOutcome outcome = ProcessText("pw", text, direction);
+            EXPECT_EQ(outcome.kind, Kind::Message);
+            EXPECT_EQ(outcome.text,
+                      "The text holds a NUL character, which a sealed text cannot keep.");
+        }
+    }
+    EXPECT_EQ(ProcessText("pw", " \0 "s).kind, Kind::Message) << "trimming stops at a NUL";
+    // A sealed text is opened by the body's own rules, NUL or not.
+    EXPECT_EQ(ProcessText("pw", "{{\0}}"s).kind, Kind::NewText);
+}
+
 TEST(ProcessText, EmptyTextIsSealedIntoOneBlock) {
     const std::string sealed = run("pw", "");
     ASSERT_EQ(sealed.size(), 78u);

@@ -10,6 +10,15 @@
 namespace tarnel {
 
 inline constexpr std::string_view kEmptyPasswordMessage = "Please Enter the Password to Process";
+/// A NUL cannot be typed into the old program's password field, and cutting the
+/// password at it would silently change the key.
+inline constexpr std::string_view kPasswordNulMessage = "The password holds a NUL character.";
+/// Opening ends a text at its first NUL, so a text holding one would not come back.
+inline constexpr std::string_view kTextNulMessage =
+    "The text holds a NUL character, which a sealed text cannot keep.";
+/// Every seal is opened again and compared with the text before it is handed out.
+inline constexpr std::string_view kSealCheckFailedMessage =
+    "The sealed text failed its check; nothing was changed.";
 
 /// How the direction is chosen. The window always uses ByEnvelope.
 enum class ProcessDirection {
@@ -24,6 +33,7 @@ struct ProcessOutcome {
         NewText,    ///< `text` replaces the whole text
         NotSealed,  ///< Open was asked for a text that is not sealed; `text` is empty
         TooLarge,   ///< the result cannot be had (memory, or the trailer's limit); `text` is empty
+        CheckFailed,  ///< the seal did not open to the text (an internal fault); `text` is empty
     };
     Kind kind = Kind::NewText;
     std::string text;
@@ -41,7 +51,9 @@ struct ProcessOutcome {
 };
 
 /// Trims `text`, refuses an empty `password` with kEmptyPasswordMessage (the
-/// password is never trimmed), then seals or opens as `direction` says. A sealed
+/// password is never trimmed) and one holding a NUL with kPasswordNulMessage, then
+/// seals or opens as `direction` says; a text to seal that holds a NUL is refused
+/// with kTextNulMessage. A seal that fails its check gives CheckFailed. A sealed
 /// text is "{{" body "}}"; an opened text comes without the envelope. Keeps nothing
 /// between calls. Never throws.
 ProcessOutcome ProcessText(std::string_view password, std::string_view text,

@@ -22,9 +22,10 @@ struct OpenSummary {
 };
 
 /// One object serves one seal or one open: construct, SetPassword, then one of
-/// EncryptText or DecryptText. Nothing throws. The only failure is a result that
-/// cannot be had: memory runs out, or a plain text is too long for the trailer;
-/// then `result` is left empty and the operation returns false.
+/// EncryptText or DecryptText. Nothing throws. A failure leaves `result` empty and
+/// the operation returns false: memory runs out, a plain text is too long for the
+/// trailer, or (sealing only, see SealCheckFailed) the seal did not open again to
+/// the plain text.
 class CTextCipher {
   public:
     CTextCipher() = default;
@@ -48,6 +49,11 @@ class CTextCipher {
     bool EncryptText(const TextKey& key, std::string_view plain, std::string& result,
                      Envelope envelope = Envelope::Omitted) noexcept;
 
+    /// After EncryptText returned false: true when the seal was made but did not
+    /// open again to `plain`, a fault of this program rather than of the input.
+    /// Every seal is checked so before it is handed out.
+    bool SealCheckFailed() const noexcept { return m_sealCheckFailed; }
+
     /// Sets `result` to the plain text of `body` (a sealed text without "{{" and
     /// "}}"): the decrypted bytes up to the first zero byte, or all of them when
     /// there is none. White space in the body is skipped; a damaged or forged body
@@ -59,6 +65,7 @@ class CTextCipher {
 
   private:
     std::string m_strPassword;
+    bool m_sealCheckFailed = false;
 };
 
 }  // namespace tarnel

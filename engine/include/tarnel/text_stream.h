@@ -65,11 +65,18 @@ class TextSealer {
 
     /// Writes the last block (the text's remaining bytes and the zero fill), the
     /// trailer and, when asked for, "}}". The text must have been fed in full.
-    void finish() noexcept;
+    /// Returns false when the seal failed its check (see check_failed()).
+    bool finish() noexcept;
+
+    /// Each piece of output is opened again and compared with the plain bytes it
+    /// came from before the sink gets it. True once a piece failed: the sink got
+    /// nothing from that piece on, and what it got is not a whole sealed text.
+    bool check_failed() const noexcept { return m_check_failed; }
 
   private:
     struct State;
     std::unique_ptr<State> m_state;
+    bool m_check_failed = false;
 };
 
 /// Opens a body (a sealed text without "{{" and "}}") piece by piece: start with
