@@ -7,15 +7,14 @@
 #include <thread>
 
 #include "parallel_parts.h"
+#include "test_hooks.h"
 
 namespace tarnel {
 namespace {
 
-// Units the caller makes usable at a time, between units of its own work. Each
-// other thread holds at most one unit waiting, so a step larger than their number
-// always covers the unit the caller takes next.
+// Units the caller makes usable at a time, between units of its own work: enough
+// that the helpers seldom catch up with the usable memory.
 constexpr std::size_t kGrowStep = 64;
-static_assert(kGrowStep > kMaxParts - 1);
 
 struct Shared {
     std::size_t units;
@@ -32,9 +31,12 @@ void work_units(Shared* shared) noexcept {
         const std::size_t unit = shared->next.fetch_add(1, std::memory_order_relaxed);
         if (unit >= shared->units)
             return;
+        hand_over(HandOver::UnitTaken);
         while (shared->usable.load(std::memory_order_acquire) <= unit)
             std::this_thread::yield();
+        hand_over(HandOver::UnitUsable);
         shared->work(shared->context, unit);
+        hand_over(HandOver::UnitDone);
     }
 }
 
@@ -60,18 +62,28 @@ void run_growing(std::size_t units, GrowFunction grow, UnitFunction work, void* 
         grow(context, upto);
         grown = upto;
         shared.usable.store(upto, std::memory_order_release);
+        hand_over(HandOver::OutputGrown);
     };
     for (;;) {
+        // A step ahead, so the helpers rarely wait for memory.
         if (grown < units)
             grow_to(std::min(units, grown + kGrowStep));
         const std::size_t unit = shared.next.fetch_add(1, std::memory_order_relaxed);
         if (unit >= units)
             break;
+        hand_over(HandOver::UnitTaken);
+        // Had this thread stalled after growing, the helpers may have taken every
+        // usable unit and more, and this one lies beyond: growing later would
+        // refill it. It is worked only once the memory under it is usable.
+        while (grown <= unit)
+            grow_to(std::min(units, grown + kGrowStep));
         work(context, unit);
+        hand_over(HandOver::UnitDone);
     }
     // Workers may hold units beyond what has grown so far.
     if (grown < units)
         grow_to(units);
+    hand_over(HandOver::PartsJoining);
     for (std::size_t w = 0; w < started; ++w) {
         try {
             workers[w].join();

@@ -13,7 +13,8 @@ namespace tarnel {
 /// thread and on one thread more for each other usable CPU (see parallel_parts.h
 /// for the settings). The memory is usable only as far as grow(upto) has made it:
 /// the caller's thread calls grow with increasing `upto`, up to `units`, between
-/// units of its own work, and a unit is worked on only once grow has covered it.
+/// units of its own work, and a unit is worked on, by any thread, only once grow
+/// has covered it; grow never touches memory below an earlier `upto`.
 /// When a thread cannot be started, the caller does every unit itself. Neither
 /// function may throw. Returns when every unit is done and grow reached `units`.
 using GrowFunction = void (*)(void* context, std::size_t upto) noexcept;

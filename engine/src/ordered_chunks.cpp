@@ -11,6 +11,7 @@
 
 #include "parallel_parts.h"
 #include "tarnel/secure_wipe.h"
+#include "test_hooks.h"
 
 namespace tarnel {
 namespace {
@@ -48,13 +49,16 @@ void work(Ring* ring) noexcept {
         const std::size_t c = ring->next.fetch_add(1, std::memory_order_relaxed);
         if (c >= ring->chunks)
             return;
+        hand_over(HandOver::ChunkTaken);
         Slot& slot = ring->slot[c % ring->slots];
         {
             // Wait until the caller has taken the chunk that held this slot before.
             std::unique_lock<std::mutex> lock(ring->mutex);
             ring->taken.wait(lock, [&] { return c < ring->consumed + ring->slots; });
         }
+        hand_over(HandOver::SlotFree);
         const std::size_t size = ring->make(ring->context, c, slot.buffer);
+        hand_over(HandOver::ChunkMade);
         {
             const std::lock_guard<std::mutex> lock(ring->mutex);
             slot.size = size;
@@ -124,12 +128,14 @@ void run_ordered_chunks(std::size_t chunks, bool parallel, MakeChunk make, Consu
         for (std::size_t c = 0; c < chunks; ++c) {
             Slot& s = slot[c % slots];
             std::size_t size = 0;
+            hand_over(HandOver::ChunkAwaited);
             {
                 std::unique_lock<std::mutex> lock(ring.mutex);
                 ring.made.wait(lock, [&] { return s.ready == c + 1; });
                 size = s.size;
             }
             consume(context, s.buffer, size);
+            hand_over(HandOver::ChunkConsumed);
             {
                 const std::lock_guard<std::mutex> lock(ring.mutex);
                 ring.consumed = c + 1;
@@ -137,6 +143,7 @@ void run_ordered_chunks(std::size_t chunks, bool parallel, MakeChunk make, Consu
             ring.taken.notify_all();
         }
     }
+    hand_over(HandOver::PartsJoining);
     for (unsigned w = 0; w < started; ++w) {
         try {
             workers[w].join();

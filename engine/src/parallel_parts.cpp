@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "test_hooks.h"
+
 #if defined(__linux__)
 #include <sched.h>
 #endif
@@ -81,7 +83,10 @@ void run_in_parts(std::size_t blocks, PartFunction part, void* context) noexcept
             if (settings.refuse_threads)
                 throw std::system_error(
                     std::make_error_code(std::errc::resource_unavailable_try_again));
-            workers[started] = std::thread(part, context, first, count);
+            workers[started] = std::thread([=]() noexcept {
+                hand_over(HandOver::PartStarted);
+                part(context, first, count);
+            });
         } catch (...) {
             break;  // no more threads: the caller does the rest
         }
@@ -89,6 +94,7 @@ void run_in_parts(std::size_t blocks, PartFunction part, void* context) noexcept
     part(context, 0, first_of(1));
     if (started < parts)
         part(context, first_of(started), blocks - first_of(started));
+    hand_over(HandOver::PartsJoining);
     for (unsigned p = 1; p < started; ++p) {
         try {
             workers[p].join();

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// Points where tests may step into the engine's threads and its seal check. The
+// shipped programs never set a hook: nothing reaches these but the tests, the
+// benchmarks and the fuzz targets, through this internal header.
+#pragma once
+
+#include <cstddef>
+
+namespace tarnel {
+
+/// Every place where work or memory passes between the threads of a text.
+enum class HandOver {
+    PartStarted,    ///< a helper thread starts its part of the blocks
+    PartsJoining,   ///< the caller finished its own parts and joins the helpers
+    OutputGrown,    ///< the caller made more of a growing output usable
+    UnitTaken,      ///< a thread took a unit of a growing output, not yet worked
+    UnitUsable,     ///< a helper's unit became usable, not yet worked
+    UnitDone,       ///< a thread finished a unit
+    ChunkTaken,     ///< a worker took a chunk to make, its slot maybe still in use
+    SlotFree,       ///< the chunk's slot is free, the chunk not yet made
+    ChunkMade,      ///< the chunk is made, not yet handed to the caller
+    ChunkAwaited,   ///< the caller is about to wait for its next chunk
+    ChunkConsumed,  ///< the caller consumed a chunk, its slot not yet released
+};
+
+struct TestHooks {
+    /// Called at every hand-over, on the thread that reaches it.
+    void (*stall)(HandOver point) noexcept = nullptr;
+    /// Called with sealed output that every thread is done with, before it is
+    /// checked: a test may damage it to see the check refuse it.
+    void (*damage)(char* sealed, std::size_t size) noexcept = nullptr;
+    /// Skips the seal check, for the benchmark that measures what it costs.
+    bool skip_seal_check = false;
+};
+
+/// Replaces the hooks; TestHooks{} removes them. Not to be called while a text is
+/// being sealed or opened.
+void set_test_hooks(const TestHooks& hooks) noexcept;
+const TestHooks& test_hooks() noexcept;
+
+/// Calls the stall hook, if any, for `point`.
+inline void hand_over(HandOver point) noexcept {
+    if (const auto stall = test_hooks().stall)
+        stall(point);
+}
+
+}  // namespace tarnel
