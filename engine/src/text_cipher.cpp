@@ -86,7 +86,10 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
         return false;
     }
     sealer.feed(plain);
-    m_sealCheckFailed = !sealer.finish();
+    // The sealer checked every piece; what is left to check is that they all came.
+    m_sealCheckFailed =
+        !sealer.finish() ||
+        (!sink.failed() && result.size() != TextSealer::sealed_length(plain.size(), envelope));
     if (sink.failed() || m_sealCheckFailed) {
         std::string().swap(result);
         return false;

@@ -8,6 +8,7 @@
 #include "growing_output.h"
 #include "hex_codec.h"
 #include "parallel_parts.h"
+#include "seal_check.h"
 #include "tarnel/text_stream.h"
 #include "text_blocks.h"
 
@@ -15,6 +16,8 @@ namespace tarnel {
 
 struct TextSealer::State {
     EcbCipher cipher;
+    SealCheck check;
+    bool check_failed = false;  // from then on the sink gets nothing more
     TextSink* sink = nullptr;
     bool envelope = false;
     uint64_t length = 0;       // plain bytes announced
@@ -26,12 +29,22 @@ struct TextSealer::State {
 
     ~State() { secure_wipe(tail, sizeof tail); }
 
+    // Each piece is checked once it is whole and before the sink takes it.
+    void pass_on(char* hex, const uint8_t* plain, std::size_t blocks,
+                 std::size_t extra = 0) noexcept {
+        if (check_failed || !check.matches(hex, plain, blocks)) {
+            check_failed = true;
+            return;
+        }
+        sink->write(hex, 64 * blocks + extra);
+    }
+
     void write_block(const uint8_t* block) noexcept {
         uint8_t cipher_block[32];
         char hex[64];
         cipher.run(block, cipher_block, 1);
         hex_encode(cipher_block, 32, hex);
-        sink->write(hex, sizeof hex);
+        pass_on(hex, block, 1);
     }
 
     // Whole blocks straight from the text, a chunk at a time, on several threads
@@ -52,8 +65,10 @@ struct TextSealer::State {
             hex_encode(chunk, 32 * n, reinterpret_cast<char*>(hex));
             return 64 * n;
         };
-        auto consume = [&](const unsigned char* hex, std::size_t size) noexcept {
-            sink->write(reinterpret_cast<const char*>(hex), size);
+        std::size_t consumed = 0;  // blocks; chunks arrive in order
+        auto consume = [&](unsigned char* hex, std::size_t size) noexcept {
+            pass_on(reinterpret_cast<char*>(hex), text + 32 * consumed, size / 64);
+            consumed += size / 64;
         };
         for_each_ordered_chunk((count + kChunkBlocks - 1) / kChunkBlocks, true, make, consume);
     }
@@ -72,6 +87,11 @@ struct TextSealer::State {
             hex_encode(chunk, 32 * n, out + 64 * first);
         };
         for_each_growing_unit((count + kChunkBlocks - 1) / kChunkBlocks, grow, unit);
+        // Every thread is done with the room, and it has grown to its full size.
+        if (!check.matches_in_parts(out, text, count)) {
+            check_failed = true;
+            sink->give_back(64 * count);
+        }
     }
 };
 
@@ -95,6 +115,7 @@ bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envel
     // The schedule is built once per text: the same output as keying a fresh
     // context for every block.
     m_state->cipher.set_key(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Encrypt);
+    m_state->check.set_key(key);
     m_state->sink = &sink;
     m_state->envelope = envelope == Envelope::Included;
     m_state->length = plain_length;
@@ -105,7 +126,7 @@ bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envel
 }
 
 void TextSealer::feed(std::string_view plain) noexcept {
-    if (!m_state)
+    if (!m_state || m_state->check_failed)
         return;
     State& s = *m_state;
     plain = plain.substr(0, std::size_t(std::min<uint64_t>(plain.size(), s.length - s.fed)));
@@ -135,6 +156,8 @@ void TextSealer::feed(std::string_view plain) noexcept {
         const std::size_t count =
             std::size_t(std::min<uint64_t>(left / 32, s.text_blocks - s.sealed));
         s.write_blocks(text + at, count);
+        if (s.check_failed)
+            return;
         s.sealed += count;
         at += 32 * count;
     }
@@ -149,18 +172,29 @@ bool TextSealer::finish() noexcept {
     std::memcpy(last, s.tail, s.tail_size);
     uint8_t cipher_block[32];
     s.cipher.run(last, cipher_block, 1);
-    secure_wipe(last, sizeof last);
     char out[64 + kTrailerDigits + 1 + kSealedClose.size()];
     hex_encode(cipher_block, 32, out);
-    std::snprintf(out + 64, kTrailerDigits + 1, "%010u", unsigned(~uint32_t(s.text_blocks + 1)));
+    const uint64_t blocks = s.text_blocks + 1;
+    std::snprintf(out + 64, kTrailerDigits + 1, "%010u", unsigned(~uint32_t(blocks)));
     std::size_t size = 64 + kTrailerDigits;
     if (s.envelope) {
         kSealedClose.copy(out + size, kSealedClose.size());
         size += kSealedClose.size();
     }
-    s.sink->write(out, size);
+    // The whole text must have come through, and the trailer must give its count.
+    if (s.fed != s.length || s.sealed != s.text_blocks ||
+        !s.check.matches_last(out, size, last, blocks))
+        s.check_failed = true;
+    if (!s.check_failed)
+        s.sink->write(out, size);
+    secure_wipe(last, sizeof last);
+    m_check_failed = s.check_failed;
     m_state.reset();
     return !m_check_failed;
+}
+
+bool TextSealer::check_failed() const noexcept {
+    return m_check_failed || (m_state && m_state->check_failed);
 }
 
 }  // namespace tarnel

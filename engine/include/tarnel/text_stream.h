@@ -71,7 +71,7 @@ class TextSealer {
     /// Each piece of output is opened again and compared with the plain bytes it
     /// came from before the sink gets it. True once a piece failed: the sink got
     /// nothing from that piece on, and what it got is not a whole sealed text.
-    bool check_failed() const noexcept { return m_check_failed; }
+    bool check_failed() const noexcept;
 
   private:
     struct State;

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#include "seal_check.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "hex_codec.h"
+#include "parallel_parts.h"
+#include "tarnel/sealed_format.h"
+#include "test_hooks.h"
+#include "text_blocks.h"
+
+namespace tarnel {
+namespace {
+
+bool trailer_is_ten_digits(std::string_view body) noexcept {
+    for (const char c : body.substr(body.size() - kTrailerDigits))
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+}  // namespace
+
+void SealCheck::set_key(const TextKey& key) noexcept {
+    if (test_hooks().skip_seal_check)
+        return;
+    const KeyBytes key_bytes(key);
+    m_on = m_cipher.set_key(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Decrypt);
+}
+
+bool SealCheck::compare(const char* hex, const uint8_t* plain, std::size_t blocks) const noexcept {
+    alignas(64) uint8_t opened[32 * kChunkBlocks];
+    bool same = true;
+    for (std::size_t first = 0; first < blocks && same; first += kChunkBlocks) {
+        const std::size_t n = std::min(kChunkBlocks, blocks - first);
+        bool bad_digit = false;
+        const std::size_t got = hex_decode_unbroken(hex + 64 * first, 32 * n, opened, bad_digit);
+        m_cipher.run(opened, opened, n);
+        same = got == 32 * n && !bad_digit && std::memcmp(opened, plain + 32 * first, 32 * n) == 0;
+    }
+    secure_wipe(opened, 32 * std::min(kChunkBlocks, blocks));
+    return same;
+}
+
+bool SealCheck::matches(char* hex, const uint8_t* plain, std::size_t blocks) const noexcept {
+    if (const auto damage = test_hooks().damage)
+        damage(hex, 64 * blocks);
+    return !m_on || compare(hex, plain, blocks);
+}
+
+bool SealCheck::matches_last(char* out, std::size_t size, const uint8_t* plain,
+                             uint64_t blocks) const noexcept {
+    if (const auto damage = test_hooks().damage)
+        damage(out, size);
+    const std::string_view body(out, 64 + kTrailerDigits);
+    const std::string_view close(out + body.size(), size - body.size());
+    return !m_on || (compare(out, plain, 1) && trailer_is_ten_digits(body) &&
+                     analyse_body(body).trailer_blocks == blocks &&
+                     (close.empty() || close == kSealedClose));
+}
+
+bool SealCheck::matches_in_parts(char* hex, const uint8_t* plain,
+                                 std::size_t blocks) const noexcept {
+    if (const auto damage = test_hooks().damage)
+        damage(hex, 64 * blocks);
+    if (!m_on)
+        return true;
+    std::atomic<bool> same{true};
+    auto part = [&](std::size_t first, std::size_t count) noexcept {
+        if (!compare(hex + 64 * first, plain + 32 * first, count))
+            same.store(false, std::memory_order_relaxed);
+    };
+    for_each_part(blocks, part);
+    return same.load();
+}
+
+}  // namespace tarnel

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// Every piece of sealed output is opened again and compared with the plain bytes
+// it came from before it counts. The format has no integrity check of its own, so
+// a fault of ours (a race, a miscompiled path, a bad memory page) would otherwise be
+// found only when the text no longer opens, after the original may be gone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ecb_cipher.h"
+#include "tarnel/text_key.h"
+
+namespace tarnel {
+
+class SealCheck {
+  public:
+    /// Keys the decrypting side with `key`. Until then, and when a benchmark turns
+    /// the check off through the test hooks, every check passes.
+    void set_key(const TextKey& key) noexcept;
+
+    /// True when the 64 * blocks lowercase hex digits of `hex` decode and decrypt
+    /// to the 32 * blocks bytes of `plain`. Calls the test hooks' damage first.
+    bool matches(char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
+
+    /// The same for the last block: `out` holds its hex, the trailer and maybe "}}"
+    /// (`size` characters in all), and the trailer must give `blocks`.
+    bool matches_last(char* out, std::size_t size, const uint8_t* plain,
+                      uint64_t blocks) const noexcept;
+
+    /// The same on every CPU, for a large run that is already whole in memory.
+    bool matches_in_parts(char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
+
+  private:
+    bool compare(const char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
+
+    EcbCipher m_cipher;
+    bool m_on = false;
+};
+
+}  // namespace tarnel
