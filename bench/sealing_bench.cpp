@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Whole seals and opens through ProcessText on one CPU and on all of them, beside
 // the bare libmcrypt ECB work they contain, and one block with its hex: the unit
-// that a seal's set-up cost is measured against.
+// that a seal's set-up cost is measured against. Seals run with and without the
+// check that opens every seal again, to show what the check costs beside an open.
 #include <cstring>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "mcrypt_peer.h"
 #include "parallel_parts.h"
 #include "tarnel/process.h"
+#include "test_hooks.h"
 
 namespace tarnel::bench {
 namespace {
@@ -20,7 +22,8 @@ std::size_t padded_size(std::size_t plain_size) {
 }
 
 // Opening starts from a text sealed beforehand; both directions count plain bytes.
-void process_tarnel(benchmark::State& state, std::size_t size, bool seal, bool one_cpu) {
+void process_tarnel(benchmark::State& state, std::size_t size, bool seal, bool one_cpu,
+                    bool checked = true) {
     const std::string_view plain(printable_bytes().data(), size);
     const auto sealed = ProcessText(kPassword, plain, ProcessDirection::Seal);
     const std::string_view input = seal ? plain : std::string_view(sealed.text);
@@ -29,12 +32,14 @@ void process_tarnel(benchmark::State& state, std::size_t size, bool seal, bool o
     if (one_cpu)
         settings.parts = 1;
     set_parallel_settings(settings);
+    set_test_hooks({.skip_seal_check = !checked});
     const TscTicks ticks;
     for (auto _ : state) {
         const auto outcome = ProcessText(kPassword, input, direction);
         benchmark::DoNotOptimize(outcome.text.data());
     }
     ticks.report(state, size);
+    set_test_hooks({});
     reset_parallel_settings();
 }
 
@@ -95,6 +100,17 @@ void register_sealing_benchmarks() {
                                          [=](auto& s) { process_tarnel(s, size, seal, false); })
                 ->Unit(unit)
                 ->UseRealTime();
+            if (seal) {
+                benchmark::RegisterBenchmark(
+                    (prefix + "tarnel-one-cpu-unchecked").c_str(),
+                    [=](auto& s) { process_tarnel(s, size, seal, true, false); })
+                    ->Unit(unit);
+                benchmark::RegisterBenchmark(
+                    (prefix + "tarnel-all-cpus-unchecked").c_str(),
+                    [=](auto& s) { process_tarnel(s, size, seal, false, false); })
+                    ->Unit(unit)
+                    ->UseRealTime();
+            }
             benchmark::RegisterBenchmark((prefix + "mcrypt-ecb-only").c_str(), [=](auto& s) {
                 ecb_mcrypt(s, size, seal);
             })->Unit(unit);
