@@ -64,8 +64,8 @@ TEST_F(SealCheck, DamageToAnyPieceFailsTheSealWhicheverWay) {
         const int pieces = Damage::pieces;
         ASSERT_GE(pieces, way == Way::InMemory ? 2 : 4) << test::name(way);
         for (int piece = 0; piece < pieces; ++piece) {
-            for (const char with : {'A', 'g', ' ', '\0'}) {
-                // The last piece: its block's hex, then the trailer.
+            for (const char with : {'A', ' '}) {
+                // Anywhere in the piece; 69 is a trailer digit in the last one.
                 for (const std::size_t offset : {std::size_t(piece) * 7919 + 1, std::size_t(69)}) {
                     Damage::arm(piece, offset, with);
                     bool sealed = true;
