@@ -18,7 +18,8 @@ namespace {
 // Reports a failed read of the password from `source` ("descriptor 3", ...).
 bool password_read(int error, const std::string& source) {
     if (error == kLineTooLong) {
-        report("the password from %s is longer than %zu bytes", source.c_str(), kMaxPasswordBytes);
+        report("the password from %s is longer than %s bytes", source.c_str(),
+               std::to_string(kMaxPasswordBytes).c_str());
     } else if (error != 0) {
         report_error(error, "cannot read the password from %s", source.c_str());
     }

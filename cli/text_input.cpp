@@ -45,8 +45,8 @@ bool read_text_from(int fd, const std::string& path, ProcessDirection direction,
         return false;
     }
     if (end.too_large) {
-        report("%s is too large to hold in memory (more than %llu MiB)", name.c_str(),
-               static_cast<unsigned long long>(limit >> 20));
+        report("%s is too large to hold in memory (more than %s MiB)", name.c_str(),
+               std::to_string(limit >> 20).c_str());
         return false;
     }
     if (refusal.reason() == EarlyRefusal::Reason::NotSealed) {
