@@ -3,6 +3,7 @@
 #include "file_access.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +48,27 @@ int open_to_read(const std::string& path) noexcept {
 }
 
 void use_binary_mode(int) noexcept {}
+
+FileStamp stamp_of(int fd) noexcept {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return {};
+    return {true, uint64_t(status.st_size), int64_t(status.st_mtim.tv_sec),
+            long(status.st_mtim.tv_nsec)};
+}
+
+uint64_t usable_memory() noexcept {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long page_size = ::sysconf(_SC_PAGESIZE);
+    uint64_t usable = pages > 0 && page_size > 0 ? uint64_t(pages) * uint64_t(page_size) : 0;
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        rlimit limit{};
+        if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+            (usable == 0 || limit.rlim_cur < usable))
+            usable = limit.rlim_cur;
+    }
+    return usable;
+}
 
 AtomicFile::~AtomicFile() {
     abandon();

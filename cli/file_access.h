@@ -3,6 +3,7 @@
 // every byte passes unchanged.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tarnel::cli {
@@ -13,5 +14,20 @@ int open_to_read(const std::string& path) noexcept;
 /// Makes `fd` pass bytes as they are: Windows would otherwise turn CR LF into LF
 /// and stop at a Ctrl+Z. Does nothing where descriptors have no text mode.
 void use_binary_mode(int fd) noexcept;
+
+/// What shows that a regular file changed while it was read.
+struct FileStamp {
+    bool regular = false;  ///< false too when the file could not be looked at
+    uint64_t size = 0;
+    int64_t modified_seconds = 0;
+    long modified_nanoseconds = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stamp_of(int fd) noexcept;
+
+/// Bytes of memory this process may take: the machine's, or less where a limit
+/// on the process says so.
+uint64_t usable_memory() noexcept;
 
 }  // namespace tarnel::cli

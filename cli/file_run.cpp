@@ -10,6 +10,7 @@
 
 #include "diagnostics.h"
 #include "exit_status.h"
+#include "file_pieces.h"
 #include "open_report.h"
 #include "output.h"
 #include "password_source.h"
@@ -17,129 +18,18 @@
 #include "tarnel/process.h"
 #include "tarnel/secure_wipe.h"
 #include "tarnel/text_stream.h"
+#include "text_refusals.h"
 
 namespace tarnel::cli {
 namespace {
 
 constexpr mode_t kSealedMode = 0666;
 constexpr mode_t kOpenedMode = 0600;
-constexpr std::size_t kPiece = PieceReader::kPiece;
-
-bool is_space(char c) {
-    return is_format_space(c);
-}
-
-// What the read-only pass found.
-struct Survey {
-    uint64_t begin = 0, end = 0;  // the trimmed text
-    bool sealed = false;
-    bool zero_byte = false;  // sealing: the text holds a zero byte
-    uint64_t bare_lfs = 0;   // sealing: LFs not after a CR, for --crlf
-    // Opening: the body is [begin + 2, end - 2).
-    BodyLayout layout;
-    BodyDamage damage;
-    bool unbroken = false;
-};
-
-// The trimmed ends: the first and last bytes that are not white space.
-bool find_trimmed(PieceReader& reader, const FileText& text, Survey& survey) {
-    uint64_t begin = text.start;
-    while (begin < text.end) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(kPiece, text.end - begin));
-        const std::string_view piece = reader.read(begin, size);
-        if (piece.empty())
-            return false;
-        std::size_t k = 0;
-        while (k < piece.size() && is_space(piece[k]))
-            ++k;
-        begin += k;
-        if (k < piece.size())
-            break;
-    }
-    uint64_t end = text.end;
-    while (end > begin) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(64 * 1024, end - begin));
-        const std::string_view piece = reader.read(end - size, size);
-        if (piece.empty())
-            return false;
-        std::size_t k = piece.size();
-        while (k > 0 && is_space(piece[k - 1]))
-            --k;
-        end -= piece.size() - k;
-        if (k > 0)
-            break;
-    }
-    survey.begin = begin;
-    survey.end = end;
-    if (end - begin >= 4) {
-        const std::string head(reader.read(begin, 2));
-        const std::string tail(reader.read(end - 2, 2));
-        survey.sealed = head == kSealedOpen && tail == kSealedClose;
-    }
-    return reader.error() == 0;
-}
-
-// Calls line(k) for each LF of `piece` at k, found a block at a time.
-template <class F>
-void for_each_lf(std::string_view piece, F line) {
-    for (std::size_t k = piece.find('\n'); k != std::string_view::npos; k = piece.find('\n', k + 1))
-        line(k);
-}
-
-bool survey_plain(PieceReader& reader, Survey& survey, bool crlf) {
-    char before = '\0';
-    for (uint64_t at = survey.begin; at < survey.end;) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(kPiece, survey.end - at));
-        const std::string_view piece = reader.read(at, size);
-        if (piece.empty())
-            return false;
-        survey.zero_byte = survey.zero_byte || std::memchr(piece.data(), 0, piece.size());
-        if (crlf) {
-            for_each_lf(piece, [&](std::size_t k) {
-                survey.bare_lfs += (k == 0 ? before : piece[k - 1]) != '\r';
-            });
-            before = piece.back();
-        }
-        at += size;
-    }
-    return true;
-}
-
-bool survey_body(PieceReader& reader, Survey& survey) {
-    const uint64_t body = survey.begin + kSealedOpen.size();
-    const uint64_t body_end = survey.end - kSealedClose.size();
-    // The body's end: enough of it to hold the ten characters of the trailer.
-    uint64_t from = body_end;
-    std::string end;
-    for (std::size_t kept = 0; from > body && kept < kTrailerDigits;) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(4096, from - body));
-        const std::string_view piece = reader.read(from - size, size);
-        if (piece.empty())
-            return false;
-        for (const char c : piece)
-            kept += is_space(c) ? 0 : 1;
-        end.insert(0, piece);
-        from -= size;
-    }
-    const std::size_t hex_end = body_hex_end(end, std::size_t(from - body));
-    HexPartCount count;
-    for (uint64_t at = body; at < body + hex_end;) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(kPiece, body + hex_end - at));
-        const std::string_view piece = reader.read(at, size);
-        if (piece.empty())
-            return false;
-        count += count_hex_part(piece);
-        at += size;
-    }
-    survey.layout = analyse_body_end(end, std::size_t(from - body), count, survey.damage);
-    survey.unbroken = count.spaces == 0;
-    return true;
-}
 
 // Where the result goes: a file replaced only when complete, or standard output.
 // A piece's whole blocks are made in a buffer lent to the engine, which fills it
 // on every CPU, and go out in one write.
-class Output final : public TextSink {
+class Output final : public PieceSink {
   public:
     Output(const Options& options, bool sealed) : m_options(options), m_sealed(sealed) {}
     ~Output() { secure_wipe(m_room.get(), m_room_capacity); }
@@ -200,7 +90,7 @@ class Output final : public TextSink {
         return failure.error == 0;
     }
 
-    bool failed() const noexcept { return m_error != 0 || m_file.failure().error != 0; }
+    bool failed() const noexcept override { return m_error != 0 || m_file.failure().error != 0; }
 
   private:
     void pass_on_room() noexcept {
@@ -261,75 +151,55 @@ class Output final : public TextSink {
     std::size_t m_lent = 0;  // bytes of the room the engine is filling
 };
 
-bool seal_file(const Options& options, PieceReader& reader, const Survey& survey,
-               const TextKey& key) {
+// Reports why a pass ended, unless it is done. A text that changed while it was
+// read fails too: nothing is committed, and standard output is marked incomplete.
+bool pass_done(PassEnd end, PieceReader& reader, const FileText& text, bool to_stdout) {
+    switch (end) {
+        case PassEnd::ReadFailed:
+            report_error(reader.error(), "cannot read %s", text.name.c_str());
+            return false;
+        case PassEnd::TooLarge:
+            report_too_large();
+            return false;
+        case PassEnd::CheckFailed:
+            report("%s", std::string(kSealCheckFailedMessage).c_str());
+            return false;
+        case PassEnd::Done:
+            break;
+    }
+    if (file_text_changed(text)) {
+        report("%s changed while it was read; %s", text.name.c_str(),
+               to_stdout ? "the output is incomplete" : "nothing was written");
+        return false;
+    }
+    return true;
+}
+
+bool seal_file(const Options& options, PieceReader& reader, const FileText& text,
+               const Survey& survey, const TextKey& key) {
     Output output(options, true);
-    const uint64_t length = survey.end - survey.begin + (options.crlf ? survey.bare_lfs : 0);
-    if (length > kMaxPlainLength) {
-        report("the text is too large, or memory ran out");
+    if (plain_length(survey, options.crlf) > kMaxPlainLength) {
+        report_too_large();
         return false;
     }
     if (!output.begin())
         return false;
-    TextSealer sealer;
-    if (!sealer.start(key, length, Envelope::Included, output)) {
-        report("the text is too large, or memory ran out");
+    const PassEnd end = seal_pieces(reader, survey, key, options.crlf, output);
+    if (!pass_done(end, reader, text, options.output_path.empty()))
         return false;
-    }
-    std::string converted;
-    ScopedWipe wipe_converted(converted);
-    char before = '\0';
-    for (uint64_t at = survey.begin; at < survey.end && !output.failed();) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(kPiece, survey.end - at));
-        std::string_view piece = reader.read(at, size);
-        if (piece.empty())
-            return false;
-        if (options.crlf) {
-            converted.clear();
-            std::size_t from = 0;
-            for_each_lf(piece, [&](std::size_t k) {
-                if ((k == 0 ? before : piece[k - 1]) != '\r') {
-                    converted.append(piece.substr(from, k - from));
-                    converted += '\r';
-                    from = k;
-                }
-            });
-            converted.append(piece.substr(from));
-            before = piece.back();
-            piece = converted;
-        }
-        sealer.feed(piece);
-        at += size;
-    }
-    sealer.finish();
     output.write("\n", 1);
     return output.finish();
 }
 
 // Returns the exit status.
-int open_file(const Options& options, PieceReader& reader, const Survey& survey,
-              const TextKey& key) {
+int open_file(const Options& options, PieceReader& reader, const FileText& text,
+              const Survey& survey, const TextKey& key) {
     Output output(options, false);
     if (!output.begin())
         return kExitFailed;
-    TextOpener opener;
-    if (!opener.start(key, survey.layout, output, survey.unbroken)) {
-        report("the text is too large, or memory ran out");
-        return kExitFailed;
-    }
-    const uint64_t body = survey.begin + kSealedOpen.size();
-    const uint64_t hex_end = body + survey.layout.hex_end;
-    for (uint64_t at = body; at < hex_end && !output.failed();) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(kPiece, hex_end - at));
-        const std::string_view piece = reader.read(at, size);
-        if (piece.empty())
-            return kExitFailed;
-        opener.feed(piece);
-        at += size;
-    }
     OpenSummary summary;
-    opener.finish(summary);
-    if (!output.finish())
+    const PassEnd end = open_pieces(reader, survey, key, output, summary);
+    if (!pass_done(end, reader, text, options.output_path.empty()) || !output.finish())
         return kExitFailed;
     return warn_about_opened(survey.damage, summary.looks_genuine) ? kExitWarning : kExitDone;
 }
@@ -339,45 +209,32 @@ int open_file(const Options& options, PieceReader& reader, const Survey& survey,
 int run_file_text(const Options& options, const FileText& text, std::string& password, bool given) {
     PieceReader reader(text);
     Survey survey;
-    auto read_failed = [&] {
-        report_error(reader.error(), "cannot read %s", text.name.c_str());
-        return kExitFailed;
-    };
-    if (!find_trimmed(reader, text, survey))
-        return read_failed();
-    const bool sealing = options.direction == ProcessDirection::Seal ||
-                         (options.direction == ProcessDirection::ByEnvelope && !survey.sealed);
-    if (!sealing && !survey.sealed) {
-        report("the text is not a sealed text: it does not begin with {{ and end with }}");
-        return kExitFailed;
+    switch (survey_file_text(reader, text, options.direction, options.crlf, survey)) {
+        case SurveyEnd::ReadFailed:
+            report_error(reader.error(), "cannot read %s", text.name.c_str());
+            return kExitFailed;
+        case SurveyEnd::NotSealed:
+            report_not_sealed();
+            return kExitFailed;
+        case SurveyEnd::ZeroByte:
+            report_zero_byte();
+            return kExitFailed;
+        case SurveyEnd::Ready:
+            break;
     }
-    if (!(sealing ? survey_plain(reader, survey, options.crlf) : survey_body(reader, survey)))
-        return read_failed();
-    if (sealing && survey.zero_byte) {
-        report("the text holds a zero byte, where opening would cut it short; nothing sealed");
-        return kExitFailed;
-    }
-    if (!given && !ask_password(sealing, password))
+    if (!given && !ask_password(survey.sealing, password))
         return kExitFailed;
     convert_password_in_place(password);
-    if (password.empty()) {
-        report("%s", std::string(kEmptyPasswordMessage).c_str());
-        return kExitFailed;
-    }
     CTextCipher cipher;
     TextKey key;
     cipher.SetPassword(password, key);
     secure_wipe(password);
     int status = kExitFailed;
-    if (sealing)
-        status = seal_file(options, reader, survey, key) ? kExitDone : kExitFailed;
+    if (survey.sealing)
+        status = seal_file(options, reader, text, survey, key) ? kExitDone : kExitFailed;
     else
-        status = open_file(options, reader, survey, key);
+        status = open_file(options, reader, text, survey, key);
     secure_wipe_object(key);
-    if (reader.error() != 0) {
-        read_failed();
-        return kExitFailed;
-    }
     return status;
 }
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "file_text.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,17 +10,22 @@
 namespace tarnel::cli {
 
 bool is_file_text(int fd, FileText& text) noexcept {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+    const FileStamp stamp = stamp_of(fd);
+    if (!stamp.regular || stamp.size == 0)
         return false;
     // A password read from the same descriptor has moved it to the text's start.
     const off_t at = ::lseek(fd, 0, SEEK_CUR);
-    if (at < 0 || at > status.st_size)
+    if (at < 0 || uint64_t(at) > stamp.size)
         return false;
     text.fd = fd;
     text.start = uint64_t(at);
-    text.end = uint64_t(status.st_size);
+    text.end = stamp.size;
+    text.stamp = stamp;
     return true;
+}
+
+bool file_text_changed(const FileText& text) noexcept {
+    return stamp_of(text.fd) != text.stamp;
 }
 
 PieceReader::~PieceReader() {
@@ -30,7 +34,7 @@ PieceReader::~PieceReader() {
 
 std::string_view PieceReader::read(uint64_t offset, std::size_t size) {
     if (m_buffer.size() < size)
-        m_buffer.resize(size < kPiece ? kPiece : size);
+        m_buffer.resize(size < m_piece ? m_piece : size);
     std::size_t got = 0;
     while (got < size) {
         const ssize_t n =

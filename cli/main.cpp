@@ -21,6 +21,7 @@
 #include "tarnel/process.h"
 #include "tarnel/secure_wipe.h"
 #include "text_input.h"
+#include "text_refusals.h"
 #include "usage.h"
 
 namespace tarnel::cli {
@@ -67,10 +68,10 @@ int deliver(const Options& options, ProcessOutcome& outcome) {
             report("%s", outcome.text.c_str());
             return kExitFailed;
         case ProcessOutcome::Kind::NotSealed:
-            report("the text is not a sealed text: it does not begin with {{ and end with }}");
+            report_not_sealed();
             return kExitFailed;
         case ProcessOutcome::Kind::TooLarge:
-            report("the text is too large, or memory ran out");
+            report_too_large();
             return kExitFailed;
         case ProcessOutcome::Kind::CheckFailed:
             report("%s", std::string(kSealCheckFailedMessage).c_str());
@@ -103,9 +104,12 @@ int run(const Options& options) {
     ScopedWipe wipe_text(text);
 
     // The given password comes first, so that one descriptor may carry the password
-    // line and then the text.
+    // line and then the text. Without one, a prompt must be possible before any of
+    // the text is waited for.
     const bool given = password_is_given(options);
-    if (given && !read_given_password(options, password))
+    if (given && !(read_given_password(options, password) && password_is_usable(password)))
+        return kExitFailed;
+    if (!given && !can_ask_password())
         return kExitFailed;
     const int fd = open_text(options.input_path);
     if (fd < 0)
@@ -122,7 +126,7 @@ int run(const Options& options) {
         return run_file_text(options, file, password, given);
     }
 #endif
-    if (!read_text_from(fd, options.input_path, text))
+    if (!read_text_from(fd, options.input_path, options.direction, text))
         return kExitFailed;
 
     // Decided before any prompt, which asks twice when sealing.
@@ -130,11 +134,11 @@ int run(const Options& options) {
     const bool sealing = options.direction == ProcessDirection::Seal ||
                          (options.direction == ProcessDirection::ByEnvelope && !is_sealed);
     if (!sealing && !is_sealed) {
-        report("the text is not a sealed text: it does not begin with {{ and end with }}");
+        report_not_sealed();
         return kExitFailed;
     }
     if (sealing && text.find('\0') != std::string::npos) {
-        report("the text holds a zero byte, where opening would cut it short; nothing sealed");
+        report_zero_byte();
         return kExitFailed;
     }
     if (!given && !ask_password(sealing, password))

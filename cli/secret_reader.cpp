@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -62,34 +63,59 @@ int give_up(std::string& buffer) noexcept {
 
 }  // namespace
 
-int read_all(int fd, std::string& out) {
+ReadEnd read_all(int fd, std::string& out, uint64_t limit, ReadWatcher& watcher) {
+    // One byte beyond the limit tells that there is more.
+    const uint64_t most = limit + 1;
+    auto capped = [most](uint64_t size) { return std::size_t(size < most ? size : most); };
     secure_wipe(out);
-    grow_wiping(out, size_hint(fd));
+    grow_wiping(out, capped(size_hint(fd)));
     std::size_t used = 0;
+    ReadEnd end;
     for (;;) {
+        if (used == most) {
+            end.too_large = true;
+            break;
+        }
         if (used == out.size())
-            grow_wiping(out, out.size() * 2);
+            grow_wiping(out, capped(uint64_t(out.size()) * 2));
         const ssize_t got = read_some(fd, out.data() + used, out.size() - used);
-        if (got < 0)
-            return give_up(out);
+        if (got < 0) {
+            end.error = give_up(out);
+            return end;
+        }
         if (got == 0)
             break;
         used += std::size_t(got);
+        if (!watcher.keep_reading(std::string_view(out.data() + used - got, std::size_t(got)))) {
+            end.stopped = true;
+            break;
+        }
+    }
+    if (!end.done()) {
+        secure_wipe(out);
+        return end;
     }
     out.resize(used);
-    return 0;
+    return end;
 }
 
-int read_first_line(int fd, std::string& line) {
+int read_first_line(int fd, std::string& line, std::size_t max_length) {
     secure_wipe(line);
-    grow_wiping(line, 256);
+    // The longest line that may come, with its CR LF.
+    const std::size_t most = max_length + 2;
+    grow_wiping(line, most < 256 ? most : 256);
     const std::size_t step = may_read_ahead(fd) ? 4096 : 1;
     std::size_t used = 0;
     std::size_t end = std::string::npos;
     while (end == std::string::npos) {
-        if (line.size() - used < step)
-            grow_wiping(line, line.size() * 2 + step);
-        const ssize_t got = read_some(fd, line.data() + used, step);
+        if (used == most) {
+            secure_wipe(line);
+            return kLineTooLong;
+        }
+        const std::size_t wanted = std::min(step, most - used);
+        if (line.size() - used < wanted)
+            grow_wiping(line, std::min(line.size() * 2 + step, most));
+        const ssize_t got = read_some(fd, line.data() + used, wanted);
         if (got < 0)
             return give_up(line);
         if (got == 0) {
@@ -107,6 +133,10 @@ int read_first_line(int fd, std::string& line) {
         ::lseek(fd, -off_t(used - end - 1), SEEK_CUR);
     if (end > 0 && line[end - 1] == '\r')
         --end;
+    if (end > max_length) {
+        secure_wipe(line);
+        return kLineTooLong;
+    }
     // What was read past the line is as secret as the line.
     secure_wipe(line.data() + end, line.size() - end);
     line.resize(end);

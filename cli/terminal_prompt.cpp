@@ -32,6 +32,14 @@ TerminalPrompt::TerminalPrompt() noexcept {
     m_fd = fd;
 }
 
+bool TerminalPrompt::available() noexcept {
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
 TerminalPrompt::~TerminalPrompt() {
     if (m_fd < 0)
         return;
@@ -40,10 +48,10 @@ TerminalPrompt::~TerminalPrompt() {
     ::close(m_fd);
 }
 
-int TerminalPrompt::ask(const char* question, std::string& answer) {
+int TerminalPrompt::ask(const char* question, std::string& answer, std::size_t max_length) {
     if (const int error = write_all(m_fd, {question}); error != 0)
         return error;
-    const int error = read_first_line(m_fd, answer);
+    const int error = read_first_line(m_fd, answer, max_length);
     // The Enter key was not echoed; end the prompt's line.
     write_all(m_fd, {"\n"});
     return error;

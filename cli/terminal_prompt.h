@@ -5,6 +5,7 @@
 
 #include "terminal_settings.h"
 
+#include <cstddef>
 #include <string>
 
 namespace tarnel::cli {
@@ -21,8 +22,12 @@ class TerminalPrompt {
 
     bool ok() const noexcept { return m_fd >= 0; }
 
-    /// Shows `question` and reads one line into `answer`. Returns 0 or an errno.
-    int ask(const char* question, std::string& answer);
+    /// True when there is a terminal to ask on; changes nothing on it.
+    static bool available() noexcept;
+
+    /// Shows `question` and reads one line of at most `max_length` bytes into
+    /// `answer`. Returns 0, an errno, or kLineTooLong (secret_reader.h).
+    int ask(const char* question, std::string& answer, std::size_t max_length);
 
   private:
     int m_fd = -1;

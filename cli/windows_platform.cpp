@@ -106,12 +106,19 @@ std::string temporary_name(const std::string& path, unsigned attempt) {
 }
 
 // Reads one line from the console as UTF-16 and gives it as UTF-8, without the
-// line break. Every buffer is wiped.
-int read_console_line(HANDLE input, std::string& answer) {
+// line break. Every buffer is wiped; room for the longest line is taken at
+// once, so that no copy is left behind by growing.
+int read_console_line(HANDLE input, std::string& answer, std::size_t max_length) {
     std::vector<wchar_t> line;
     wchar_t chunk[128];
+    line.reserve(max_length + 2 + std::size(chunk));
     int error = 0;
     for (;;) {
+        // Each UTF-16 unit is at least one byte of UTF-8.
+        if (line.size() > max_length + 2) {
+            error = kLineTooLong;
+            break;
+        }
         DWORD got = 0;
         if (!ReadConsoleW(input, chunk, DWORD(std::size(chunk)), &got, nullptr)) {
             error = EIO;
@@ -130,6 +137,10 @@ int read_console_line(HANDLE input, std::string& answer) {
     if (error == 0)
         answer = to_utf8(line.data(), line.size());
     secure_wipe(line.data(), line.size() * sizeof(wchar_t));
+    if (error == 0 && answer.size() > max_length) {
+        secure_wipe(answer);
+        error = kLineTooLong;
+    }
     return error;
 }
 
@@ -231,9 +242,21 @@ TerminalPrompt::~TerminalPrompt() {
     _close(m_fd);
 }
 
-int TerminalPrompt::ask(const char* question, std::string& answer) {
+bool TerminalPrompt::available() noexcept {
+    HANDLE input =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (input == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(input, &mode);
+    CloseHandle(input);
+    return console;
+}
+
+int TerminalPrompt::ask(const char* question, std::string& answer, std::size_t max_length) {
     write_console(m_saved.console_output, question);
-    const int error = read_console_line(m_saved.console_input, answer);
+    const int error = read_console_line(m_saved.console_input, answer, max_length);
     // The Enter key was not echoed; end the prompt's line.
     write_console(m_saved.console_output, "\r\n");
     return error;
@@ -250,6 +273,19 @@ int open_to_read(const std::string& path) noexcept {
 
 void use_binary_mode(int fd) noexcept {
     _setmode(fd, _O_BINARY);
+}
+
+FileStamp stamp_of(int fd) noexcept {
+    struct _stat64 status {};
+    if (_fstat64(fd, &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG)
+        return {};
+    return {true, uint64_t(status.st_size), int64_t(status.st_mtime), 0};
+}
+
+uint64_t usable_memory() noexcept {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
 }
 
 // The new file gets the permissions its folder passes on: Windows has no mode

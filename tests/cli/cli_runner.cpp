@@ -70,6 +70,10 @@ void close_if_open(int& fd) {
         // Past the limit a write then fails with EFBIG instead of killing.
         ::signal(SIGXFSZ, SIG_IGN);
     }
+    if (setup.memory_limit != RLIM_INFINITY) {
+        const rlimit limit{setup.memory_limit, setup.memory_limit};
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
     ::signal(SIGPIPE, SIG_DFL);
     ::execv(argv[0], argv);
     ::_exit(127);
@@ -165,8 +169,10 @@ RunResult run_cli(const Invocation& run) {
     RunResult result;
     ChildSetup setup;
     setup.file_size_limit = run.file_size_limit;
+    setup.memory_limit = run.memory_limit;
     std::vector<int> child_ends;
     std::vector<Stream> streams;
+    int silent_writer = -1;
 
     if (!run.stdin_path.empty()) {
         setup.stdin_fd = lift(::open(run.stdin_path.c_str(), O_RDONLY));
@@ -175,6 +181,8 @@ RunResult run_cli(const Invocation& run) {
         const Pipe in;
         setup.stdin_fd = in.read_end;
         child_ends.push_back(in.read_end);
+        if (run.keep_stdin_open)
+            silent_writer = ::fcntl(in.write_end, F_DUPFD_CLOEXEC, 100);
         streams.push_back({in.write_end, &run.input, nullptr});
     }
     if (!run.stdout_path.empty()) {
@@ -210,6 +218,7 @@ RunResult run_cli(const Invocation& run) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     wait_for(pid, finished ? std::max<int>(int(left.count()), 1) : 0, result);
+    close_if_open(silent_writer);
     return result;
 }
 

@@ -27,11 +27,13 @@ struct Invocation {
     std::vector<std::string> args;
     std::string input;                     ///< fed to standard input through a pipe
     std::string stdin_path;                ///< instead of `input`: standard input from this file
+    bool keep_stdin_open = false;          ///< after `input`, the pipe's writer waits, silent
     std::string stdout_path;               ///< instead of a pipe: standard output to this file
     bool close_stdout_early = false;       ///< standard output is a pipe nobody reads
     std::map<int, std::string> extra_fds;  ///< descriptor -> content, each through a pipe
 #ifndef _WIN32
     rlim_t file_size_limit = RLIM_INFINITY;
+    rlim_t memory_limit = RLIM_INFINITY;  ///< address space, so a runaway read fails fast
 #endif
     int timeout_ms = 10000;  ///< not kept on Windows, where the test's own timeout holds
 };
@@ -48,6 +50,7 @@ struct ChildSetup {
     std::map<int, int> extra_fds;   ///< descriptor in the child -> descriptor here
     int controlling_terminal = -1;  ///< a pty slave to become the session's terminal
     rlim_t file_size_limit = RLIM_INFINITY;
+    rlim_t memory_limit = RLIM_INFINITY;
 };
 
 /// Forks and executes tarnel-cli with `args`; returns the child's pid.
