@@ -41,7 +41,10 @@ PassEnd seal_pieces(PieceReader& reader, const Survey& survey, const TextKey& ke
         at += size;
     }
     // A seal that failed its check has given the sink only part of a sealed text.
-    return sealer.finish() ? PassEnd::Done : PassEnd::CheckFailed;
+    // A sink that failed stopped the feeding, which the check sees too; the sink
+    // reports its own failure when it is finished.
+    const bool checked = sealer.finish();
+    return checked || sink.failed() ? PassEnd::Done : PassEnd::CheckFailed;
 }
 
 PassEnd open_pieces(PieceReader& reader, const Survey& survey, const TextKey& key, PieceSink& sink,
