@@ -54,11 +54,10 @@ bool write_result(const Options& options, std::string_view text, std::string_vie
             report_error(error, "cannot write standard output");
         return error == 0;
     }
-    const WriteFailure failure = write_file_atomically(options.output_path, mode, {text, tail});
-    if (failure.error != 0) {
-        report_error(failure.error, "%s %s", failure.step, options.output_path.c_str());
-    }
-    return failure.error == 0;
+    const WriteFailure failure = write_output(options.output_path, mode, {text, tail});
+    if (failure.failed())
+        report_write_failure(failure, options.output_path);
+    return !failure.failed();
 }
 
 int deliver(const Options& options, ProcessOutcome& outcome) {

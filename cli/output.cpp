@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "diagnostics.h"
+
 namespace tarnel::cli {
 namespace {
 
@@ -30,6 +32,17 @@ int write_all(int fd, std::initializer_list<std::string_view> pieces) noexcept {
             return error;
     }
     return 0;
+}
+
+void report_write_failure(const WriteFailure& failure, const std::string& path) {
+    // A reader that stopped reading already knows; only the status says it.
+    if (failure.error == EPIPE && !failure.reason)
+        return;
+    const char* step = failure.step ? failure.step : "cannot write";
+    if (failure.reason)
+        report("%s %s: %s", step, path.c_str(), failure.reason);
+    else
+        report_error(failure.error, "%s %s", step, path.c_str());
 }
 
 mode_t apply_umask(mode_t requested) noexcept {

@@ -252,10 +252,11 @@ void use_binary_mode(int fd) noexcept {
     _setmode(fd, _O_BINARY);
 }
 
-// The new file gets the permissions its folder passes on: Windows has no mode
-// bits beyond read-only, so `mode` is not used.
-WriteFailure write_file_atomically(const std::string& path, mode_t,
-                                   std::initializer_list<std::string_view> pieces) {
+// A named temporary file beside the target, renamed over it once complete and
+// deleted on failure or Ctrl+C. The new file gets the permissions its folder
+// passes on: Windows has no mode bits beyond read-only, so `mode` is not used.
+WriteFailure write_output(const std::string& path, mode_t,
+                          std::initializer_list<std::string_view> pieces) {
     std::wstring temporary;
     int fd = -1;
     for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
