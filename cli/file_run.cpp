@@ -22,8 +22,6 @@
 namespace tarnel::cli {
 namespace {
 
-constexpr mode_t kSealedMode = 0666;
-constexpr mode_t kOpenedMode = 0600;
 constexpr std::size_t kPiece = PieceReader::kPiece;
 
 bool is_space(char c) {
@@ -169,8 +167,8 @@ class Output final : public TextSink {
     bool begin() {
         if (m_options.output_path.empty())
             return true;
-        const mode_t mode = m_sealed ? apply_umask(kSealedMode) : kOpenedMode;
-        if (!m_file.begin(m_options.output_path, mode)) {
+        const ResultText result = m_sealed ? ResultText::Sealed : ResultText::Opened;
+        if (!m_file.begin(m_options.output_path, result)) {
             report_write_failure(m_file.failure(), m_options.output_path);
             return false;
         }

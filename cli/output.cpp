@@ -24,6 +24,13 @@ int write_piece(int fd, std::string_view piece) noexcept {
     return 0;
 }
 
+// `requested` less the process's umask, as open() would create it.
+mode_t apply_umask(mode_t requested) noexcept {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return requested & ~mask;
+}
+
 }  // namespace
 
 int write_all(int fd, std::initializer_list<std::string_view> pieces) noexcept {
@@ -45,10 +52,10 @@ void report_write_failure(const WriteFailure& failure, const std::string& path) 
         report_error(failure.error, "%s %s", step, path.c_str());
 }
 
-mode_t apply_umask(mode_t requested) noexcept {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return requested & ~mask;
+FilePermissions permissions_for(ResultText result) noexcept {
+    if (result == ResultText::Sealed)
+        return {apply_umask(0666), 07777};
+    return {0600, mode_t(~mode_t(S_IRWXG | S_IRWXO))};
 }
 
 }  // namespace tarnel::cli

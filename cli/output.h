@@ -28,16 +28,25 @@ struct WriteFailure {
 /// reason. A reader that went away (EPIPE) is not reported.
 void report_write_failure(const WriteFailure& failure, const std::string& path);
 
-/// Writes `pieces` as the result to `path`, as `-o` does. A regular file (or the
-/// file a symbolic link leads to) is replaced only once the new content is on
-/// disk, keeping the old file's permissions and owner; a new one gets `mode`
-/// (the umask applied by the caller). A pipe, a device or one of this process's
-/// descriptors (/dev/stdout, /dev/fd/N) is written directly. On a failure a
-/// replaced file is left as it was and no temporary file stays behind.
-WriteFailure write_output(const std::string& path, mode_t mode,
-                          std::initializer_list<std::string_view> pieces);
+/// What is written, which decides the permissions of a file it goes to. A sealed
+/// text is no secret: a new file gets 0666 less the umask, a replaced file keeps
+/// its permissions. An opened text is kept from other users: a new file gets
+/// 0600, a replaced file keeps only its owner's permissions.
+enum class ResultText { Sealed, Opened };
 
-/// `requested` less the process's umask, as open() would create it.
-mode_t apply_umask(mode_t requested) noexcept;
+struct FilePermissions {
+    mode_t new_file;  ///< the umask already applied
+    mode_t kept;      ///< the bits of a replaced file's mode that stay
+};
+FilePermissions permissions_for(ResultText result) noexcept;
+
+/// Writes `pieces` to `path`, as `-o` does. A regular file (or the file a
+/// symbolic link leads to) is replaced only once the new content is on disk,
+/// keeping the old file's owner and group where this user may give them; a pipe,
+/// a device or one of this process's descriptors (/dev/stdout, /dev/fd/N) is
+/// written directly. On a failure a replaced file is left as it was and no
+/// temporary file stays behind.
+WriteFailure write_output(const std::string& path, ResultText result,
+                          std::initializer_list<std::string_view> pieces);
 
 }  // namespace tarnel::cli

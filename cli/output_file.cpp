@@ -11,13 +11,13 @@ OutputFile::~OutputFile() {
     abandon();
 }
 
-bool OutputFile::begin(const std::string& path, mode_t new_mode, Temporary temporary) {
+bool OutputFile::begin(const std::string& path, ResultText result, Temporary temporary) {
     m_target = find_output_target(path);
     m_failure = m_target.failure;
     if (m_target.kind == OutputTarget::Kind::File) {
         m_failure = m_replacement.create(m_target.directory, m_target.name,
-                                         m_target.exists ? &m_target.existing : nullptr, new_mode,
-                                         temporary);
+                                         m_target.exists ? &m_target.existing : nullptr,
+                                         permissions_for(result), temporary);
     }
     return !m_failure.failed();
 }
@@ -69,10 +69,10 @@ int OutputFile::close_descriptor() noexcept {
     return error;
 }
 
-WriteFailure write_output(const std::string& path, mode_t mode,
+WriteFailure write_output(const std::string& path, ResultText result,
                           std::initializer_list<std::string_view> pieces) {
     OutputFile file;
-    if (!file.begin(path, mode))
+    if (!file.begin(path, result))
         return file.failure();
     for (const std::string_view piece : pieces)
         file.write(piece);

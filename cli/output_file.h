@@ -23,10 +23,11 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    /// Finds what `path` leads to and prepares to write it; a new file gets
-    /// `new_mode`. `temporary` chooses how a file's new content is built; Named is
-    /// what file systems without unnamed files get, and is there to be tested.
-    bool begin(const std::string& path, mode_t new_mode, Temporary temporary = Temporary::Unnamed);
+    /// Finds what `path` leads to and prepares to write `result` there.
+    /// `temporary` chooses how a file's new content is built; Named is what file
+    /// systems without unnamed files get, and is there to be tested.
+    bool begin(const std::string& path, ResultText result,
+               Temporary temporary = Temporary::Unnamed);
     void write(std::string_view piece) noexcept;
     WriteFailure commit();
 

@@ -39,8 +39,8 @@ std::string random_name() {
 
 // The old file's owner and group where this user may give them, then its
 // permissions. Returns 0 or an errno.
-int take_status(int fd, const struct stat& existing) {
-    mode_t mode = existing.st_mode & 07777;
+int take_status(int fd, const struct stat& existing, mode_t kept) {
+    mode_t mode = existing.st_mode & 07777 & kept;
     if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
         if (errno != EPERM)
             return errno;
@@ -80,7 +80,7 @@ ReplacementFile::~ReplacementFile() {
 }
 
 WriteFailure ReplacementFile::create(const std::string& directory, const std::string& name,
-                                     const struct stat* existing, mode_t new_mode,
+                                     const struct stat* existing, FilePermissions permissions,
                                      Temporary temporary) {
     discard();
     m_directory = directory;
@@ -107,8 +107,8 @@ WriteFailure ReplacementFile::create(const std::string& directory, const std::st
     if (m_fd < 0 && !failure.failed())
         failure = create_named();
     if (!failure.failed()) {
-        const int error =
-            existing ? take_status(m_fd, *existing) : (::fchmod(m_fd, new_mode) == 0 ? 0 : errno);
+        const int error = existing ? take_status(m_fd, *existing, permissions.kept)
+                                   : (::fchmod(m_fd, permissions.new_file) == 0 ? 0 : errno);
         if (error != 0)
             failure = {error, "cannot set the permissions of a temporary file beside"};
     }

@@ -31,9 +31,10 @@ class ReplacementFile {
 
     /// Creates the temporary file for `name` in `directory`. With `existing` (the
     /// old file's status) it takes that file's owner and group where allowed and
-    /// its permissions; otherwise it gets `new_mode`.
+    /// the permissions `permissions.kept` keeps; otherwise `permissions.new_file`.
     WriteFailure create(const std::string& directory, const std::string& name,
-                        const struct stat* existing, mode_t new_mode, Temporary temporary);
+                        const struct stat* existing, FilePermissions permissions,
+                        Temporary temporary);
 
     int fd() const noexcept { return m_fd; }
     bool is_named() const noexcept { return !m_temporary_name.empty(); }

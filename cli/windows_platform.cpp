@@ -254,8 +254,8 @@ void use_binary_mode(int fd) noexcept {
 
 // A named temporary file beside the target, renamed over it once complete and
 // deleted on failure or Ctrl+C. The new file gets the permissions its folder
-// passes on: Windows has no mode bits beyond read-only, so `mode` is not used.
-WriteFailure write_output(const std::string& path, mode_t,
+// passes on: Windows has no mode bits beyond read-only.
+WriteFailure write_output(const std::string& path, ResultText,
                           std::initializer_list<std::string_view> pieces) {
     std::wstring temporary;
     int fd = -1;
