@@ -13,6 +13,7 @@
 #include "file_pieces.h"
 #include "open_report.h"
 #include "output.h"
+#include "output_file.h"
 #include "password_source.h"
 #include "tarnel/codepage.h"
 #include "tarnel/process.h"
@@ -23,8 +24,6 @@
 namespace tarnel::cli {
 namespace {
 
-constexpr mode_t kSealedMode = 0666;
-constexpr mode_t kOpenedMode = 0600;
 
 // Where the result goes: a file replaced only when complete, or standard output.
 // A piece's whole blocks are made in a buffer lent to the engine, which fills it
@@ -58,9 +57,9 @@ class Output final : public PieceSink {
     bool begin() {
         if (m_options.output_path.empty())
             return true;
-        const mode_t mode = m_sealed ? apply_umask(kSealedMode) : kOpenedMode;
-        if (!m_file.begin(m_options.output_path, mode)) {
-            report_failure(m_file.failure());
+        const ResultText result = m_sealed ? ResultText::Sealed : ResultText::Opened;
+        if (!m_file.begin(m_options.output_path, result)) {
+            report_write_failure(m_file.failure(), m_options.output_path);
             return false;
         }
         return true;
@@ -85,12 +84,27 @@ class Output final : public PieceSink {
             return m_error == 0;
         }
         const WriteFailure failure = m_file.commit();
-        if (failure.error != 0)
-            report_failure(failure);
-        return failure.error == 0;
+        if (failure.failed())
+            report_write_failure(failure, m_options.output_path);
+        return !failure.failed();
     }
 
-    bool failed() const noexcept override { return m_error != 0 || m_file.failure().error != 0; }
+    // After a seal that failed its check: a file is left as it was, but what went
+    // out directly cannot be taken back, and the reader must hear it is incomplete.
+    void abandon() {
+        if (m_options.output_path.empty()) {
+            report("the sealed text failed its check; standard output got an incomplete text");
+        } else if (m_file.abandon()) {
+            report("the sealed text failed its check; %s got an incomplete text",
+                   m_options.output_path.c_str());
+        } else {
+            report("%s", std::string(kSealCheckFailedMessage).c_str());
+        }
+    }
+
+    bool failed() const noexcept override {
+        return m_error != 0 || m_file.failure().failed();
+    }
 
   private:
     void pass_on_room() noexcept {
@@ -137,13 +151,9 @@ class Output final : public PieceSink {
             m_file.write(std::string_view(data, size));
     }
 
-    void report_failure(const WriteFailure& failure) {
-        report_error(failure.error, "%s %s", failure.step, m_options.output_path.c_str());
-    }
-
     const Options& m_options;
     bool m_sealed;
-    AtomicFile m_file;
+    OutputFile m_file;
     int m_error = 0;
     bool m_held_cr = false;
     std::unique_ptr<char[]> m_room;
@@ -185,6 +195,10 @@ bool seal_file(const Options& options, PieceReader& reader, const FileText& text
     if (!output.begin())
         return false;
     const PassEnd end = seal_pieces(reader, survey, key, options.crlf, output);
+    if (end == PassEnd::CheckFailed) {
+        output.abandon();
+        return false;
+    }
     if (!pass_done(end, reader, text, options.output_path.empty()))
         return false;
     output.write("\n", 1);

@@ -15,6 +15,9 @@ void harden_process() noexcept {
     prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     // A reader that went away shows up as EPIPE, which the output handles quietly.
     signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write fails with EFBIG, which is reported and cleaned
+    // up, instead of the process dying halfway.
+    signal(SIGXFSZ, SIG_IGN);
     install_cleanup_handlers();
 }
 

@@ -42,12 +42,8 @@ class FdCloser {
     int m_fd;
 };
 
-// A sealed text is no secret; an opened one is, and so is kept from other users.
-constexpr mode_t kSealedMode = 0666;
-constexpr mode_t kOpenedMode = 0600;
-
 bool write_result(const Options& options, std::string_view text, std::string_view tail,
-                  mode_t mode) {
+                  ResultText result) {
     if (options.output_path.empty()) {
         const int error = write_all(STDOUT_FILENO, {text, tail});
         // A reader that stopped reading already knows; only the status says it.
@@ -55,11 +51,10 @@ bool write_result(const Options& options, std::string_view text, std::string_vie
             report_error(error, "cannot write standard output");
         return error == 0;
     }
-    const WriteFailure failure = write_file_atomically(options.output_path, mode, {text, tail});
-    if (failure.error != 0) {
-        report_error(failure.error, "%s %s", failure.step, options.output_path.c_str());
-    }
-    return failure.error == 0;
+    const WriteFailure failure = write_output(options.output_path, result, {text, tail});
+    if (failure.failed())
+        report_write_failure(failure, options.output_path);
+    return !failure.failed();
 }
 
 int deliver(const Options& options, ProcessOutcome& outcome) {
@@ -80,8 +75,8 @@ int deliver(const Options& options, ProcessOutcome& outcome) {
             break;
     }
     if (outcome.sealed) {
-        return write_result(options, outcome.text, "\n", apply_umask(kSealedMode)) ? kExitDone
-                                                                                   : kExitFailed;
+        return write_result(options, outcome.text, "\n", ResultText::Sealed) ? kExitDone
+                                                                             : kExitFailed;
     }
     if (options.crlf)
         crlf_to_lf(outcome.text);
@@ -92,7 +87,7 @@ int deliver(const Options& options, ProcessOutcome& outcome) {
             "not written to the terminal (use -o FILE or --force)");
         return kExitFailed;
     }
-    if (!write_result(options, outcome.text, "", kOpenedMode))
+    if (!write_result(options, outcome.text, "", ResultText::Opened))
         return kExitFailed;
     return warn_about_opened(outcome) ? kExitWarning : kExitDone;
 }

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "diagnostics.h"
+
 namespace tarnel::cli {
 namespace {
 
@@ -22,6 +24,13 @@ int write_piece(int fd, std::string_view piece) noexcept {
     return 0;
 }
 
+// `requested` less the process's umask, as open() would create it.
+mode_t apply_umask(mode_t requested) noexcept {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return requested & ~mask;
+}
+
 }  // namespace
 
 int write_all(int fd, std::initializer_list<std::string_view> pieces) noexcept {
@@ -32,10 +41,21 @@ int write_all(int fd, std::initializer_list<std::string_view> pieces) noexcept {
     return 0;
 }
 
-mode_t apply_umask(mode_t requested) noexcept {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return requested & ~mask;
+void report_write_failure(const WriteFailure& failure, const std::string& path) {
+    // A reader that stopped reading already knows; only the status says it.
+    if (failure.error == EPIPE && !failure.reason)
+        return;
+    const char* step = failure.step ? failure.step : "cannot write";
+    if (failure.reason)
+        report("%s %s: %s", step, path.c_str(), failure.reason);
+    else
+        report_error(failure.error, "%s %s", step, path.c_str());
+}
+
+FilePermissions permissions_for(ResultText result) noexcept {
+    if (result == ResultText::Sealed)
+        return {apply_umask(0666), 07777};
+    return {0600, mode_t(~mode_t(S_IRWXG | S_IRWXO))};
 }
 
 }  // namespace tarnel::cli

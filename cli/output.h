@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Writing the result: whole writes to a descriptor, and files replaced only once
-// the new content is safely on disk.
+// Writing the result: whole writes to a descriptor, and what `-o FILE` does with
+// the path it is given.
 #pragma once
 
 #include <sys/types.h>
@@ -15,43 +15,38 @@ namespace tarnel::cli {
 /// errno of the write that failed.
 int write_all(int fd, std::initializer_list<std::string_view> pieces) noexcept;
 
-/// Where a failed file write stopped, for the message.
+/// Why writing to `-o FILE` failed or was refused, for the message.
 struct WriteFailure {
-    int error = 0;               ///< errno; 0 when the write succeeded
-    const char* step = nullptr;  ///< what failed, e.g. "cannot create a temporary file for"
+    int error = 0;                 ///< errno, or 0 for a refusal that `reason` explains
+    const char* step = nullptr;    ///< what failed, e.g. "cannot create a temporary file beside"
+    const char* reason = nullptr;  ///< a refusal's cause, said instead of the errno's text
+
+    bool failed() const noexcept { return error != 0 || reason != nullptr; }
 };
 
-/// Writes `pieces` to a new temporary file beside `path`, with permissions `mode`
-/// (the umask is applied by the caller), flushes it to disk and renames it over
-/// `path`. On any failure the temporary file is removed and `path` is untouched.
-WriteFailure write_file_atomically(const std::string& path, mode_t mode,
-                                   std::initializer_list<std::string_view> pieces);
+/// Reports `failure` as one line: the step, `path`, and the errno's text or the
+/// reason. A reader that went away (EPIPE) is not reported.
+void report_write_failure(const WriteFailure& failure, const std::string& path);
 
-/// The same for content written in pieces: begin, write any number of times,
-/// then commit (or let it go, which removes the temporary file). After the first
-/// failure, writes do nothing and commit reports that failure.
-class AtomicFile {
-  public:
-    AtomicFile() = default;
-    ~AtomicFile();
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
+/// What is written, which decides the permissions of a file it goes to. A sealed
+/// text is no secret: a new file gets 0666 less the umask, a replaced file keeps
+/// its permissions. An opened text is kept from other users: a new file gets
+/// 0600, a replaced file keeps only its owner's permissions.
+enum class ResultText { Sealed, Opened };
 
-    bool begin(const std::string& path, mode_t mode);
-    void write(std::string_view piece) noexcept;
-    WriteFailure commit();
-    const WriteFailure& failure() const noexcept { return m_failure; }
-
-  private:
-    void abandon() noexcept;
-
-    std::string m_path;
-    std::string m_temporary;
-    int m_fd = -1;
-    WriteFailure m_failure;
+struct FilePermissions {
+    mode_t new_file;  ///< the umask already applied
+    mode_t kept;      ///< the bits of a replaced file's mode that stay
 };
+FilePermissions permissions_for(ResultText result) noexcept;
 
-/// `requested` less the process's umask, as open() would create it.
-mode_t apply_umask(mode_t requested) noexcept;
+/// Writes `pieces` to `path`, as `-o` does. A regular file (or the file a
+/// symbolic link leads to) is replaced only once the new content is on disk,
+/// keeping the old file's owner and group where this user may give them; a pipe,
+/// a device or one of this process's descriptors (/dev/stdout, /dev/fd/N) is
+/// written directly. On a failure a replaced file is left as it was and no
+/// temporary file stays behind.
+WriteFailure write_output(const std::string& path, ResultText result,
+                          std::initializer_list<std::string_view> pieces);
 
 }  // namespace tarnel::cli

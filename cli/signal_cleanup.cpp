@@ -16,7 +16,10 @@ TerminalSettings g_terminal_settings;
 volatile sig_atomic_t g_have_file = 0;
 char g_file[4096];
 
-constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal whose default action ends the process and that can be caught,
+// but for the faults (SIGSEGV and the like), after which nothing is to be trusted.
+constexpr int kFatalSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                                 SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 void undo_and_die(int signal_number) {
     if (g_terminal_fd >= 0)

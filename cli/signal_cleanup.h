@@ -7,8 +7,10 @@
 
 namespace tarnel::cli {
 
-/// Catches SIGINT, SIGTERM, SIGHUP and SIGQUIT (those not already ignored): undoes
-/// what is registered below, then dies of the same signal.
+/// Catches the signals that would end the process (SIGINT, SIGTERM, SIGHUP,
+/// SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU; those not
+/// already ignored): undoes what is registered below, then dies of the same
+/// signal. SIGKILL cannot be caught: what must survive it cannot rely on this.
 void install_cleanup_handlers() noexcept;
 
 /// Registers terminal settings to put back on `fd`; forget_terminal() drops them.

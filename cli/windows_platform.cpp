@@ -288,10 +288,11 @@ uint64_t usable_memory() noexcept {
     return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
 }
 
-// The new file gets the permissions its folder passes on: Windows has no mode
-// bits beyond read-only, so `mode` is not used.
-WriteFailure write_file_atomically(const std::string& path, mode_t,
-                                   std::initializer_list<std::string_view> pieces) {
+// A named temporary file beside the target, renamed over it once complete and
+// deleted on failure or Ctrl+C. The new file gets the permissions its folder
+// passes on: Windows has no mode bits beyond read-only.
+WriteFailure write_output(const std::string& path, ResultText,
+                          std::initializer_list<std::string_view> pieces) {
     std::wstring temporary;
     int fd = -1;
     for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {

@@ -66,9 +66,8 @@ void close_if_open(int& fd) {
         ::dup2(source, target);
     if (setup.file_size_limit != RLIM_INFINITY) {
         const rlimit limit{setup.file_size_limit, setup.file_size_limit};
+        // SIGXFSZ keeps its default: the program must not die of it.
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        // Past the limit a write then fails with EFBIG instead of killing.
-        ::signal(SIGXFSZ, SIG_IGN);
     }
     if (setup.memory_limit != RLIM_INFINITY) {
         const rlimit limit{setup.memory_limit, setup.memory_limit};
