@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: MIT
+// tarnel-cli when a seal fails the check that opens it again: the program runs in a
+// child process with the engine's test hook damaging its sealed output, which the
+// shipped program can never be made to do. A file it was to replace stays as it
+// was, with nothing beside it; output that went out directly is declared
+// incomplete; the status is 1 either way.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "program.h"
+#include "test_hooks.h"
+
+namespace tarnel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+void damage_first_piece(char* sealed, std::size_t size) noexcept {
+    static bool done = false;
+    if (!done && size > 0) {
+        sealed[0] = sealed[0] == 'A' ? 'B' : 'A';
+        done = true;
+    }
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_file(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+class FailedCheck : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("tarnel-check-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "out");
+        write_file(dir / "pw", "password");
+        std::string text;
+        for (int line = 0; text.size() < 3 * 1024 * 1024; ++line)
+            text += "line " + std::to_string(line) + " of a text too good to lose\n";
+        write_file(dir / "text", text);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs tarnel-cli in a child, its standard input from `input` (or the file
+    // named on the command line), with the damage hook set when `damage` says so.
+    Ran run(std::vector<std::string> args, bool damage, const fs::path& input = "/dev/null") {
+        const fs::path out = dir / "stdout", err = dir / "stderr";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::freopen(input.c_str(), "rb", stdin);
+            std::freopen(out.c_str(), "wb", stdout);
+            std::freopen(err.c_str(), "wb", stderr);
+            if (damage)
+                set_test_hooks({.damage = damage_first_piece});
+            std::vector<char*> argv;
+            args.insert(args.begin(), "tarnel-cli");
+            for (std::string& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            std::_Exit(run_program(int(argv.size() - 1), argv.data()));
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+    }
+
+    std::vector<std::string> names_in(const fs::path& where) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(where))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(FailedCheck, AFileToReplaceIsLeftAsItWasWithNothingBesideIt) {
+    const fs::path target = dir / "out" / "sealed";
+    const std::string pw = (dir / "pw").string(), text = (dir / "text").string();
+    // From a file, sealed in pieces; from standard input, sealed whole.
+    for (const bool from_file : {true, false}) {
+        write_file(target, "the text sealed yesterday\n");
+        std::vector<std::string> args = {"--password-file", pw, "--seal", "-o", target.string()};
+        if (from_file)
+            args.push_back(text);
+        const Ran failed = run(args, true, from_file ? "/dev/null" : text);
+        EXPECT_EQ(failed.status, 1) << failed.err;
+        EXPECT_NE(failed.err.find("failed its check"), std::string::npos) << failed.err;
+        EXPECT_EQ(read_file(target), "the text sealed yesterday\n");
+        EXPECT_EQ(names_in(dir / "out"), std::vector<std::string>{"sealed"});
+
+        const Ran sealed = run(args, false, from_file ? "/dev/null" : text);
+        EXPECT_EQ(sealed.status, 0) << sealed.err;
+        EXPECT_EQ(read_file(target).substr(0, 2), "{{") << "the same run seals without the damage";
+    }
+}
+
+TEST_F(FailedCheck, OutputThatWentOutDirectlyIsDeclaredIncomplete) {
+    const std::vector<std::string> args = {"--password-file", (dir / "pw").string(), "--seal",
+                                           (dir / "text").string()};
+    const Ran failed = run(args, true);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("incomplete"), std::string::npos) << failed.err;
+    const Ran sealed = run(args, false);
+    ASSERT_EQ(sealed.status, 0) << sealed.err;
+    EXPECT_LT(failed.out.size(), sealed.out.size());
+    EXPECT_EQ(failed.out, sealed.out.substr(0, failed.out.size()))
+        << "what went out before the damaged piece was checked and right";
+}
+
+}  // namespace
+}  // namespace tarnel::cli
