@@ -24,7 +24,6 @@
 namespace tarnel::cli {
 namespace {
 
-
 // Where the result goes: a file replaced only when complete, or standard output.
 // A piece's whole blocks are made in a buffer lent to the engine, which fills it
 // on every CPU, and go out in one write.
@@ -102,9 +101,7 @@ class Output final : public PieceSink {
         }
     }
 
-    bool failed() const noexcept override {
-        return m_error != 0 || m_file.failure().failed();
-    }
+    bool failed() const noexcept override { return m_error != 0 || m_file.failure().failed(); }
 
   private:
     void pass_on_room() noexcept {
