@@ -30,8 +30,12 @@ void SealCheck::set_key(const TextKey& key) noexcept {
     m_on = m_cipher.set_key(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Decrypt);
 }
 
-bool SealCheck::compare(const char* hex, const uint8_t* plain, std::size_t blocks) const noexcept {
-    alignas(64) uint8_t opened[32 * kChunkBlocks];
+SealCheck::~SealCheck() {
+    secure_wipe(m_opened, m_used);
+}
+
+bool SealCheck::compare(const char* hex, const uint8_t* plain, std::size_t blocks,
+                        uint8_t* opened) const noexcept {
     bool same = true;
     for (std::size_t first = 0; first < blocks && same; first += kChunkBlocks) {
         const std::size_t n = std::min(kChunkBlocks, blocks - first);
@@ -40,14 +44,14 @@ bool SealCheck::compare(const char* hex, const uint8_t* plain, std::size_t block
         m_cipher.run(opened, opened, n);
         same = got == 32 * n && !bad_digit && std::memcmp(opened, plain + 32 * first, 32 * n) == 0;
     }
-    secure_wipe(opened, 32 * std::min(kChunkBlocks, blocks));
     return same;
 }
 
 bool SealCheck::matches(char* hex, const uint8_t* plain, std::size_t blocks) const noexcept {
     if (const auto damage = test_hooks().damage)
         damage(hex, 64 * blocks);
-    return !m_on || compare(hex, plain, blocks);
+    m_used = std::max(m_used, 32 * std::min(kChunkBlocks, blocks));
+    return !m_on || compare(hex, plain, blocks, m_opened);
 }
 
 bool SealCheck::matches_last(char* out, std::size_t size, const uint8_t* plain,
@@ -56,7 +60,8 @@ bool SealCheck::matches_last(char* out, std::size_t size, const uint8_t* plain,
         damage(out, size);
     const std::string_view body(out, 64 + kTrailerDigits);
     const std::string_view close(out + body.size(), size - body.size());
-    return !m_on || (compare(out, plain, 1) && trailer_is_ten_digits(body) &&
+    m_used = std::max<std::size_t>(m_used, 32);
+    return !m_on || (compare(out, plain, 1, m_opened) && trailer_is_ten_digits(body) &&
                      analyse_body(body).trailer_blocks == blocks &&
                      (close.empty() || close == kSealedClose));
 }
@@ -69,8 +74,10 @@ bool SealCheck::matches_in_parts(char* hex, const uint8_t* plain,
         return true;
     std::atomic<bool> same{true};
     auto part = [&](std::size_t first, std::size_t count) noexcept {
-        if (!compare(hex + 64 * first, plain + 32 * first, count))
+        alignas(64) uint8_t opened[32 * kChunkBlocks];
+        if (!compare(hex + 64 * first, plain + 32 * first, count, opened))
             same.store(false, std::memory_order_relaxed);
+        secure_wipe(opened, 32 * std::min(kChunkBlocks, count));
     };
     for_each_part(blocks, part);
     return same.load();

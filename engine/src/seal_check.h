@@ -10,11 +10,17 @@
 
 #include "ecb_cipher.h"
 #include "tarnel/text_key.h"
+#include "text_blocks.h"
 
 namespace tarnel {
 
 class SealCheck {
   public:
+    SealCheck() noexcept = default;
+    ~SealCheck();  ///< wipes the opened bytes
+    SealCheck(const SealCheck&) = delete;
+    SealCheck& operator=(const SealCheck&) = delete;
+
     /// Keys the decrypting side with `key`. Until then, and when a benchmark turns
     /// the check off through the test hooks, every check passes.
     void set_key(const TextKey& key) noexcept;
@@ -32,10 +38,16 @@ class SealCheck {
     bool matches_in_parts(char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
 
   private:
-    bool compare(const char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
+    // Opens into `opened`, room for kChunkBlocks blocks, a chunk at a time.
+    bool compare(const char* hex, const uint8_t* plain, std::size_t blocks,
+                 uint8_t* opened) const noexcept;
 
     EcbCipher m_cipher;
     bool m_on = false;
+    // The caller's thread opens every small piece here, wiped once at the end
+    // rather than after each piece.
+    alignas(64) mutable uint8_t m_opened[32 * kChunkBlocks];
+    mutable std::size_t m_used = 0;
 };
 
 }  // namespace tarnel
