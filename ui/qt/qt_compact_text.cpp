@@ -74,23 +74,34 @@ CompactText::~CompactText() {
 void CompactText::Store(RawText raw) {
     Clear();
     AllocationPoint();  // the shared state and the thread
-    m_pending = std::async(std::launch::async, [raw = std::move(raw)]() mutable noexcept {
-        Packed packed;
-        try {
-            packed.utf8 = ToUtf8(raw, "\n");
-        } catch (const std::bad_alloc&) {
-            packed.lost = true;
-        }
-        wipe(raw.characters);
-        const std::size_t trial = std::min(kTrial, packed.utf8.size());
-        const QByteArray sample = deflate(packed.utf8, trial);
-        if (trial > 0 && static_cast<double>(sample.size()) < kWorthwhile * trial) {
-            packed.deflated = deflate(packed.utf8, packed.utf8.size());
-            wipe(packed.utf8);
-        }
-        ReturnFreeMemory();
-        return packed;
-    });
+    // The worker's own point is passed here, so that the points of one edit come in
+    // an order a test can count.
+    bool conversion_fails = false;
+    try {
+        AllocationPoint();
+    } catch (const std::bad_alloc&) {
+        conversion_fails = true;
+    }
+    m_pending =
+        std::async(std::launch::async, [raw = std::move(raw), conversion_fails]() mutable noexcept {
+            Packed packed;
+            try {
+                if (conversion_fails)
+                    throw std::bad_alloc();
+                packed.utf8 = ToUtf8(raw, "\n");
+            } catch (const std::bad_alloc&) {
+                packed.lost = true;
+            }
+            wipe(raw.characters);
+            const std::size_t trial = std::min(kTrial, packed.utf8.size());
+            const QByteArray sample = deflate(packed.utf8, trial);
+            if (trial > 0 && static_cast<double>(sample.size()) < kWorthwhile * trial) {
+                packed.deflated = deflate(packed.utf8, packed.utf8.size());
+                wipe(packed.utf8);
+            }
+            ReturnFreeMemory();
+            return packed;
+        });
 }
 
 CompactText::Packed& CompactText::Wait() {

@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "qt_text_document.h"
-#include "tarnel/ui/allocation_point.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -83,7 +82,6 @@ std::string ToUtf8(const RawText& raw, std::string_view line_break) {
     // Sized exactly beforehand and written in place: a string of megabytes that
     // grows doubles its memory, and whoever wipes it to its capacity touches all of
     // it.
-    AllocationPoint();
     std::string text(utf8_size(raw, line_break.size()), '\0');
     char* out = text.data();
     const char16_t* chars = QStringView(raw.characters).utf16();

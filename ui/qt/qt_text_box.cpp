@@ -22,6 +22,7 @@
 #include "qt_raw_text.h"
 #include "qt_text_box_accessible.h"
 #include "qt_text_document.h"
+#include "tarnel/ui/allocation_point.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -114,6 +115,7 @@ LineFill TextBox::Fill() const {
 }
 
 std::string TextBox::Text(std::string_view line_break) const {
+    AllocationPoint();
     return ToUtf8(CopyRaw(*document(), 0, document()->characterCount() - 1), line_break);
 }
 
