@@ -25,15 +25,6 @@ using ui::test::ModalWindow;
 constexpr char kPassword[] = "pw";
 constexpr char kTooLarge[] = "The text is too large to process.";
 
-std::string Lines(std::size_t size) {
-    std::string text;
-    for (int line = 0; text.size() < size; ++line)
-        text += "line " + std::to_string(line) + " of a letter\r\n";
-    text.resize(size);
-    text.back() = '.';
-    return text;
-}
-
 class OutOfMemory : public MainWindowTest {
   protected:
     void TearDown() override {
@@ -121,7 +112,38 @@ TEST_F(OutOfMemory, OpeningKeepsTheSealedTextOrOpensItWhole) {
     EXPECT_GE(points, 6);  // and the opened text for the box
 }
 
-// Large enough that the box keeps the replaced text aside, compressed, for undo.
+using TextBoxLimit = OutOfMemory;
+
+TEST_F(TextBoxLimit, AResultBeyondItIsRefusedAndTheTextKept) {
+    const std::string plain(60, 'x');
+    const std::string sealed = ProcessText(kPassword, plain).text;
+    Box().SetLimitText(static_cast<ui::UINT>(sealed.size() - 1));
+    Start(plain);
+    Box().SetSel(0, -1);
+    EXPECT_EQ(Process(), kTooLarge);
+    EXPECT_EQ(Text(IDC_TEXT), plain);
+    int start = -1, end = -1;
+    driver().Selection(dialog, IDC_TEXT, start, end);
+    EXPECT_EQ(start, end);
+
+    Box().SetLimitText(static_cast<ui::UINT>(sealed.size()));
+    EXPECT_EQ(Process(), "");
+    EXPECT_EQ(Text(IDC_TEXT), sealed);
+}
+
+#ifndef _WIN32
+// The Qt text box's own: its large undo step, and what it takes from a paste.
+
+std::string Lines(std::size_t size) {
+    std::string text;
+    for (int line = 0; text.size() < size; ++line)
+        text += "line " + std::to_string(line) + " of a letter\r\n";
+    text.resize(size);
+    text.back() = '.';
+    return text;
+}
+
+// Large enough that the Qt box keeps the replaced text aside, compressed, for undo.
 class OutOfMemoryLarge : public OutOfMemory {
   protected:
     const std::string plain = Lines(140 * 1024);
@@ -170,26 +192,6 @@ TEST_F(OutOfMemoryLarge, RedoKeepsTheTextOrBringsTheResultBackWhole) {
     EXPECT_GE(points, 3);
 }
 
-using TextBoxLimit = OutOfMemory;
-
-TEST_F(TextBoxLimit, AResultBeyondItIsRefusedAndTheTextKept) {
-    const std::string plain(60, 'x');
-    const std::string sealed = ProcessText(kPassword, plain).text;
-    Box().SetLimitText(static_cast<ui::UINT>(sealed.size() - 1));
-    Start(plain);
-    Box().SetSel(0, -1);
-    EXPECT_EQ(Process(), kTooLarge);
-    EXPECT_EQ(Text(IDC_TEXT), plain);
-    int start = -1, end = -1;
-    driver().Selection(dialog, IDC_TEXT, start, end);
-    EXPECT_EQ(start, end);
-
-    Box().SetLimitText(static_cast<ui::UINT>(sealed.size()));
-    EXPECT_EQ(Process(), "");
-    EXPECT_EQ(Text(IDC_TEXT), sealed);
-}
-
-#ifndef _WIN32
 // A Windows edit control puts in what fits of a paste beyond its limit; the box
 // takes a paste whole or not at all.
 TEST_F(TextBoxLimit, APasteBeyondItIsRefusedWhole) {

@@ -18,21 +18,18 @@ QWidget* widget(HWND hwnd) {
     return qt::widget_of(hwnd);
 }
 
-/// At least how many UTF-16 units the UTF-8 `text` makes: a check that spares Qt a
-/// copy of a text the box would refuse anyway.
-qsizetype least_utf16_units(std::string_view text) {
+/// Whether the UTF-8 `text` makes at most `most` UTF-16 units: a check that spares
+/// Qt a copy of a text the box would refuse anyway.
+bool within_units(std::string_view text, qsizetype most) {
+    // A UTF-8 text never has more units than bytes.
+    if (static_cast<qsizetype>(text.size()) <= most)
+        return true;
     qsizetype units = 0;
     for (const char byte : text) {
         const auto code = static_cast<unsigned char>(byte);
         units += (code & 0xC0) == 0x80 ? 0 : code >= 0xF0 ? 2 : 1;
     }
-    return units;
-}
-
-bool box_can_take(const qt::TextBox& box, std::string_view text) {
-    // A UTF-8 text never has more units than bytes.
-    return static_cast<qsizetype>(text.size()) <= box.Limit() ||
-           least_utf16_units(text) <= box.Limit();
+    return units <= most;
 }
 
 }  // namespace
@@ -47,12 +44,13 @@ void CWnd::GetWindowText(CString& text) const {
     } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
         AllocationPoint();
         text = line->text().toStdString();
-    } else if (auto* button = dynamic_cast<QAbstractButton*>(w))
+    } else if (auto* button = dynamic_cast<QAbstractButton*>(w)) {
         text = button->text().toStdString();
-    else if (auto* label = dynamic_cast<QLabel*>(w))
+    } else if (auto* label = dynamic_cast<QLabel*>(w)) {
         text = label->text().toStdString();
-    else if (w->isWindow())
+    } else if (w->isWindow()) {
         text = w->windowTitle().toStdString();
+    }
 }
 
 void CWnd::SetWindowText(std::string_view text) {
@@ -60,17 +58,17 @@ void CWnd::SetWindowText(std::string_view text) {
     if (w == nullptr)
         return;
     if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
-        if (static_cast<qsizetype>(text.size()) <= qt::TextBox::kMostCharacters ||
-            least_utf16_units(text) <= qt::TextBox::kMostCharacters)
+        if (within_units(text, qt::TextBox::kMostCharacters))
             box->SetText(qt::to_qstring(text));
-    } else if (auto* line = dynamic_cast<QLineEdit*>(w))
+    } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
         line->setText(qt::to_qstring(text));
-    else if (auto* button = dynamic_cast<QAbstractButton*>(w))
+    } else if (auto* button = dynamic_cast<QAbstractButton*>(w)) {
         button->setText(qt::to_qstring(text));
-    else if (auto* label = dynamic_cast<QLabel*>(w))
+    } else if (auto* label = dynamic_cast<QLabel*>(w)) {
         label->setText(qt::to_qstring(text));
-    else if (w->isWindow())
+    } else if (w->isWindow()) {
         w->setWindowTitle(qt::to_qstring(text));
+    }
 }
 
 CWnd* CWnd::GetDlgItem(int id) const {
@@ -187,7 +185,7 @@ BOOL CEdit::ReplaceSel(std::string_view text, BOOL can_undo) {
     if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
         // One edit block is one step of the undo history; setPlainText() would clear
         // the history instead.
-        return box_can_take(*box, text) &&
+        return within_units(text, box->Limit()) &&
                        box->ReplaceSelection(qt::to_qstring(text), can_undo != FALSE)
                    ? TRUE
                    : FALSE;

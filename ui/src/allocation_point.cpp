@@ -7,7 +7,7 @@
 namespace tarnel::ui {
 namespace {
 
-// Atomic: the text box turns a text kept for undo into UTF-8 on a worker thread.
+// Atomic, so that a point counts whatever thread passes it.
 std::atomic<int> g_passed{0};
 std::atomic<int> g_failing{0};
 
