@@ -9,6 +9,7 @@
 
 #include "app_test_support.h"
 #include "box_text.h"
+#include "sample_texts.h"
 #include "tarnel/process.h"
 #include "tarnel/ui/allocation_point.h"
 
@@ -134,19 +135,10 @@ TEST_F(TextBoxLimit, AResultBeyondItIsRefusedAndTheTextKept) {
 #ifndef _WIN32
 // The Qt text box's own: its large undo step, and what it takes from a paste.
 
-std::string Lines(std::size_t size) {
-    std::string text;
-    for (int line = 0; text.size() < size; ++line)
-        text += "line " + std::to_string(line) + " of a letter\r\n";
-    text.resize(size);
-    text.back() = '.';
-    return text;
-}
-
 // Large enough that the Qt box keeps the replaced text aside, compressed, for undo.
 class OutOfMemoryLarge : public OutOfMemory {
   protected:
-    const std::string plain = Lines(140 * 1024);
+    const std::string plain = Words(140 * 1024, "\r\n");
     const std::string sealed = ProcessText(kPassword, plain).text;
 };
 
@@ -215,7 +207,7 @@ TEST_F(TextBoxLimit, APasteBeyondItIsRefusedWhole) {
 
 TEST_F(OutOfMemory, APasteGoesInWholeOrNotAtAll) {
     const std::string before = "kept\r\n";
-    const std::string pasted = Lines(20000);
+    const std::string pasted = Words(20000, "\r\n");
     const int points = FailEachPointInTurn(
         [&] {
             SetText(IDC_TEXT, before);
