@@ -198,6 +198,7 @@ TEST_F(TextBoxLimit, APasteBeyondItIsRefusedWhole) {
     EXPECT_EQ(Text(IDC_TEXT), "0123456789abcdefghij");
     driver().Type("k");
     driver().Press(Key::Enter);
+    driver().Commit("\xC3\xA9");  // an input method's "é"
     EXPECT_EQ(Text(IDC_TEXT), "0123456789abcdefghij");
     // In place of a selection, what is selected makes room.
     driver().Press(Key::A, kCtrl);
