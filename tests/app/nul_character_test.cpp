@@ -64,15 +64,6 @@ TEST_F(NulCharacter, APastedTextHoldingOneIsRefusedAndKept) {
 #endif
 }
 
-TEST_F(NulCharacter, ASealedTextIsOpenedWhateverThePlainTextHoldsAfterIt) {
-    // Only a text to seal is refused; a sealed one opens as before.
-    const std::string sealed = ProcessText("pw", "fine").text;
-    SetText(IDC_PASSWORD, "pw");
-    SetText(IDC_TEXT, sealed);
-    EXPECT_EQ(ProcessMessage(), "");
-    EXPECT_EQ(Text(IDC_TEXT), "fine");
-}
-
 TEST_F(NulCharacter, APastedPasswordHoldingOneIsRefused) {
     SetText(IDC_TEXT, "a letter");
     Paste(IDC_PASSWORD, kPasswordWithNul);
