@@ -15,11 +15,12 @@
 
 namespace tarnel::app {
 
-/// The bytes the engine seals for the box's UTF-8 `text`.
+/// The bytes the engine seals for the box's UTF-8 `text`, NUL characters included.
+/// Throws std::bad_alloc when memory runs out.
 std::string ToEngineBytes(std::string_view text);
 
 /// The UTF-8 text the box shows for the opened `bytes`; nullopt only when memory
 /// runs out.
-std::optional<std::string> FromEngineBytes(std::string_view bytes);
+std::optional<std::string> FromEngineBytes(std::string_view bytes) noexcept;
 
 }  // namespace tarnel::app

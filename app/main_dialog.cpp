@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "main_dialog.h"
 
+#include <new>
+#include <optional>
+#include <stdexcept>
+
 #include "about_box.h"
 #include "box_text.h"
 #include "icon_placement.h"
@@ -19,7 +23,7 @@ namespace {
 
 constexpr UINT kVirtualKeyA = 0x41;
 
-// The engine refuses only what memory or the format's block count cannot hold;
+// For what memory, the text box's limit or the format's block count cannot hold;
 // the text box is left as it was.
 constexpr std::string_view kTooLargeMessage = "The text is too large to process.";
 
@@ -73,54 +77,70 @@ BOOL CMainDialog::PreTranslateMessage(MSG* msg) {
 void CMainDialog::OnOK() {
     m_editText.SetSel(-1, -1);
     m_editText.ScrollCaret();
+    // Memory may run out at any copy of the text; the box stays as it was.
+    try {
+        ProcessTheText();
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(kTooLargeMessage, MB_OK);
+    } catch (const std::length_error&) {
+        AfxMessageBox(kTooLargeMessage, MB_OK);
+    }
+    WipeWorkingStrings();
+}
+
+void CMainDialog::ProcessTheText() {
     m_editPassword.GetWindowText(m_strPassword);
     m_editText.GetWindowText(m_strText);
 
     std::string password = ToEngineBytes(m_strPassword);
-    std::string text = ToEngineBytes(m_strText);
     const ScopedWipe wipe_password(password);
+    std::string text = ToEngineBytes(m_strText);
     const ScopedWipe wipe_text(text);
     const ProcessOutcome outcome = ProcessText(password, text);
 
+    bool shown = true;
     switch (outcome.kind) {
         case ProcessOutcome::Kind::Message:
             AfxMessageBox(outcome.text, MB_OK);
             break;
         case ProcessOutcome::Kind::NewText:
             if (outcome.sealed) {
-                m_strResult = outcome.text;
-                ShowNewText(m_strResult);
-            } else if (std::optional<std::string> shown = FromEngineBytes(outcome.text)) {
-                const ScopedWipe wipe_shown(*shown);
-                ShowNewText(*shown);
+                shown = ShowNewText(outcome.text);
+            } else if (std::optional<std::string> opened = FromEngineBytes(outcome.text)) {
+                const ScopedWipe wipe_opened(*opened);
+                shown = ShowNewText(*opened);
             } else {
-                AfxMessageBox(kTooLargeMessage, MB_OK);
+                shown = false;
             }
             break;
         case ProcessOutcome::Kind::NotSealed:
         case ProcessOutcome::Kind::TooLarge:
-            AfxMessageBox(kTooLargeMessage, MB_OK);
+            shown = false;
             break;
         case ProcessOutcome::Kind::CheckFailed:
             AfxMessageBox(kSealCheckFailedMessage, MB_OK);
             break;
     }
-    WipeWorkingStrings();
+    if (!shown)
+        AfxMessageBox(kTooLargeMessage, MB_OK);
 }
 
-void CMainDialog::ShowNewText(std::string_view text) {
+bool CMainDialog::ShowNewText(std::string_view text) {
     // One undoable step in place of the whole text, so that Ctrl+Z brings back a
     // sealed text that a mistyped password turned into garbage.
     m_editText.SetSel(0, -1);
-    m_editText.ReplaceSel(text, TRUE);
+    if (!m_editText.ReplaceSel(text, TRUE)) {
+        m_editText.SetSel(-1, -1);
+        return false;
+    }
     m_editText.SetSel(0, 0);
     m_editText.ScrollCaret();
+    return true;
 }
 
 void CMainDialog::WipeWorkingStrings() noexcept {
     secure_wipe(m_strPassword);
     secure_wipe(m_strText);
-    secure_wipe(m_strResult);
 }
 
 void CMainDialog::OnCancel() {

@@ -17,7 +17,9 @@ class CMainDialog : public ui::CDialog {
     /// Binds the system-menu entry and the icons; the focus goes to "Process".
     ui::BOOL OnInitDialog() override;
     /// "Process": seals the text box's text, or opens it when it is a sealed text.
-    /// The new text is one step that Ctrl+Z in the text box undoes.
+    /// The new text is one step that Ctrl+Z in the text box undoes. A text that
+    /// cannot be processed, or whose result the box cannot hold or memory runs out
+    /// for, is left as it was with a message.
     void OnOK() override;
     void OnCancel() override;
     /// The about entry (any id that differs from it only in the low four bits)
@@ -31,7 +33,10 @@ class CMainDialog : public ui::CDialog {
     void DoDataExchange(ui::CDataExchange* dx) override;
 
   private:
-    void ShowNewText(std::string_view text);
+    /// What OnOK does; throws std::bad_alloc when memory runs out.
+    void ProcessTheText();
+    /// Whether the box took `text` in place of its whole text.
+    bool ShowNewText(std::string_view text);
     void WipeWorkingStrings() noexcept;
 
     ui::CEdit m_editPassword;
@@ -39,7 +44,6 @@ class CMainDialog : public ui::CDialog {
     ui::CEdit m_editText;
     ui::CString m_strPassword;
     ui::CString m_strText;
-    ui::CString m_strResult;
     ui::HICON m_hIcon;
 };
 

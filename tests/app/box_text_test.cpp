@@ -24,6 +24,11 @@ TEST(ToEngineBytes, KeepsUtf8WhenTheWindows1252BytesWouldReadAsUtf8) {
     EXPECT_EQ(ToEngineBytes("\xC3\x83\xC2\xA9"), "\xC3\x83\xC2\xA9");
 }
 
+TEST(ToEngineBytes, KeepsANulForTheEngineToRefuse) {
+    EXPECT_EQ(ToEngineBytes(std::string_view("a\0\xC3\xA9", 4)), std::string("a\0\xE9", 3));
+    EXPECT_EQ(ToEngineBytes(std::string_view("\0\xD0\x96", 3)), std::string("\0\xD0\x96", 3));
+}
+
 TEST(FromEngineBytes, ShowsUtf8AsItIsAndAnythingElseAsWindows1252) {
     EXPECT_EQ(FromEngineBytes("\xD0\x96"), "\xD0\x96");
     EXPECT_EQ(FromEngineBytes("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");

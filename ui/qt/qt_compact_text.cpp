@@ -3,11 +3,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+
+#include "tarnel/ui/allocation_point.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -70,44 +73,68 @@ CompactText::~CompactText() {
 
 void CompactText::Store(RawText raw) {
     Clear();
-    m_pending = std::async(std::launch::async, [raw = std::move(raw)]() mutable {
-        Packed packed{ToUtf8(raw, "\n"), {}};
-        wipe(raw.characters);
-        const std::size_t trial = std::min(kTrial, packed.utf8.size());
-        const QByteArray sample = deflate(packed.utf8, trial);
-        if (trial > 0 && static_cast<double>(sample.size()) < kWorthwhile * trial) {
-            packed.deflated = deflate(packed.utf8, packed.utf8.size());
-            wipe(packed.utf8);
-        }
-        ReturnFreeMemory();
-        return packed;
-    });
+    AllocationPoint();  // the shared state and the thread
+    // The worker's own point is passed here, so that the points of one edit come in
+    // an order a test can count.
+    bool conversion_fails = false;
+    try {
+        AllocationPoint();
+    } catch (const std::bad_alloc&) {
+        conversion_fails = true;
+    }
+    m_pending =
+        std::async(std::launch::async, [raw = std::move(raw), conversion_fails]() mutable noexcept {
+            Packed packed;
+            try {
+                if (conversion_fails)
+                    throw std::bad_alloc();
+                packed.utf8 = ToUtf8(raw, "\n");
+            } catch (const std::bad_alloc&) {
+                packed.lost = true;
+            }
+            wipe(raw.characters);
+            const std::size_t trial = std::min(kTrial, packed.utf8.size());
+            const QByteArray sample = deflate(packed.utf8, trial);
+            if (trial > 0 && static_cast<double>(sample.size()) < kWorthwhile * trial) {
+                packed.deflated = deflate(packed.utf8, packed.utf8.size());
+                wipe(packed.utf8);
+            }
+            ReturnFreeMemory();
+            return packed;
+        });
 }
 
 CompactText::Packed& CompactText::Wait() {
+    // The work catches what it throws, so get() hands back its result.
     if (m_pending.valid())
         m_packed = m_pending.get();
     return m_packed;
 }
 
-QString CompactText::Take() {
-    Packed& packed = Wait();
-    QString text;
-    if (!packed.deflated.isEmpty()) {
-        QByteArray utf8 = qUncompress(packed.deflated);
-        text = QString::fromUtf8(utf8);
-        wipe(utf8);
-    } else {
-        text = QString::fromStdString(packed.utf8);
-    }
-    Clear();
+std::optional<QString> CompactText::Read() {
+    const Packed& packed = Wait();
+    if (packed.lost)
+        return std::nullopt;
+    if (packed.deflated.isEmpty())
+        return QString::fromStdString(packed.utf8);
+    QByteArray utf8 = qUncompress(packed.deflated);
+    QString text = QString::fromUtf8(utf8);
+    wipe(utf8);
     return text;
 }
 
-void CompactText::Clear() {
+void CompactText::Clear() noexcept {
     Packed& packed = Wait();
     wipe(packed.utf8);
     wipe(packed.deflated);
+    packed.lost = false;
+}
+
+void CompactText::Swap(CompactText& other) noexcept {
+    std::swap(m_pending, other.m_pending);
+    std::swap(m_packed.utf8, other.m_packed.utf8);
+    std::swap(m_packed.deflated, other.m_packed.deflated);
+    std::swap(m_packed.lost, other.m_packed.lost);
 }
 
 }  // namespace tarnel::ui::qt

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstddef>
 #include <future>
+#include <optional>
 #include <string>
 
 #include "qt_raw_text.h"
@@ -22,18 +23,22 @@ class CompactText {
     ~CompactText();
 
     /// Keeps the user's text of `raw`, replacing what was kept. Returns at once: the
-    /// work goes on in the background.
+    /// work goes on in the background. Throws std::bad_alloc (or std::system_error
+    /// when no thread can start) with nothing kept.
     void Store(RawText raw);
     /// The text kept, lines ending in "\n" (waiting for the background work when it
-    /// still runs); it is then no longer kept.
-    QString Take();
+    /// still runs), which stays kept; nullopt when memory ran out while keeping it.
+    std::optional<QString> Read();
     /// Forgets the text kept.
-    void Clear();
+    void Clear() noexcept;
+    /// Exchanges the texts kept, or being kept, of the two.
+    void Swap(CompactText& other) noexcept;
 
   private:
     struct Packed {
         std::string utf8;     ///< the text, when it did not compress well
         QByteArray deflated;  ///< or the text compressed
+        bool lost = false;    ///< memory ran out on the way: nothing is kept
     };
     Packed& Wait();
 

@@ -21,7 +21,8 @@ struct RawText {
 RawText CopyRaw(const QTextDocument& document, int from, int to);
 
 /// The user's text of `raw` in UTF-8, `line_break` between lines and no joints; a
-/// lone surrogate becomes U+FFFD, as Qt's own conversion does.
+/// lone surrogate becomes U+FFFD, as Qt's own conversion does. Throws std::bad_alloc
+/// when memory runs out.
 std::string ToUtf8(const RawText& raw, std::string_view line_break);
 
 }  // namespace tarnel::ui::qt

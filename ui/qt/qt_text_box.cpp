@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qt_text_box.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -20,6 +22,7 @@
 #include "qt_raw_text.h"
 #include "qt_text_box_accessible.h"
 #include "qt_text_document.h"
+#include "tarnel/ui/allocation_point.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -112,25 +115,53 @@ LineFill TextBox::Fill() const {
 }
 
 std::string TextBox::Text(std::string_view line_break) const {
+    AllocationPoint();
     return ToUtf8(CopyRaw(*document(), 0, document()->characterCount() - 1), line_break);
 }
 
-void TextBox::SetText(QStringView text) {
+bool TextBox::SetText(QStringView text) {
+    if (text.size() > kMostCharacters)
+        return false;
     QTextDocument& doc = *document();
+    doc.setDefaultFont(font());
+    LineFill fill = Fill();
+    std::optional<PreparedText> prepared;
+    try {
+        prepared.emplace(PrepareText(QTextCursor(&doc), WithLineFeeds(text.toString()), &fill));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     // As setPlainText: no undo history, the caret at the start.
     doc.setUndoRedoEnabled(false);
     doc.clear();  // and with it the buffer of the text before
     doc.setDefaultFont(font());
     QTextCursor cursor(&doc);
-    LineFill fill = Fill();
     cursor.beginEditBlock();
-    InsertText(cursor, WithLineFeeds(text.toString()), &fill);
+    InsertText(cursor, std::move(*prepared), &fill);
     cursor.endEditBlock();
     doc.setUndoRedoEnabled(true);
     m_large.other.Clear();
     m_large.state = LargeStep::State::None;
     cursor.movePosition(QTextCursor::Start);
     setTextCursor(cursor);
+    return true;
+}
+
+void TextBox::SetLimit(qsizetype characters) {
+    m_limit = characters <= 0 ? kMostCharacters : std::min(characters, kMostCharacters);
+}
+
+bool TextBox::Fits(const QTextCursor& range, qsizetype added) const {
+    const QTextDocument& doc = *document();
+    const int end = doc.characterCount() - 1;
+    // Document positions count the joints as well: a bound on the user's length
+    // that spares walking the blocks, which the exact length takes.
+    const qsizetype selected = range.selectionEnd() - range.selectionStart();
+    if (end - selected + added <= m_limit)
+        return true;
+    const qsizetype user_selected =
+        UserPosition(doc, range.selectionEnd()) - UserPosition(doc, range.selectionStart());
+    return UserPosition(doc, end) - user_selected + added <= m_limit;
 }
 
 void TextBox::Select(int start, int end) {
@@ -155,11 +186,25 @@ void TextBox::Selection(int& start, int& end) const {
 void TextBox::Insert(QString text) {
     QTextCursor cursor = textCursor();
     LineFill fill = Fill();
+    PreparedText prepared = PrepareText(cursor, std::move(text), &fill);
     cursor.beginEditBlock();
     RemoveSelection(cursor);
-    InsertText(cursor, std::move(text), &fill);
+    InsertText(cursor, std::move(prepared), &fill);
     cursor.endEditBlock();
     setTextCursor(cursor);
+}
+
+bool TextBox::InsertTyped(QString text) {
+    if (Fits(textCursor(), text.size())) {
+        try {
+            Insert(std::move(text));
+            return true;
+        } catch (const std::bad_alloc&) {
+            // The box is as it was.
+        }
+    }
+    QApplication::beep();
+    return false;
 }
 
 bool TextBox::SamePosition(int a, int b) const {
@@ -199,8 +244,14 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
     // copied from the block it splits.
     if (event->matches(QKeySequence::InsertParagraphSeparator) ||
         event->matches(QKeySequence::InsertLineSeparator)) {
-        Insert(QStringLiteral("\n"));
-        ensureCursorVisible();
+        if (InsertTyped(QStringLiteral("\n")))
+            ensureCursorVisible();
+        event->accept();
+        return;
+    }
+    const QString typed = event->text();
+    if (!typed.isEmpty() && typed.front().isPrint() && !Fits(textCursor(), typed.size())) {
+        QApplication::beep();
         event->accept();
         return;
     }
@@ -238,6 +289,14 @@ void TextBox::contextMenuEvent(QContextMenuEvent* event) {
 
 void TextBox::inputMethodEvent(QInputMethodEvent* event) {
     const QString commit = event->commitString();
+    if (!commit.isEmpty() && !Fits(textCursor(), commit.size())) {
+        // The composition goes on; what it commits beyond the limit does not go in.
+        QApplication::beep();
+        QInputMethodEvent kept(event->preeditString(), event->attributes());
+        QPlainTextEdit::inputMethodEvent(&kept);
+        event->setAccepted(kept.isAccepted());
+        return;
+    }
     const bool breaks_line = std::any_of(commit.begin(), commit.end(), [](QChar ch) {
         return ch == u'\r' || ch == u'\n' || ch == QChar::LineSeparator ||
                ch == QChar::ParagraphSeparator;
@@ -266,8 +325,8 @@ QMimeData* TextBox::createMimeDataFromSelection() const {
 void TextBox::insertFromMimeData(const QMimeData* source) {
     if (source == nullptr || isReadOnly() || !source->hasText())
         return;
-    Insert(WithLineFeeds(source->text()));
-    ensureCursorVisible();
+    if (InsertTyped(WithLineFeeds(source->text())))
+        ensureCursorVisible();
 }
 
 }  // namespace tarnel::ui::qt

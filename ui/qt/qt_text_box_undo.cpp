@@ -3,12 +3,17 @@
 // text of megabytes in its buffer, at two bytes a character; the box keeps it
 // compacted instead and gives the memory back to the system.
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <new>
+#include <optional>
+#include <system_error>
 #include <utility>
 
+#include "qt_line_fill.h"
 #include "qt_raw_text.h"
 #include "qt_text_box.h"
 #include "qt_text_document.h"
@@ -27,47 +32,66 @@ void return_free_memory_soon(QObject* context) {
 
 }  // namespace
 
-void TextBox::ReplaceSelection(QStringView text, bool can_undo) {
+bool TextBox::ReplaceSelection(QStringView text, bool can_undo) {
     QString lines = WithLineFeeds(text.toString());
     const QTextCursor cursor = textCursor();
-    if (!can_undo) {
-        Insert(std::move(lines));
-        document()->clearUndoRedoStacks();
-        m_large.other.Clear();
-        m_large.state = LargeStep::State::None;
-        return;
+    if (!Fits(cursor, lines.size()))
+        return false;
+    try {
+        if (!can_undo) {
+            Insert(std::move(lines));
+            document()->clearUndoRedoStacks();
+            m_large.other.Clear();
+            m_large.state = LargeStep::State::None;
+        } else if (cursor.selectionEnd() - cursor.selectionStart() + lines.size() >= kLargeStep) {
+            ReplaceLarge(std::move(lines));
+        } else {
+            Insert(std::move(lines));
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::system_error&) {
+        return false;  // no thread to keep the replaced text
     }
-    if (cursor.selectionEnd() - cursor.selectionStart() + lines.size() >= kLargeStep) {
-        ReplaceLarge(std::move(lines));
-        return;
-    }
-    Insert(std::move(lines));
+    return true;
 }
 
 void TextBox::ReplaceLarge(QString text) {
     const QTextCursor cursor = textCursor();
-    RawText replaced = CopyRaw(*document(), cursor.selectionStart(), cursor.selectionEnd());
-    m_large.start = UserPosition(*document(), cursor.selectionStart());
-    m_large.length = static_cast<int>(text.size());
-    ReplaceOutsideHistory(std::move(text));
-    m_large.other.Store(std::move(replaced));
+    // Kept aside first, so that a failure leaves the box and its undo step as they were.
+    CompactText replaced;
+    replaced.Store(CopyRaw(*document(), cursor.selectionStart(), cursor.selectionEnd()));
+    const int start = UserPosition(*document(), cursor.selectionStart());
+    const int length = static_cast<int>(text.size());
+    ReplaceOutsideHistory(cursor, std::move(text));
+    m_large.other.Swap(replaced);
+    m_large.start = start;
+    m_large.length = length;
     m_large.state = LargeStep::State::Undoable;
     return_free_memory_soon(this);
 }
 
-void TextBox::ReplaceOutsideHistory(QString text) {
+void TextBox::ReplaceOutsideHistory(const QTextCursor& range, QString text) {
     QTextDocument& doc = *document();
-    const QTextCursor cursor = textCursor();
+    LineFill fill = Fill();
+    PreparedText prepared = PrepareText(range, std::move(text), &fill);
+    // Nothing below throws.
     const bool whole =
-        cursor.selectionStart() == 0 && cursor.selectionEnd() == doc.characterCount() - 1;
+        range.selectionStart() == 0 && range.selectionEnd() == doc.characterCount() - 1;
     doc.setUndoRedoEnabled(false);  // which also forgets the history before
+    QTextCursor cursor = range;
     if (whole) {
         // The document's buffer would keep the replaced text, unreachable; clearing
         // the document drops the buffer.
         doc.clear();
         doc.setDefaultFont(font());
+        cursor = QTextCursor(&doc);
     }
-    Insert(std::move(text));
+    cursor.beginEditBlock();
+    RemoveSelection(cursor);
+    InsertText(cursor, std::move(prepared), &fill);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
     doc.setUndoRedoEnabled(true);
 }
 
@@ -81,13 +105,33 @@ bool TextBox::LargeUndo(bool undo) {
     range.setPosition(DocumentPosition(*document(), m_large.start));
     range.setPosition(DocumentPosition(*document(), m_large.start + m_large.length),
                       QTextCursor::KeepAnchor);
-    RawText current = CopyRaw(*document(), range.selectionStart(), range.selectionEnd());
-    QString back = m_large.other.Take();
-    setTextCursor(range);
-    m_large.length = static_cast<int>(back.size());
-    ReplaceOutsideHistory(std::move(back));
-    m_large.other.Store(std::move(current));
-    m_large.state = undo ? LargeStep::State::Redoable : LargeStep::State::Undoable;
+    try {
+        std::optional<QString> back = m_large.other.Read();
+        if (!back) {
+            // Memory ran out while the text was kept: there is nothing to go back to.
+            m_large.other.Clear();
+            m_large.state = LargeStep::State::None;
+            QApplication::beep();
+            return true;
+        }
+        if (!Fits(range, back->size())) {
+            QApplication::beep();
+            return true;
+        }
+        CompactText current;
+        current.Store(CopyRaw(*document(), range.selectionStart(), range.selectionEnd()));
+        const int length = static_cast<int>(back->size());
+        ReplaceOutsideHistory(range, std::move(*back));
+        m_large.other.Swap(current);
+        m_large.length = length;
+        m_large.state = undo ? LargeStep::State::Redoable : LargeStep::State::Undoable;
+    } catch (const std::bad_alloc&) {
+        QApplication::beep();
+        return true;
+    } catch (const std::system_error&) {
+        QApplication::beep();
+        return true;
+    }
     ensureCursorVisible();
     return_free_memory_soon(this);
     return true;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "qt_line_fill.h"
+#include "tarnel/ui/allocation_point.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -53,6 +54,7 @@ qsizetype visual_cut(QStringView line, qsizetype line_start, qsizetype block_sta
 
 std::vector<BlockCut> CutIntoBlocks(QStringView text, qsizetype first, LineFill* fill,
                                     qsizetype length) {
+    AllocationPoint();
     std::vector<BlockCut> cuts;
     const qsizetype size = text.size();
     qsizetype block_start = 0;

@@ -26,6 +26,7 @@ struct BlockCut {
 /// The cuts of `text`, whose lines end in "\n", into blocks of about `length`
 /// characters. The text before `first` is already in a block and is not cut; `fill`
 /// finds the visual lines (without it, long lines are cut after a space or anywhere).
+/// Throws std::bad_alloc when memory runs out.
 std::vector<BlockCut> CutIntoBlocks(QStringView text, qsizetype first, LineFill* fill,
                                     qsizetype length = kBlockLength);
 

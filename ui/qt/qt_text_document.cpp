@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "qt_line_fill.h"
-#include "qt_text_cuts.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -191,15 +190,24 @@ void separate_lines(QString& text, qsizetype from, qsizetype end) {
 
 }  // namespace
 
-void InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
-    const QTextBlock block = cursor.block();
-    const int head_length = cursor.position() - block.position();
-    const QString block_text = block.text();
+PreparedText PrepareText(const QTextCursor& cursor, QString text, LineFill* fill) {
+    const QTextBlock block = cursor.document()->findBlock(cursor.selectionStart());
+    const int head_length = cursor.selectionStart() - block.position();
     // The block's text before the cursor takes part in the cuts, since its lines go
-    // on; its text after the cursor ends the last block.
-    QString head = block_text.left(head_length);
+    // on; removing the selection leaves it as it is.
+    QString head = block.text().left(head_length);
     head.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.prepend(head);
+    std::vector<BlockCut> cuts = CutIntoBlocks(text, head_length, fill);
+    return PreparedText{std::move(text), head_length, std::move(cuts)};
+}
+
+void InsertText(QTextCursor& cursor, PreparedText prepared, LineFill* fill) noexcept {
+    QString& text = prepared.text;
+    const qsizetype head_length = prepared.head_length;
+    const QTextBlock block = cursor.block();
+    const QString block_text = block.text();
+    // Its text after the cursor ends the last block.
     const QStringView tail = QStringView(block_text).sliced(head_length);
 
     // A new block counts the fewest lines it can take until the layout counts them,
@@ -219,8 +227,7 @@ void InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
         if (end > from)
             cursor.insertText(QString::fromRawData(text.constData() + from, end - from));
     };
-    const std::vector<BlockCut> cuts = CutIntoBlocks(text, head_length, fill);
-    for (const BlockCut& cut : cuts) {
+    for (const BlockCut& cut : prepared.cuts) {
         const qsizetype end = cut.soft ? cut.at : cut.at - 1;
         insert(end);
         cursor.insertBlock(block_format(cut.soft));
@@ -229,7 +236,7 @@ void InsertText(QTextCursor& cursor, QString text, LineFill* fill) {
         from = block_start = cut.at;
     }
     insert(text.size());
-    if (!cuts.empty()) {
+    if (!prepared.cuts.empty()) {
         QString last = QStringView(text).sliced(block_start).toString();
         last += tail;
         set_count(cursor.block(), last);

@@ -16,6 +16,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFormat>
+#include <vector>
+
+#include "qt_text_cuts.h"
 
 namespace tarnel::ui::qt {
 
@@ -49,10 +52,23 @@ int DocumentPosition(const QTextDocument& document, int user_position);
 /// the end instead.
 void RemoveSelection(QTextCursor& cursor);
 
-/// Inserts `text`, whose lines end in "\n", at `cursor` (no selection), cut into
-/// display blocks where `fill` (may be null) finds the visual lines, and counts the
-/// fewest lines each new block can take. Best within the caller's edit block, so
-/// that the layout sees one change.
-void InsertText(QTextCursor& cursor, QString text, LineFill* fill);
+/// A text made ready to go in at a cursor: joined to the text before the cursor in
+/// its block, whose lines go on, and cut into display blocks.
+struct PreparedText {
+    QString text;           ///< the head, then the text, lines ending in "\n"
+    qsizetype head_length;  ///< how much of `text` is already in the block
+    std::vector<BlockCut> cuts;
+};
+
+/// Prepares `text`, whose lines end in "\n", to replace the selection of `cursor`,
+/// cut where `fill` (may be null) finds the visual lines. Throws std::bad_alloc when
+/// memory runs out; the document is not touched.
+PreparedText PrepareText(const QTextCursor& cursor, QString text, LineFill* fill);
+
+/// Inserts `prepared` at `cursor` (no selection, where PrepareText had its selection
+/// start) in display blocks, and counts the fewest lines each new block can take.
+/// Best within the caller's edit block, so that the layout sees one change. Nothing
+/// here throws: a replacement is prepared first and then made whole.
+void InsertText(QTextCursor& cursor, PreparedText prepared, LineFill* fill) noexcept;
 
 }  // namespace tarnel::ui::qt

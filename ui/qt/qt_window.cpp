@@ -8,6 +8,7 @@
 
 #include "qt_backend.h"
 #include "qt_text_box.h"
+#include "tarnel/ui/allocation_point.h"
 #include "tarnel/ui/app.h"
 
 namespace tarnel::ui {
@@ -17,6 +18,20 @@ QWidget* widget(HWND hwnd) {
     return qt::widget_of(hwnd);
 }
 
+/// Whether the UTF-8 `text` makes at most `most` UTF-16 units: a check that spares
+/// Qt a copy of a text the box would refuse anyway.
+bool within_units(std::string_view text, qsizetype most) {
+    // A UTF-8 text never has more units than bytes.
+    if (static_cast<qsizetype>(text.size()) <= most)
+        return true;
+    qsizetype units = 0;
+    for (const char byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        units += (code & 0xC0) == 0x80 ? 0 : code >= 0xF0 ? 2 : 1;
+    }
+    return units <= most;
+}
+
 }  // namespace
 
 void CWnd::GetWindowText(CString& text) const {
@@ -24,32 +39,36 @@ void CWnd::GetWindowText(CString& text) const {
     QWidget* w = widget(m_hWnd);
     if (w == nullptr)
         return;
-    if (auto* box = dynamic_cast<qt::TextBox*>(w))
+    if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
         text = box->Text("\r\n");
-    else if (auto* line = dynamic_cast<QLineEdit*>(w))
+    } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
+        AllocationPoint();
         text = line->text().toStdString();
-    else if (auto* button = dynamic_cast<QAbstractButton*>(w))
+    } else if (auto* button = dynamic_cast<QAbstractButton*>(w)) {
         text = button->text().toStdString();
-    else if (auto* label = dynamic_cast<QLabel*>(w))
+    } else if (auto* label = dynamic_cast<QLabel*>(w)) {
         text = label->text().toStdString();
-    else if (w->isWindow())
+    } else if (w->isWindow()) {
         text = w->windowTitle().toStdString();
+    }
 }
 
 void CWnd::SetWindowText(std::string_view text) {
     QWidget* w = widget(m_hWnd);
     if (w == nullptr)
         return;
-    if (auto* box = dynamic_cast<qt::TextBox*>(w))
-        box->SetText(qt::to_qstring(text));
-    else if (auto* line = dynamic_cast<QLineEdit*>(w))
+    if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
+        if (within_units(text, qt::TextBox::kMostCharacters))
+            box->SetText(qt::to_qstring(text));
+    } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
         line->setText(qt::to_qstring(text));
-    else if (auto* button = dynamic_cast<QAbstractButton*>(w))
+    } else if (auto* button = dynamic_cast<QAbstractButton*>(w)) {
         button->setText(qt::to_qstring(text));
-    else if (auto* label = dynamic_cast<QLabel*>(w))
+    } else if (auto* label = dynamic_cast<QLabel*>(w)) {
         label->setText(qt::to_qstring(text));
-    else if (w->isWindow())
+    } else if (w->isWindow()) {
         w->setWindowTitle(qt::to_qstring(text));
+    }
 }
 
 CWnd* CWnd::GetDlgItem(int id) const {
@@ -161,15 +180,37 @@ void CEdit::GetSel(int& start, int& end) const {
     }
 }
 
-void CEdit::ReplaceSel(std::string_view text, BOOL can_undo) {
+BOOL CEdit::ReplaceSel(std::string_view text, BOOL can_undo) {
     QWidget* w = widget(m_hWnd);
     if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
         // One edit block is one step of the undo history; setPlainText() would clear
         // the history instead.
-        box->ReplaceSelection(qt::to_qstring(text), can_undo != FALSE);
-    } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
-        line->insert(qt::to_qstring(text));
+        return within_units(text, box->Limit()) &&
+                       box->ReplaceSelection(qt::to_qstring(text), can_undo != FALSE)
+                   ? TRUE
+                   : FALSE;
     }
+    if (auto* line = dynamic_cast<QLineEdit*>(w)) {
+        const QString characters = qt::to_qstring(text);
+        const qsizetype kept = line->text().size() - line->selectedText().size();
+        if (kept + characters.size() > line->maxLength())
+            return FALSE;
+        line->insert(characters);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CEdit::SetLimitText(UINT characters) {
+    QWidget* w = widget(m_hWnd);
+    // Qt's line edit holds 32767 characters unless told otherwise.
+    constexpr int kLineEditMost = 32767;
+    if (auto* box = dynamic_cast<qt::TextBox*>(w))
+        box->SetLimit(static_cast<qsizetype>(characters));
+    else if (auto* line = dynamic_cast<QLineEdit*>(w))
+        line->setMaxLength(characters == 0 || characters > kLineEditMost
+                               ? kLineEditMost
+                               : static_cast<int>(characters));
 }
 
 void CEdit::ScrollCaret() {

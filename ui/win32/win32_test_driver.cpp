@@ -30,7 +30,10 @@ void pump() {
         ::MSG msg;
         if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             win32::dispatch(msg);
-            quiet_since = GetTickCount();
+            // An armed watch's timer polls for a window that may never open: it
+            // is no sign of work still going on.
+            if (msg.message != WM_TIMER || msg.hwnd != nullptr)
+                quiet_since = GetTickCount();
             continue;
         }
         if (GetTickCount() - quiet_since >= kSettleMs)

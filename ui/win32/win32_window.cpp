@@ -5,6 +5,10 @@
 // After the backend's header, which orders windows.h after the layer's.
 #include <oleacc.h>
 
+#include <new>
+
+#include "tarnel/ui/allocation_point.h"
+
 namespace tarnel::ui {
 namespace win32 {
 
@@ -32,6 +36,7 @@ void CWnd::GetWindowText(CString& text) const {
     ::HWND hwnd = native(m_hWnd);
     if (hwnd == nullptr)
         return;
+    AllocationPoint();
     std::wstring wide(std::size_t(GetWindowTextLengthW(hwnd)) + 1, L'\0');
     const int length = GetWindowTextW(hwnd, wide.data(), int(wide.size()));
     text = win32::to_utf8(std::wstring_view(wide.data(), std::size_t(length > 0 ? length : 0)));
@@ -43,9 +48,13 @@ void CWnd::SetWindowText(std::string_view text) {
     ::HWND hwnd = native(m_hWnd);
     if (hwnd == nullptr)
         return;
-    const std::wstring wide =
-        win32::to_wide(win32::is_multiline_edit(hwnd) ? win32::with_crlf(text) : std::string(text));
-    SetWindowTextW(hwnd, wide.c_str());
+    try {
+        const std::wstring wide = win32::to_wide(
+            win32::is_multiline_edit(hwnd) ? win32::with_crlf(text) : std::string(text));
+        SetWindowTextW(hwnd, wide.c_str());
+    } catch (const std::bad_alloc&) {
+        // The window keeps its text.
+    }
 }
 
 CWnd* CWnd::GetDlgItem(int id) const {
@@ -139,14 +148,33 @@ void CEdit::GetSel(int& start, int& end) const {
     end = int(to);
 }
 
-void CEdit::ReplaceSel(std::string_view text, BOOL can_undo) {
+BOOL CEdit::ReplaceSel(std::string_view text, BOOL can_undo) {
     ::HWND hwnd = native(m_hWnd);
     if (hwnd == nullptr)
-        return;
-    const std::wstring wide =
-        win32::to_wide(win32::is_multiline_edit(hwnd) ? win32::with_crlf(text) : std::string(text));
+        return FALSE;
+    std::wstring wide;
+    try {
+        AllocationPoint();
+        wide = win32::to_wide(win32::is_multiline_edit(hwnd) ? win32::with_crlf(text)
+                                                             : std::string(text));
+    } catch (const std::bad_alloc&) {
+        return FALSE;
+    }
+    // The control would put in as much as fits and drop the rest.
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const std::size_t kept = std::size_t(GetWindowTextLengthW(hwnd)) - (end - start);
+    if (kept + wide.size() > std::size_t(SendMessageW(hwnd, EM_GETLIMITTEXT, 0, 0)))
+        return FALSE;
     SendMessageW(hwnd, EM_REPLACESEL, can_undo ? TRUE : FALSE,
                  reinterpret_cast<LPARAM>(wide.c_str()));
+    return TRUE;
+}
+
+void CEdit::SetLimitText(UINT characters) {
+    if (::HWND hwnd = native(m_hWnd))
+        SendMessageW(hwnd, EM_SETLIMITTEXT, WPARAM(characters), 0);
 }
 
 void CEdit::ScrollCaret() {

@@ -32,8 +32,10 @@ class CWnd {
     static CWnd* GetFocus();
 
     /// The whole text. A multi-line edit control gives "\r\n" between its lines.
+    /// Throws std::bad_alloc when memory for the copy runs out.
     void GetWindowText(CString& text) const;
-    /// Replaces the whole text; "\r\n", "\n" and "\r" all break lines.
+    /// Replaces the whole text; "\r\n", "\n" and "\r" all break lines. A text that
+    /// an edit control cannot hold, or memory runs out for, leaves it as it was.
     void SetWindowText(std::string_view text);
     CWnd* GetDlgItem(int id) const;
     int GetDlgCtrlID() const;
@@ -59,8 +61,15 @@ class CEdit : public CWnd {
     /// start -1 removes the selection.
     void SetSel(int start, int end);
     void GetSel(int& start, int& end) const;
-    /// Puts `text` in place of the selection; with `can_undo`, one step that Ctrl+Z undoes.
-    void ReplaceSel(std::string_view text, BOOL can_undo = FALSE);
+    /// Puts `text` in place of the selection; with `can_undo`, one step that Ctrl+Z
+    /// undoes. FALSE, the control as it was, when the text would take the control
+    /// beyond its limit or memory runs out: never a part of `text`.
+    BOOL ReplaceSel(std::string_view text, BOOL can_undo = FALSE);
+    /// The most characters that typing, pasting and ReplaceSel may leave in the
+    /// control; 0 is the most it can hold, which dialogs set for every edit control.
+    /// A line break counts as the control stores it: one character in the Qt text
+    /// box, two (CR LF) on Windows.
+    void SetLimitText(UINT characters);
     /// Scrolls the caret into view (EM_SCROLLCARET).
     void ScrollCaret();
 };
