@@ -89,6 +89,17 @@ xdotool type --delay 10 "Meet me at the station at noon. Bring the blue folder."
 keys Tab Return
 shot sealed-text
 
+# A text with a NUL in it, as a clipboard may carry one: refused, the box kept.
+printf 'A line pasted\000with a NUL inside' >"$workdir/nul.txt"
+xclip -selection clipboard -i "$workdir/nul.txt" &
+pids+=($!)
+sleep 0.3
+keys shift+Tab ctrl+a ctrl+v
+keys Tab Return
+wait_window "tarnel"
+shot nul-message
+keys Return
+
 # About a mebibyte of short lines through the clipboard, sealed into one line of
 # two: the box shows its start, then Ctrl+End its end.
 awk 'BEGIN {
