@@ -9,7 +9,13 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-deps.sh
 jobs=$(nproc)
 
-step() { printf '\n==== %s\n' "$*"; }
+# Each step says what it cost when the next begins, so CI's log shows where its time goes.
+step_name="" step_start=$SECONDS
+step() {
+  [ -z "$step_name" ] || printf '==== %s: %d s\n' "$step_name" $((SECONDS - step_start))
+  step_name=$* step_start=$SECONDS
+  printf '\n==== %s\n' "$*"
+}
 
 step "Formatting (clang-format)"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
