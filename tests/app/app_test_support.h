@@ -30,6 +30,15 @@ class MainWindowTest : public ::testing::Test {
         dialog.GetDlgItem(id)->SetWindowText(text);
     }
     std::string Text(int id) { return driver().Text(dialog, id); }
+
+    /// Clicks "Process"; the message it showed, closed with Enter, or "" for none.
+    std::string ProcessMessage() {
+        ui::test::ModalWindow seen;
+        driver().WhenModalOpens("tarnel", seen, ui::test::CloseBy::Enter);
+        driver().Click(dialog, ui::IDOK);
+        driver().CancelWatches();
+        return seen.found && !seen.texts.empty() ? seen.texts[0] : std::string();
+    }
     void Focus(int id) {
         ASSERT_NE(dialog.GetDlgItem(id), nullptr);
         dialog.GetDlgItem(id)->SetFocus();

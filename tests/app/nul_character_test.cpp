@@ -28,15 +28,6 @@ class NulCharacter : public MainWindowTest {
         driver().Press(Key::V, kCtrl);
     }
 
-    /// Presses "Process" and returns the message it showed, or "" for none.
-    std::string ProcessMessage() {
-        ModalWindow seen;
-        driver().WhenModalOpens("tarnel", seen, CloseBy::Enter);
-        driver().Click(dialog, IDOK);
-        driver().CancelWatches();
-        return seen.found && !seen.texts.empty() ? seen.texts[0] : std::string();
-    }
-
     void ExpectNoSelection() {
         int start = -1, end = -1;
         driver().Selection(dialog, IDC_TEXT, start, end);

@@ -35,15 +35,6 @@ class OutOfMemory : public MainWindowTest {
 
     ui::CEdit& Box() { return *static_cast<ui::CEdit*>(dialog.GetDlgItem(IDC_TEXT)); }
 
-    /// Presses "Process"; the message it showed, or "" for none.
-    std::string Process() {
-        ModalWindow seen;
-        driver().WhenModalOpens("tarnel", seen, CloseBy::Enter);
-        driver().Click(dialog, IDOK);
-        driver().CancelWatches();
-        return seen.found && !seen.texts.empty() ? seen.texts[0] : std::string();
-    }
-
     std::string PressInTheBox(unsigned modifiers) {
         Focus(IDC_TEXT);
         driver().Press(Key::Z, modifiers);
@@ -98,8 +89,8 @@ class OutOfMemory : public MainWindowTest {
 
 TEST_F(OutOfMemory, SealingKeepsTheTextOrSealsItWhole) {
     const std::string plain = "a short letter\r\nof two lines";
-    const int points = FailEachPointInTurn([&] { Start(plain); }, [&] { return Process(); }, plain,
-                                           ProcessText(kPassword, plain).text, kTooLarge);
+    const int points = FailEachPointInTurn([&] { Start(plain); }, [&] { return ProcessMessage(); },
+                                           plain, ProcessText(kPassword, plain).text, kTooLarge);
     // The password, the text, their bytes for the engine, the new text.
     EXPECT_GE(points, 5);
 }
@@ -108,7 +99,7 @@ TEST_F(OutOfMemory, OpeningKeepsTheSealedTextOrOpensItWhole) {
     // Cyrillic is sealed as UTF-8, which the box takes as it opens.
     const std::string plain = "\xD0\x9F\xD1\x80\xD0\xB8\r\nand more";
     const std::string sealed = ProcessText(kPassword, ToEngineBytes(plain)).text;
-    const int points = FailEachPointInTurn([&] { Start(sealed); }, [&] { return Process(); },
+    const int points = FailEachPointInTurn([&] { Start(sealed); }, [&] { return ProcessMessage(); },
                                            sealed, plain, kTooLarge);
     EXPECT_GE(points, 6);  // and the opened text for the box
 }
@@ -121,14 +112,14 @@ TEST_F(TextBoxLimit, AResultBeyondItIsRefusedAndTheTextKept) {
     Box().SetLimitText(static_cast<ui::UINT>(sealed.size() - 1));
     Start(plain);
     Box().SetSel(0, -1);
-    EXPECT_EQ(Process(), kTooLarge);
+    EXPECT_EQ(ProcessMessage(), kTooLarge);
     EXPECT_EQ(Text(IDC_TEXT), plain);
     int start = -1, end = -1;
     driver().Selection(dialog, IDC_TEXT, start, end);
     EXPECT_EQ(start, end);
 
     Box().SetLimitText(static_cast<ui::UINT>(sealed.size()));
-    EXPECT_EQ(Process(), "");
+    EXPECT_EQ(ProcessMessage(), "");
     EXPECT_EQ(Text(IDC_TEXT), sealed);
 }
 
@@ -144,8 +135,8 @@ class OutOfMemoryLarge : public OutOfMemory {
 
 TEST_F(OutOfMemoryLarge, SealingKeepsTheTextOrSealsItWhole) {
     bool kept_nothing = false;
-    const int points = FailEachPointInTurn([&] { Start(plain); }, [&] { return Process(); }, plain,
-                                           sealed, kTooLarge,
+    const int points = FailEachPointInTurn([&] { Start(plain); }, [&] { return ProcessMessage(); },
+                                           plain, sealed, kTooLarge,
                                            [&] {
                                                // The plain text could not be kept for undo: undo
                                                // leaves the result.
@@ -160,7 +151,7 @@ TEST_F(OutOfMemoryLarge, SealingKeepsTheTextOrSealsItWhole) {
 TEST_F(OutOfMemoryLarge, UndoKeepsTheResultOrBringsTheTextBackWhole) {
     const auto sealed_by_the_window = [&] {
         Start(plain);
-        ASSERT_EQ(Process(), "");
+        ASSERT_EQ(ProcessMessage(), "");
     };
     const int points = FailEachPointInTurn(
         sealed_by_the_window, [&] { return PressInTheBox(kCtrl); }, sealed, plain, "",
@@ -175,7 +166,7 @@ TEST_F(OutOfMemoryLarge, UndoKeepsTheResultOrBringsTheTextBackWhole) {
 TEST_F(OutOfMemoryLarge, RedoKeepsTheTextOrBringsTheResultBackWhole) {
     const auto undone = [&] {
         Start(plain);
-        ASSERT_EQ(Process(), "");
+        ASSERT_EQ(ProcessMessage(), "");
         PressInTheBox(kCtrl);
         ASSERT_EQ(Text(IDC_TEXT), plain);
     };
