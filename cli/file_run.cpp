@@ -160,7 +160,8 @@ class Output final : public PieceSink {
 
 // Reports why a pass ended, unless it is done. A text that changed while it was
 // read fails too: nothing is committed, and standard output is marked incomplete.
-bool pass_done(PassEnd end, PieceReader& reader, const FileText& text, bool to_stdout) {
+bool pass_done(PassEnd end, PieceReader& reader, const FileText& text, Output& output,
+               bool to_stdout) {
     switch (end) {
         case PassEnd::ReadFailed:
             report_error(reader.error(), "cannot read %s", text.name.c_str());
@@ -169,7 +170,7 @@ bool pass_done(PassEnd end, PieceReader& reader, const FileText& text, bool to_s
             report_too_large();
             return false;
         case PassEnd::CheckFailed:
-            report("%s", std::string(kSealCheckFailedMessage).c_str());
+            output.abandon();
             return false;
         case PassEnd::Done:
             break;
@@ -192,11 +193,7 @@ bool seal_file(const Options& options, PieceReader& reader, const FileText& text
     if (!output.begin())
         return false;
     const PassEnd end = seal_pieces(reader, survey, key, options.crlf, output);
-    if (end == PassEnd::CheckFailed) {
-        output.abandon();
-        return false;
-    }
-    if (!pass_done(end, reader, text, options.output_path.empty()))
+    if (!pass_done(end, reader, text, output, options.output_path.empty()))
         return false;
     output.write("\n", 1);
     return output.finish();
@@ -210,7 +207,7 @@ int open_file(const Options& options, PieceReader& reader, const FileText& text,
         return kExitFailed;
     OpenSummary summary;
     const PassEnd end = open_pieces(reader, survey, key, output, summary);
-    if (!pass_done(end, reader, text, options.output_path.empty()) || !output.finish())
+    if (!pass_done(end, reader, text, output, options.output_path.empty()) || !output.finish())
         return kExitFailed;
     return warn_about_opened(survey.damage, summary.looks_genuine) ? kExitWarning : kExitDone;
 }

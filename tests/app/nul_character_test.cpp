@@ -12,10 +12,8 @@ namespace tarnel::app::testing {
 namespace {
 
 using ui::IDOK;
-using ui::test::CloseBy;
 using ui::test::kCtrl;
 using ui::test::Key;
-using ui::test::ModalWindow;
 
 const std::string kTextWithNul("before\0after", 12);
 const std::string kPasswordWithNul("pass\0word", 9);

@@ -16,12 +16,9 @@
 namespace tarnel::app::testing {
 namespace {
 
-using ui::IDOK;
-using ui::test::CloseBy;
 using ui::test::kCtrl;
 using ui::test::Key;
 using ui::test::kShift;
-using ui::test::ModalWindow;
 
 constexpr char kPassword[] = "pw";
 constexpr char kTooLarge[] = "The text is too large to process.";
