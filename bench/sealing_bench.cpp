@@ -10,7 +10,7 @@
 #include "ecb_cipher.h"
 #include "hex_codec.h"
 #include "mcrypt_peer.h"
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "tarnel/process.h"
 #include "test_hooks.h"
 

@@ -5,8 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "diagnostics.h"
 #include "exit_status.h"
@@ -25,33 +23,13 @@ namespace tarnel::cli {
 namespace {
 
 // Where the result goes: a file replaced only when complete, or standard output.
-// A piece's whole blocks are made in a buffer lent to the engine, which fills it
-// on every CPU, and go out in one write.
+// The engine makes a piece's whole blocks on every CPU and hands them over in one
+// write, which goes out as it is.
 class Output final : public PieceSink {
   public:
     Output(const Options& options, bool sealed) : m_options(options), m_sealed(sealed) {}
-    ~Output() { secure_wipe(m_room.get(), m_room_capacity); }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
-
-    char* room(std::size_t size) noexcept override {
-        pass_on_room();
-        if (size > m_room_capacity) {
-            secure_wipe(m_room.get(), m_room_capacity);
-            m_room_capacity = 0;
-            m_room.reset(new (std::nothrow) char[size]);
-            if (!m_room)
-                return nullptr;
-            m_room_capacity = size;
-        }
-        m_lent = size;
-        return m_room.get();
-    }
-
-    void give_back(std::size_t size) noexcept override {
-        m_lent -= size;
-        secure_wipe(m_room.get() + m_lent, size);
-    }
 
     bool begin() {
         if (m_options.output_path.empty())
@@ -64,14 +42,10 @@ class Output final : public PieceSink {
         return true;
     }
 
-    void write(const char* data, std::size_t size) noexcept override {
-        pass_on_room();
-        pass_on(data, size);
-    }
+    void write(const char* data, std::size_t size) noexcept override { pass_on(data, size); }
 
     // Finishes the output; reports a failure and returns false.
     bool finish() {
-        pass_on_room();
         if (m_held_cr) {
             m_held_cr = false;
             emit("\r", 1);
@@ -104,12 +78,6 @@ class Output final : public PieceSink {
     bool failed() const noexcept override { return m_error != 0 || m_file.failure().failed(); }
 
   private:
-    void pass_on_room() noexcept {
-        const std::size_t lent = m_lent;
-        m_lent = 0;
-        pass_on(m_room.get(), lent);
-    }
-
     void pass_on(const char* data, std::size_t size) noexcept {
         // --crlf when opening: CR LF becomes LF, a CR at a piece's end waits for
         // the next piece to tell.
@@ -153,9 +121,6 @@ class Output final : public PieceSink {
     OutputFile m_file;
     int m_error = 0;
     bool m_held_cr = false;
-    std::unique_ptr<char[]> m_room;
-    std::size_t m_room_capacity = 0;
-    std::size_t m_lent = 0;  // bytes of the room the engine is filling
 };
 
 // Reports why a pass ended, unless it is done. A text that changed while it was

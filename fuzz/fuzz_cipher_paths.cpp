@@ -11,7 +11,7 @@
 #include "ecb_cipher.h"
 #include "fuzz_support.h"
 #include "hex_path.h"
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "tarnel/text_cipher.h"
 #include "tarnel/text_stream.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "hex_codec.h"
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "tarnel/sealed_format.h"
 #include "test_hooks.h"
 #include "text_blocks.h"

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "hex_codec.h"
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "unbroken_body.h"
 
 namespace tarnel {

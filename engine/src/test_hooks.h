@@ -10,17 +10,14 @@ namespace tarnel {
 
 /// Every place where work or memory passes between the threads of a text.
 enum class HandOver {
-    PartStarted,    ///< a helper thread starts its part of the blocks
-    PartsJoining,   ///< the caller finished its own parts and joins the helpers
+    HelperStarted,  ///< a helper thread starts, before it takes a unit
+    UnitTaken,      ///< a thread took a unit, its memory or buffer maybe not yet usable
+    UnitWorkable,   ///< a helper's unit became workable, not yet worked
+    UnitDone,       ///< a thread finished a unit, not yet handed to the caller
     OutputGrown,    ///< the caller made more of a growing output usable
-    UnitTaken,      ///< a thread took a unit of a growing output, not yet worked
-    UnitUsable,     ///< a helper's unit became usable, not yet worked
-    UnitDone,       ///< a thread finished a unit
-    ChunkTaken,     ///< a worker took a chunk to make, its slot maybe still in use
-    SlotFree,       ///< the chunk's slot is free, the chunk not yet made
-    ChunkMade,      ///< the chunk is made, not yet handed to the caller
-    ChunkAwaited,   ///< the caller is about to wait for its next chunk
-    ChunkConsumed,  ///< the caller consumed a chunk, its slot not yet released
+    UnitAwaited,    ///< the caller is about to wait for the next unit in order
+    UnitConsumed,   ///< the caller consumed a unit, its buffer not yet released
+    Joining,        ///< the caller is done with the units and joins the helpers
 };
 
 struct TestHooks {

@@ -5,15 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ordered_chunks.h"
+#include "parallel_runner.h"
 #include "tarnel/secure_wipe.h"
 #include "tarnel/text_key.h"
 
 namespace tarnel {
 
 // Blocks pass through chunks of this many on their way into or out of hex: small
-// enough for the first-level cache and a thread's stack, and one ordered chunk of hex.
-inline constexpr std::size_t kChunkBlocks = kOrderedChunkBytes / 64;
+// enough for the first-level cache and a thread's stack, and one unit buffer of hex.
+inline constexpr std::size_t kChunkBlocks = kUnitBufferBytes / 64;
 
 // The key's 32 bytes, wiped when they go.
 struct KeyBytes {

@@ -5,6 +5,7 @@
 
 #include "crc_key.h"
 #include "huge_pages.h"
+#include "lending_sink.h"
 #include "tarnel/secure_wipe.h"
 #include "tarnel/text_stream.h"
 #include "unbroken_body.h"
@@ -14,7 +15,7 @@ namespace {
 
 // Appends to a string whose capacity was reserved for the whole result, so that
 // no byte is written twice and nothing reallocates.
-class StringSink final : public TextSink {
+class StringSink final : public LendingSink {
   public:
     explicit StringSink(std::string& text) noexcept : m_text(text) {}
     void write(const char* data, std::size_t size) noexcept override {

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include "ecb_cipher.h"
 #include "hex_codec.h"
-#include "parallel_parts.h"
+#include "lending_sink.h"
+#include "parallel_runner.h"
 #include "tarnel/text_stream.h"
 #include "text_blocks.h"
 
@@ -17,7 +19,8 @@ struct TextOpener::State {
     static constexpr std::size_t kCapacity = 32 * kChunkBlocks;
 
     EcbCipher cipher;
-    TextSink* sink = nullptr;
+    std::optional<BufferingSink> buffering;
+    LendingSink* sink = nullptr;
     BodyLayout layout;
     bool unbroken = false;
     std::size_t total = 0;     // plain bytes the blocks hold: 32 * layout.blocks
@@ -73,7 +76,7 @@ struct TextOpener::State {
     // and what follows the first zero is given back. Returns the characters taken.
     std::size_t open_in_place(std::string_view hex) noexcept {
         const std::size_t blocks = std::min(hex.size() / 64, (total - produced) / 32);
-        if (cut || part_count(blocks) < 2)
+        if (cut || thread_count(blocks, blocks) < 2)
             return 0;
         char* room = sink->room(32 * blocks);
         if (room == nullptr)
@@ -85,7 +88,7 @@ struct TextOpener::State {
             std::size_t zero = 0;     // offset of the first zero byte; size if none
             bool zeros_after = true;  // every byte after that one is zero too
         };
-        PartScan scans[kMaxParts];
+        PartScan scans[kMaxThreads];
         std::size_t scanned = 0;
         std::mutex mutex;
         std::atomic<bool> space{false}, odd{false};
@@ -115,6 +118,7 @@ struct TextOpener::State {
         produced += 32 * blocks;
         if (space.load()) {
             met_space = true;
+            sink->give_back(32 * blocks);
             return 2 * 32 * blocks;
         }
         std::sort(scans, scans + scanned,
@@ -133,6 +137,7 @@ struct TextOpener::State {
         length += kept;
         if (kept < 32 * blocks)
             sink->give_back(32 * blocks - kept);
+        sink->settle();
         return 2 * 32 * blocks;
     }
 
@@ -155,10 +160,11 @@ struct TextOpener::State {
             cipher.run(out, out, kChunkBlocks);
             return kCapacity;
         };
-        auto consume = [&](const unsigned char* plain, std::size_t size) noexcept {
+        auto consume = [&](unsigned char* plain, std::size_t size) noexcept {
             deliver(plain, size);
         };
-        for_each_ordered_chunk(chunks, true, make, consume);
+        NoRole none;
+        run_units(chunks, chunks * kChunkBlocks, make, none, consume);
         met_space = met_space || space.load();
         stray = stray || odd.load();
         produced += chunks * kCapacity;
@@ -265,7 +271,7 @@ bool TextOpener::start(const TextKey& key, const BodyLayout& layout, TextSink& s
         return false;
     const KeyBytes key_bytes(key);
     m_state->cipher.set_key(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Decrypt);
-    m_state->sink = &sink;
+    m_state->sink = &lending(sink, m_state->buffering);
     m_state->layout = layout;
     m_state->unbroken = unbroken;
     m_state->total = std::size_t(32 * layout.blocks);

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "ecb_cipher.h"
-#include "growing_output.h"
 #include "hex_codec.h"
-#include "parallel_parts.h"
+#include "lending_sink.h"
+#include "parallel_runner.h"
 #include "seal_check.h"
 #include "tarnel/text_stream.h"
 #include "text_blocks.h"
@@ -18,7 +19,8 @@ struct TextSealer::State {
     EcbCipher cipher;
     SealCheck check;
     bool check_failed = false;  // from then on the sink gets nothing more
-    TextSink* sink = nullptr;
+    std::optional<BufferingSink> buffering;
+    LendingSink* sink = nullptr;
     bool envelope = false;
     uint64_t length = 0;       // plain bytes announced
     uint64_t fed = 0;          // plain bytes taken
@@ -48,50 +50,40 @@ struct TextSealer::State {
     }
 
     // Whole blocks straight from the text, a chunk at a time, on several threads
-    // when there are many: into the sink's own memory where it lends room, else
-    // through buffers handed over in order.
+    // when there are many: into memory the sink lends, else through buffers handed
+    // over in order.
     void write_blocks(const uint8_t* text, std::size_t count) noexcept {
-        if (part_count(count) > 1) {
-            if (char* out = sink->room(64 * count)) {
-                write_blocks_in_place(text, count, out);
-                return;
-            }
-        }
-        auto make = [&](std::size_t index, unsigned char* hex) noexcept {
-            const std::size_t first = index * kChunkBlocks;
-            const std::size_t n = std::min(kChunkBlocks, count - first);
-            uint8_t chunk[32 * kChunkBlocks];
-            cipher.run(text + 32 * first, chunk, n);
-            hex_encode(chunk, 32 * n, reinterpret_cast<char*>(hex));
-            return 64 * n;
+        const std::size_t units = (count + kChunkBlocks - 1) / kChunkBlocks;
+        char* out = thread_count(count, units) > 1 ? sink->room(64 * count) : nullptr;
+        auto grow = [&](std::size_t upto) noexcept {
+            sink->ready(64 * std::min(count, upto * kChunkBlocks));
         };
         std::size_t consumed = 0;  // blocks; chunks arrive in order
         auto consume = [&](unsigned char* hex, std::size_t size) noexcept {
             pass_on(reinterpret_cast<char*>(hex), text + 32 * consumed, size / 64);
             consumed += size / 64;
         };
-        for_each_ordered_chunk((count + kChunkBlocks - 1) / kChunkBlocks, true, make, consume);
-    }
-
-    // A unit is a chunk of blocks; the sink's memory grows under the units while
-    // they are being made.
-    void write_blocks_in_place(const uint8_t* text, std::size_t count, char* out) noexcept {
-        auto grow = [&](std::size_t units) noexcept {
-            sink->ready(64 * std::min(count, units * kChunkBlocks));
-        };
-        auto unit = [&](std::size_t u) noexcept {
+        auto unit = [&](std::size_t u, unsigned char* buffer) noexcept {
             const std::size_t first = u * kChunkBlocks;
             const std::size_t n = std::min(kChunkBlocks, count - first);
             alignas(64) uint8_t chunk[32 * kChunkBlocks];
             cipher.run(text + 32 * first, chunk, n);
-            hex_encode(chunk, 32 * n, out + 64 * first);
+            hex_encode(chunk, 32 * n, out ? out + 64 * first : reinterpret_cast<char*>(buffer));
+            return 64 * n;
         };
-        for_each_growing_unit((count + kChunkBlocks - 1) / kChunkBlocks, grow, unit);
+        NoRole none;
+        if (out == nullptr) {
+            run_units(units, count, unit, none, consume);
+            return;
+        }
+        // The sink's memory grows under the units while they are being made.
+        run_units(units, count, unit, grow, none);
         // Every thread is done with the room, and it has grown to its full size.
         if (!check.matches_in_parts(out, text, count)) {
             check_failed = true;
             sink->give_back(64 * count);
         }
+        sink->settle();
     }
 };
 
@@ -116,7 +108,7 @@ bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envel
     // context for every block.
     m_state->cipher.set_key(key_bytes.bytes, sizeof key_bytes.bytes, EcbCipher::Direction::Encrypt);
     m_state->check.set_key(key);
-    m_state->sink = &sink;
+    m_state->sink = &lending(sink, m_state->buffering);
     m_state->envelope = envelope == Envelope::Included;
     m_state->length = plain_length;
     m_state->text_blocks = sealed_block_count(plain_length) - 1;

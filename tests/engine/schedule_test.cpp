@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
 #include "tarnel/text_stream.h"
@@ -24,13 +24,13 @@ namespace {
 
 using test::Way;
 
-constexpr unsigned kPoints = unsigned(HandOver::ChunkConsumed) + 1;
+constexpr unsigned kPoints = unsigned(HandOver::Joining) + 1;
 
 // A schedule: one hand-over point, chosen by the seed, is where threads fall far
 // behind (long enough for the others to run well ahead); every point yields or
 // naps now and then. Over the seeds each point is the one that stalls.
 struct Schedule {
-    HandOver victim = HandOver::PartStarted;
+    HandOver victim = HandOver::HelperStarted;
     uint64_t seed = 0;
     std::atomic<uint64_t> draws{0};
     std::atomic<int> stalls{0};  // this operation's long stalls, at most kStallBudget
@@ -100,7 +100,8 @@ TEST_F(Schedules, ResultsMatchTheOneThreadResultWhateverTheStalls) {
             for (const unsigned parts : {2u, 3u, 5u}) {
                 const std::size_t piece = (std::size_t(1) << 20) + seed * 4099;
                 set_parallel_settings({.threshold_blocks = 1024, .parts = parts});
-                for (const Way way : {Way::InMemory, Way::Pieces, Way::LentPieces}) {
+                for (const Way way :
+                     {Way::InMemory, Way::Pieces, Way::LentPieces, Way::RefusedPieces}) {
                     const uint64_t victim = (seed + parts) % kPoints;
                     g_schedule.reset(seed * 1000 + parts * 10 + unsigned(way), HandOver(victim));
                     set_test_hooks({.stall = stall_at});

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "tarnel/process.h"
 #include "test_hooks.h"
 #include "test_sinks.h"
@@ -56,7 +56,7 @@ TEST_F(SealCheck, DamageToAnyPieceFailsTheSealWhicheverWay) {
     const TextKey key = test::key_of(9);
     set_parallel_settings({.threshold_blocks = 64, .parts = 3});
     const std::string want = test::seal(Way::Pieces, key, plain, plain.size());
-    for (const Way way : {Way::InMemory, Way::Pieces, Way::LentPieces}) {
+    for (const Way way : {Way::InMemory, Way::Pieces, Way::LentPieces, Way::RefusedPieces}) {
         // How many pieces reach the check this way.
         Damage::arm(-1, 0, 'A');
         set_test_hooks({.damage = Damage::at});

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Sealing and opening a large text the three ways the programs do: whole in memory,
-// in pieces to a sink that takes writes only, and in pieces to a sink that lends
-// room of its own, as tarnel-cli's output does.
+// Sealing and opening a large text every way the engine can: whole in memory, in
+// pieces to a sink that takes writes only (the engine lends itself room), in pieces
+// to a sink that lends room of its own, and in pieces to one that refuses to lend,
+// so that the output goes through write() in order.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
+#include "lending_sink.h"
 #include "tarnel/text_stream.h"
 
 namespace tarnel::test {
@@ -21,32 +23,39 @@ struct Collect final : TextSink {
     void write(const char* data, std::size_t size) noexcept override { text.append(data, size); }
 };
 
-// Takes the room back at its next call, or at pass_on().
-struct Lend final : TextSink {
+// Lends room filled with a pattern, which must all be overwritten; refuses to
+// lend with `refuse`. Output before the room is settled is a fault.
+struct Lend final : LendingSink {
+    explicit Lend(bool refuse_ = false) : refuse(refuse_) {}
+    bool refuse;
+    bool out_of_order = false;
     std::string text;
     std::vector<char> room_buffer;
     std::size_t lent = 0;
-    void pass_on() {
-        text.append(room_buffer.data(), lent);
-        lent = 0;
-    }
     void write(const char* data, std::size_t size) noexcept override {
-        pass_on();
+        out_of_order = out_of_order || lent != 0;
         text.append(data, size);
     }
     char* room(std::size_t size) noexcept override {
-        pass_on();
+        out_of_order = out_of_order || lent != 0;
+        if (refuse)
+            return nullptr;
         room_buffer.assign(size, '\x55');
         lent = size;
         return room_buffer.data();
     }
     void give_back(std::size_t size) noexcept override { lent -= size; }
+    void settle() noexcept override {
+        text.append(room_buffer.data(), lent);
+        lent = 0;
+    }
 };
 
-enum class Way { InMemory, Pieces, LentPieces };
+enum class Way { InMemory, Pieces, LentPieces, RefusedPieces };
 
 inline const char* name(Way way) {
-    return way == Way::InMemory ? "in memory" : way == Way::Pieces ? "in pieces" : "lent pieces";
+    const char* names[] = {"in memory", "in pieces", "lent pieces", "refused pieces"};
+    return names[int(way)];
 }
 
 inline TextKey key_of(uint32_t seed) {
@@ -66,9 +75,10 @@ std::string by_way(Way way, Whole whole, Piecewise piecewise) {
         piecewise(sink);
         return sink.text;
     }
-    Lend sink;
+    Lend sink(way == Way::RefusedPieces);
     piecewise(sink);
-    sink.pass_on();
+    EXPECT_FALSE(sink.out_of_order) << name(way);
+    EXPECT_EQ(sink.lent, 0u) << "the room is settled before the sealer or opener ends";
     return sink.text;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "tarnel/text_stream.h"
 
 namespace tarnel {

@@ -15,28 +15,13 @@
 
 namespace tarnel {
 
-/// Where a sealer or an opener puts what it makes, in order, in pieces of at most
-/// a few tens of kilobytes. It must not throw; a sink that fails remembers it.
-///
-/// A sink that holds its output in memory may also lend room for a large run of
-/// output, which several threads then fill in place: no byte is copied on its way.
+/// Where a sealer or an opener puts what it makes, in order. It must not throw; a
+/// sink that fails remembers it. Small runs of output come in pieces of at most a
+/// few tens of kilobytes; a large run is made on every CPU in a buffer of the
+/// engine's and comes in one piece of up to 16 MiB, to be written out as it is.
 class TextSink {
   public:
     virtual void write(const char* data, std::size_t size) noexcept = 0;
-
-    /// Room for the next `size` bytes of output, to be filled in place; nullptr when
-    /// this sink takes output only through write(). The room is usable as far as
-    /// ready() has made it: ready(upto), with `upto` growing, on the thread that
-    /// asked, before bytes below `upto` are written, and ready(size) before the sink
-    /// is used again. A sink that must size its memory first can so do it while
-    /// other threads fill what is ready.
-    virtual char* room(std::size_t size) noexcept {
-        (void)size;
-        return nullptr;
-    }
-    virtual void ready(std::size_t upto) noexcept { (void)upto; }
-    /// Drops the last `size` bytes of the room lent, wiping them.
-    virtual void give_back(std::size_t size) noexcept { (void)size; }
 
   protected:
     ~TextSink() = default;

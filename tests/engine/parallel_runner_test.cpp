@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The split of a large text across threads: every block worked exactly once, the
-// one-thread fallback, the affinity mask, and seals and opens that come out the
-// same whatever the split, on every cipher path.
+// The runner that spreads a large text across threads: every unit worked exactly
+// once, growing memory and ordered consumption respected, the one-thread fallback,
+// the affinity mask, large runs handed to a write-only sink in one piece, and seals
+// and opens that come out the same whatever the split, on every cipher path.
 #include <gtest/gtest.h>
 
 #if defined(__linux__)
@@ -18,11 +19,11 @@
 #include <vector>
 
 #include "cipher_path_fixture.h"
-#include "growing_output.h"
-#include "ordered_chunks.h"
-#include "parallel_parts.h"
+#include "parallel_runner.h"
 #include "tarnel/process.h"
 #include "tarnel/text_cipher.h"
+#include "tarnel/text_stream.h"
+#include "test_sinks.h"
 
 namespace tarnel {
 namespace {
@@ -83,7 +84,7 @@ TEST_F(SplitSettings, GrowingUnitsAreWorkedOnceAndOnlyWhereTheMemoryHasGrown) {
                 };
                 const std::thread::id caller = std::this_thread::get_id();
                 bool slowed = false;
-                auto work = [&](std::size_t unit) noexcept {
+                auto work = [&](std::size_t unit, unsigned char*) noexcept {
                     if (units == 1000 && !slowed && std::this_thread::get_id() == caller) {
                         slowed = true;
                         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -92,8 +93,10 @@ TEST_F(SplitSettings, GrowingUnitsAreWorkedOnceAndOnlyWhereTheMemoryHasGrown) {
                     ++hits[unit];
                     const std::lock_guard<std::mutex> lock(mutex);
                     threads.insert(std::this_thread::get_id());
+                    return std::size_t(0);
                 };
-                for_each_growing_unit(units, grow, work);
+                NoRole none;
+                run_units(units, units, work, grow, none);
                 const std::string what =
                     std::to_string(units) + " units, " + std::to_string(parts) + " parts";
                 for (std::size_t u = 0; u < units; ++u)
@@ -111,8 +114,24 @@ TEST_F(SplitSettings, BelowTheThresholdOneThreadDoesAll) {
     set_parallel_settings({.threshold_blocks = 100, .parts = 4});
     const Coverage small = cover(99);
     EXPECT_EQ(small.threads, std::set<std::thread::id>{std::this_thread::get_id()});
-    const Coverage large = cover(100);
-    EXPECT_EQ(large.threads.size(), 4u);
+    // Units go to whichever thread asks first; each part waits a while for a second
+    // thread to turn up, so that a large text is seen to run on several.
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    auto part = [&](std::size_t, std::size_t) noexcept {
+        for (int wait = 0; wait < 2000; ++wait) {
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                threads.insert(std::this_thread::get_id());
+                if (threads.size() > 1)
+                    return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    for_each_part(100, part);
+    EXPECT_GT(threads.size(), 1u);
+    EXPECT_LE(threads.size(), 4u);
 }
 
 TEST_F(SplitSettings, WhenNoThreadStartsTheCallerDoesEveryPart) {
@@ -148,24 +167,32 @@ TEST_F(SplitSettings, OrderedChunksArriveInOrderWhateverTheWorkers) {
                 std::set<std::thread::id> makers;
                 std::mutex mutex;
                 auto make = [&](std::size_t index, unsigned char* buffer) noexcept {
+                    for (std::size_t i = 0; i < kUnitBufferBytes; ++i)
+                        buffer[i] = 0xee;  // another unit's bytes left here would show
                     {
                         const std::lock_guard<std::mutex> lock(mutex);
                         makers.insert(std::this_thread::get_id());
                     }
-                    const std::size_t size = 1 + index % kOrderedChunkBytes;
+                    const std::size_t size = 1 + index % kUnitBufferBytes;
                     for (std::size_t i = 0; i < size; ++i)
                         buffer[i] = static_cast<unsigned char>(index + i);
                     return size;
                 };
                 std::vector<std::size_t> seen;
                 bool intact = true;
-                auto consume = [&](const unsigned char* buffer, std::size_t size) noexcept {
+                auto consume = [&](unsigned char* buffer, std::size_t size) noexcept {
                     const std::size_t index = seen.size();
-                    intact = intact && size == 1 + index % kOrderedChunkBytes &&
-                             buffer[size - 1] == static_cast<unsigned char>(index + size - 1);
+                    intact = intact && size == 1 + index % kUnitBufferBytes;
+                    for (std::size_t i = 0; i < size && intact; ++i)
+                        intact = buffer[i] == static_cast<unsigned char>(index + i);
+                    // The buffer is the consumer's until it returns: a maker that
+                    // wrote into it early would show in this check.
+                    std::this_thread::yield();
+                    intact = intact && buffer[0] == static_cast<unsigned char>(index);
                     seen.push_back(index);
                 };
-                for_each_ordered_chunk(chunks, true, make, consume);
+                NoRole none;
+                run_units(chunks, chunks, make, none, consume);
                 EXPECT_EQ(seen.size(), chunks) << parts << " parts";
                 EXPECT_TRUE(intact) << parts << " parts, " << chunks << " chunks";
                 if (chunks >= 2 && parts > 1 && !refuse) {
@@ -177,6 +204,41 @@ TEST_F(SplitSettings, OrderedChunksArriveInOrderWhateverTheWorkers) {
             }
         }
     }
+}
+
+// A sink that takes writes only still gets a large run made on several threads,
+// in one piece, in the engine's buffer.
+struct WriteSizes final : TextSink {
+    std::string text;
+    std::vector<std::size_t> sizes;
+    void write(const char* data, std::size_t size) noexcept override {
+        text.append(data, size);
+        sizes.push_back(size);
+    }
+};
+
+TEST_F(SplitSettings, AWriteOnlySinkGetsALargeRunInOnePiece) {
+    set_parallel_settings({.threshold_blocks = 1024, .parts = 3});
+    const std::string plain(std::size_t(1) << 20, 'q');
+    const TextKey key = test::key_of(4);
+    WriteSizes sealed;
+    TextSealer sealer;
+    ASSERT_TRUE(sealer.start(key, plain.size(), Envelope::Omitted, sealed));
+    sealer.feed(plain);
+    ASSERT_TRUE(sealer.finish());
+    EXPECT_EQ(sealed.sizes, (std::vector<std::size_t>{2 * plain.size(), 64 + 10}));
+    EXPECT_EQ(sealed.text, test::seal(test::Way::InMemory, key, plain, plain.size()));
+
+    WriteSizes opened;
+    BodyDamage damage;
+    const BodyLayout layout = analyse_body(sealed.text, damage);
+    TextOpener opener;
+    ASSERT_TRUE(opener.start(key, layout, opened, true));
+    opener.feed(std::string_view(sealed.text).substr(0, layout.hex_end));
+    OpenSummary summary;
+    opener.finish(summary);
+    EXPECT_EQ(opened.sizes, std::vector<std::size_t>{plain.size()}) << "cut at the zero fill";
+    EXPECT_TRUE(opened.text == plain);
 }
 
 class SplitTexts : public test::OnEveryCipherPath {

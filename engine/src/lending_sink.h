@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// Sinks that lend room for a large run of output, which several threads then fill
+// in place: no byte is copied on its way. The engine's in-memory outputs lend the
+// result's own memory; any other sink is wrapped in a BufferingSink, which lends
+// a buffer of its own and hands each filled run to write() in one piece.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+
+#include "tarnel/text_stream.h"
+
+namespace tarnel {
+
+class LendingSink : public TextSink {
+  public:
+    /// Room for the next `size` bytes of output, to be filled in place; nullptr when
+    /// none can be had, and the output then goes through write(). The room is usable
+    /// as far as ready() has made it: ready(upto), with `upto` growing, on the thread
+    /// that asked, before bytes below `upto` are written, and ready(size) before
+    /// settle(). A sink that must size its memory first can so do it while other
+    /// threads fill what is ready.
+    virtual char* room(std::size_t size) noexcept = 0;
+    virtual void ready(std::size_t upto) noexcept { (void)upto; }
+    /// Drops the last `size` bytes of the room lent, wiping them.
+    virtual void give_back(std::size_t size) noexcept = 0;
+    /// The room lent is filled: it is output now, before anything else is.
+    virtual void settle() noexcept {}
+
+  protected:
+    ~LendingSink() = default;
+};
+
+/// Lends room from a buffer of its own, at most kMostLent bytes at a time, and
+/// hands it to the wrapped sink's write() when settled. Wipes the buffer, which may
+/// have held plain text, when the room is given back and when it goes.
+class BufferingSink final : public LendingSink {
+  public:
+    static constexpr std::size_t kMostLent = std::size_t(16) << 20;
+
+    explicit BufferingSink(TextSink& out) noexcept : m_out(out) {}
+    ~BufferingSink();
+    BufferingSink(const BufferingSink&) = delete;
+    BufferingSink& operator=(const BufferingSink&) = delete;
+
+    void write(const char* data, std::size_t size) noexcept override { m_out.write(data, size); }
+    char* room(std::size_t size) noexcept override;
+    void give_back(std::size_t size) noexcept override;
+    void settle() noexcept override;
+
+  private:
+    TextSink& m_out;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    std::size_t m_lent = 0;
+};
+
+/// `sink` itself when it lends room, else `buffering` made around it.
+LendingSink& lending(TextSink& sink, std::optional<BufferingSink>& buffering) noexcept;
+
+}  // namespace tarnel

@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: MIT
+#include "parallel_runner.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "tarnel/secure_wipe.h"
+#include "test_hooks.h"
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+namespace tarnel {
+namespace {
+
+// Tests change these; a mutex keeps a settings record whole.
+std::mutex g_settings_mutex;
+ParallelSettings g_settings;
+
+// Units the caller makes usable at a time, between units of its own work: enough
+// that the helpers seldom catch up with the usable memory.
+constexpr std::size_t kGrowStep = 64;
+
+// Unit u is worked once u < usable and, when units are consumed, once its buffer
+// (u % slots) is free: u < consumed + slots. Its buffer's `made` is u + 1 once it
+// is made. A unit is large, so a mutex and a condition variable cost nothing
+// measurable; std::atomic::wait lost wake-ups on the Windows runtime.
+struct Shared {
+    explicit Shared(const Run& run_) : run(run_) {}
+
+    const Run& run;
+    std::size_t slots = 0;  // buffers; 0 when nothing is consumed
+    unsigned char* buffers = nullptr;
+    std::unique_ptr<std::size_t[]> made, size;
+    std::atomic<std::size_t> next{0};  // the next unit to take
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t usable = 0;    // guarded by mutex
+    std::size_t consumed = 0;  // guarded by mutex
+
+    bool workable(std::size_t u) const { return u < usable && (slots == 0 || u < consumed + slots); }
+    unsigned char* buffer(std::size_t u) const { return slots ? buffers + u % slots * kUnitBufferBytes : nullptr; }
+    template <class F>
+    void publish(F change) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            change();
+        }
+        changed.notify_all();
+    }
+};
+
+// A helper that outruns the growing memory or the consumer waits, on a CPU that
+// has nothing else of this text to do.
+void help(Shared* s) noexcept {
+    hand_over(HandOver::HelperStarted);
+    for (;;) {
+        const std::size_t u = s->next.fetch_add(1, std::memory_order_relaxed);
+        if (u >= s->run.units)
+            return;
+        hand_over(HandOver::UnitTaken);
+        {
+            std::unique_lock<std::mutex> lock(s->mutex);
+            s->changed.wait(lock, [&] { return s->workable(u); });
+        }
+        hand_over(HandOver::UnitWorkable);
+        const std::size_t made = s->run.work(s->run.context, u, s->buffer(u));
+        hand_over(HandOver::UnitDone);
+        if (s->slots != 0)
+            s->publish([&] {
+                s->size[u % s->slots] = made;
+                s->made[u % s->slots] = u + 1;
+            });
+    }
+}
+
+}  // namespace
+
+ParallelSettings parallel_settings() noexcept {
+    const std::lock_guard<std::mutex> lock(g_settings_mutex);
+    return g_settings;
+}
+
+void set_parallel_settings(const ParallelSettings& settings) noexcept {
+    const std::lock_guard<std::mutex> lock(g_settings_mutex);
+    g_settings = settings;
+}
+
+void reset_parallel_settings() noexcept {
+    set_parallel_settings(ParallelSettings{});
+}
+
+unsigned usable_cpus() noexcept {
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        return count > 0 ? unsigned(count) : 1u;
+    }
+    return 1;
+#else
+    // Elsewhere the standard count stands in for the affinity mask.
+    const unsigned count = std::thread::hardware_concurrency();
+    return count > 0 ? count : 1u;
+#endif
+}
+
+unsigned thread_count(std::size_t blocks, std::size_t units) noexcept {
+    const ParallelSettings settings = parallel_settings();
+    if (blocks < 2 || blocks < settings.threshold_blocks || units < 2)
+        return 1;
+    const std::size_t threads = settings.parts != 0 ? settings.parts : usable_cpus();
+    return unsigned(std::min<std::size_t>({threads, kMaxThreads, units}));
+}
+
+void run(const Run& run) noexcept {
+    Shared s(run);
+    unsigned wanted = parallel_settings().refuse_threads ? 0 : thread_count(run.blocks, run.units) - 1;
+    // Two buffers per helper: each can make its next unit while the caller consumes.
+    std::unique_ptr<unsigned char[]> buffers;
+    alignas(64) unsigned char alone[kUnitBufferBytes];
+    if (run.consume != nullptr) {
+        s.slots = wanted != 0 ? 2 * std::size_t(wanted) + 2 : 1;
+        buffers.reset(wanted != 0 ? new (std::nothrow) unsigned char[s.slots * kUnitBufferBytes] : nullptr);
+        s.made.reset(new (std::nothrow) std::size_t[s.slots]());
+        s.size.reset(new (std::nothrow) std::size_t[s.slots]());
+        if (!buffers || !s.made || !s.size)
+            wanted = 0, s.slots = 1;
+        s.buffers = wanted != 0 ? buffers.get() : alone;
+    }
+    s.usable = run.grow != nullptr ? 0 : run.units;
+    std::thread helpers[kMaxThreads];
+    unsigned started = 0;
+    for (; started < wanted; ++started) {
+        try {
+            helpers[started] = std::thread(help, &s);
+        } catch (...) {
+            break;  // fewer helpers, or none: the caller takes what they leave
+        }
+    }
+    std::size_t grown = s.usable, consumed = 0, used = 0;
+    auto grow_to = [&](std::size_t upto) {
+        run.grow(run.context, upto);
+        grown = upto;
+        s.publish([&] { s.usable = upto; });
+        hand_over(HandOver::OutputGrown);
+    };
+    for (;;) {
+        // A step ahead, so the helpers rarely wait for memory.
+        if (grown < run.units)
+            grow_to(std::min(run.units, grown + kGrowStep));
+        if (run.consume != nullptr && started != 0) {
+            if (consumed == run.units)
+                break;
+            const std::size_t slot = consumed % s.slots;
+            std::size_t size = 0;
+            hand_over(HandOver::UnitAwaited);
+            {
+                std::unique_lock<std::mutex> lock(s.mutex);
+                s.changed.wait(lock, [&] { return s.made[slot] == consumed + 1; });
+                size = s.size[slot];
+            }
+            run.consume(run.context, s.buffer(consumed), size);
+            hand_over(HandOver::UnitConsumed);
+            s.publish([&] { s.consumed = ++consumed; });
+            continue;
+        }
+        const std::size_t u = s.next.fetch_add(1, std::memory_order_relaxed);
+        if (u >= run.units)
+            break;
+        hand_over(HandOver::UnitTaken);
+        // Had this thread stalled after growing, the helpers may have taken every
+        // usable unit and more, and this one lies beyond: growing later would
+        // refill it. It is worked only once the memory under it is usable.
+        while (grown <= u)
+            grow_to(std::min(run.units, grown + kGrowStep));
+        const std::size_t size = run.work(run.context, u, s.buffer(u));
+        if (run.consume != nullptr) {
+            used = std::max(used, size);
+            run.consume(run.context, s.buffer(u), size);
+        }
+        hand_over(HandOver::UnitDone);
+    }
+    // Helpers may hold units beyond what has grown so far.
+    if (grown < run.units)
+        grow_to(run.units);
+    hand_over(HandOver::Joining);
+    for (unsigned h = 0; h < started; ++h) {
+        try {
+            helpers[h].join();
+        } catch (const std::system_error&) {
+            // Only a thread that is not joinable fails to join, and each one here is.
+        }
+    }
+    // Buffers may hold plain text; a small text need not pay for wiping them whole.
+    if (s.buffers == alone)
+        secure_wipe(alone, used);
+    else if (s.buffers != nullptr)
+        secure_wipe(s.buffers, s.slots * kUnitBufferBytes);
+}
+
+}  // namespace tarnel
