@@ -45,8 +45,12 @@ struct Shared {
     std::size_t usable = 0;    // guarded by mutex
     std::size_t consumed = 0;  // guarded by mutex
 
-    bool workable(std::size_t u) const { return u < usable && (slots == 0 || u < consumed + slots); }
-    unsigned char* buffer(std::size_t u) const { return slots ? buffers + u % slots * kUnitBufferBytes : nullptr; }
+    bool workable(std::size_t u) const {
+        return u < usable && (slots == 0 || u < consumed + slots);
+    }
+    unsigned char* buffer(std::size_t u) const {
+        return slots ? buffers + u % slots * kUnitBufferBytes : nullptr;
+    }
     template <class F>
     void publish(F change) {
         {
@@ -123,13 +127,15 @@ unsigned thread_count(std::size_t blocks, std::size_t units) noexcept {
 
 void run(const Run& run) noexcept {
     Shared s(run);
-    unsigned wanted = parallel_settings().refuse_threads ? 0 : thread_count(run.blocks, run.units) - 1;
+    unsigned wanted =
+        parallel_settings().refuse_threads ? 0 : thread_count(run.blocks, run.units) - 1;
     // Two buffers per helper: each can make its next unit while the caller consumes.
     std::unique_ptr<unsigned char[]> buffers;
     alignas(64) unsigned char alone[kUnitBufferBytes];
     if (run.consume != nullptr) {
         s.slots = wanted != 0 ? 2 * std::size_t(wanted) + 2 : 1;
-        buffers.reset(wanted != 0 ? new (std::nothrow) unsigned char[s.slots * kUnitBufferBytes] : nullptr);
+        buffers.reset(wanted != 0 ? new (std::nothrow) unsigned char[s.slots * kUnitBufferBytes]
+                                  : nullptr);
         s.made.reset(new (std::nothrow) std::size_t[s.slots]());
         s.size.reset(new (std::nothrow) std::size_t[s.slots]());
         if (!buffers || !s.made || !s.size)

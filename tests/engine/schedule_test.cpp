@@ -46,6 +46,9 @@ struct Schedule {
 };
 
 Schedule g_schedule;
+// Long stalls by way and hand-over point, over the whole test.
+std::atomic<int> g_long_stalls[4][kPoints];
+Way g_way = Way::InMemory;
 
 uint64_t mix(uint64_t x) {
     x ^= x >> 30;
@@ -61,6 +64,7 @@ void stall_at(HandOver point) noexcept {
     const uint32_t roll = uint32_t(draw % 64);
     if (point == g_schedule.victim && roll < 16 &&
         g_schedule.stalls.fetch_add(1) < Schedule::kStallBudget) {
+        ++g_long_stalls[int(g_way)][unsigned(point)];
         std::this_thread::sleep_for(std::chrono::microseconds(1500 + (draw >> 20) % 2500));
     } else if (roll < 1) {
         std::this_thread::sleep_for(std::chrono::microseconds((draw >> 20) % 100));
@@ -104,6 +108,7 @@ TEST_F(Schedules, ResultsMatchTheOneThreadResultWhateverTheStalls) {
                      {Way::InMemory, Way::Pieces, Way::LentPieces, Way::RefusedPieces}) {
                     const uint64_t victim = (seed + parts) % kPoints;
                     g_schedule.reset(seed * 1000 + parts * 10 + unsigned(way), HandOver(victim));
+                    g_way = way;
                     set_test_hooks({.stall = stall_at});
                     const std::string body = test::seal(way, key, plain, piece);
                     const std::string opened = test::open(way, key, want_body, piece * 2);
@@ -126,6 +131,19 @@ TEST_F(Schedules, ResultsMatchTheOneThreadResultWhateverTheStalls) {
         }
     }
     EXPECT_GT(stalled, cases / 2) << "most schedules stalled a thread far behind";
+    // Every way was stalled long at each hand-over point it has: units consumed in
+    // order where the sink lends no room, growing output where it does.
+    for (unsigned point = 0; point < kPoints; ++point) {
+        const bool ordered =
+            point == unsigned(HandOver::UnitAwaited) || point == unsigned(HandOver::UnitConsumed);
+        const bool grown = point == unsigned(HandOver::OutputGrown);
+        for (const Way way : {Way::InMemory, Way::Pieces, Way::LentPieces, Way::RefusedPieces}) {
+            if ((way == Way::RefusedPieces) == ordered || !(ordered || grown)) {
+                EXPECT_GT(g_long_stalls[int(way)][point], 0)
+                    << test::name(way) << ", point " << point;
+            }
+        }
+    }
 }
 
 }  // namespace

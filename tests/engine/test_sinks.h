@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "lending_sink.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
-#include "lending_sink.h"
 #include "tarnel/text_stream.h"
 
 namespace tarnel::test {
