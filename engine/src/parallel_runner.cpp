@@ -132,15 +132,18 @@ void run(const Run& run) noexcept {
     // Two buffers per helper: each can make its next unit while the caller consumes.
     std::unique_ptr<unsigned char[]> buffers;
     alignas(64) unsigned char alone[kUnitBufferBytes];
-    if (run.consume != nullptr) {
-        s.slots = wanted != 0 ? 2 * std::size_t(wanted) + 2 : 1;
-        buffers.reset(wanted != 0 ? new (std::nothrow) unsigned char[s.slots * kUnitBufferBytes]
-                                  : nullptr);
+    if (run.consume != nullptr && wanted != 0) {
+        s.slots = 2 * std::size_t(wanted) + 2;
+        buffers.reset(new (std::nothrow) unsigned char[s.slots * kUnitBufferBytes]);
         s.made.reset(new (std::nothrow) std::size_t[s.slots]());
         s.size.reset(new (std::nothrow) std::size_t[s.slots]());
+        s.buffers = buffers.get();
         if (!buffers || !s.made || !s.size)
-            wanted = 0, s.slots = 1;
-        s.buffers = wanted != 0 ? buffers.get() : alone;
+            wanted = 0;
+    }
+    if (run.consume != nullptr && wanted == 0) {
+        s.slots = 1;
+        s.buffers = alone;
     }
     s.usable = run.grow != nullptr ? 0 : run.units;
     std::thread helpers[kMaxThreads];
