@@ -62,7 +62,9 @@ void stall_at(HandOver point) noexcept {
     const uint64_t draw =
         mix(g_schedule.seed ^ (g_schedule.draws.fetch_add(1) * 0x9e3779b97f4a7c15ull));
     const uint32_t roll = uint32_t(draw % 64);
-    if (point == g_schedule.victim && roll < 16 &&
+    // The first arrival at the victim point always stalls, so that every point
+    // is seen stalled; later ones do now and then.
+    if (point == g_schedule.victim && (roll < 16 || g_schedule.stalls == 0) &&
         g_schedule.stalls.fetch_add(1) < Schedule::kStallBudget) {
         ++g_long_stalls[int(g_way)][unsigned(point)];
         std::this_thread::sleep_for(std::chrono::microseconds(1500 + (draw >> 20) % 2500));
