@@ -42,7 +42,7 @@ std::string CoreLimit(pid_t pid) {
 // end of a pipe nobody writes to, and returns the core limit it reaches within 10 s.
 std::string CoreLimitOfWaitingProgram(const std::vector<std::string>& args) {
     int pipe_fds[2];
-    if (pipe(pipe_fds) != 0)
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0)
         return "no pipe";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -86,10 +86,12 @@ class Programs : public ::testing::Test {
     }
 };
 
+#ifdef TARNEL_CLI_PATH
 TEST_F(Programs, TarnelCliHasNoCoreLimitWhileItWaitsForThePassword) {
     EXPECT_EQ(CoreLimitOfWaitingProgram({TARNEL_CLI_PATH, "--password-fd", "3", "--seal"}),
               "Max core file size 0 0 bytes");
 }
+#endif
 
 #ifdef TARNEL_WINDOW_PATH
 TEST_F(Programs, TheWindowHasNoCoreLimitWhileItWaitsForEvents) {
