@@ -5,6 +5,7 @@
 
 #include "icon_images.h"
 #include "resource_ids.h"
+#include "tarnel/version.h"
 
 namespace tarnel::app {
 namespace {
@@ -70,16 +71,23 @@ const std::array kIcons{
 constexpr std::array kVersionStrings{
     VersionString{"CompanyName", ""},
     VersionString{"FileDescription", "tarnel MFC Application"},
-    VersionString{"FileVersion", "1, 0, 0, 1"},
+    VersionString{"FileVersion", TARNEL_VERSION_RECORD_TEXT},
     VersionString{"InternalName", "tarnel"},
     VersionString{"LegalTrademarks", ""},
     VersionString{"OriginalFilename", "tarnel.EXE"},
     VersionString{"ProductName", "tarnel Application"},
-    VersionString{"ProductVersion", "1, 0, 0, 1"},
+    VersionString{"ProductVersion", TARNEL_VERSION_RECORD_TEXT},
 };
 
+// The project's version; a number past 65535 would not compile.
 constexpr VersionRecord kVersion{
-    {1, 0, 0, 1}, {1, 0, 0, 1}, VOS__WINDOWS32, VFT_APP, 0x0409, 1200, kVersionStrings,
+    {TARNEL_VERSION_MAJOR, TARNEL_VERSION_MINOR, TARNEL_VERSION_PATCH, TARNEL_VERSION_TWEAK},
+    {TARNEL_VERSION_MAJOR, TARNEL_VERSION_MINOR, TARNEL_VERSION_PATCH, TARNEL_VERSION_TWEAK},
+    VOS__WINDOWS32,
+    VFT_APP,
+    0x0409,
+    1200,
+    kVersionStrings,
 };
 
 const ResourceTable kResources{kDialogs, kStrings, kIcons, &kVersion};

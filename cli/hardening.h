@@ -4,9 +4,9 @@
 
 namespace tarnel::cli {
 
-/// Turns core dumps off (and with them ptrace by other users and /proc access to
-/// this process's memory), makes a closed pipe a write error instead of a silent
-/// death, and installs the cleanup handlers of signal_cleanup.h.
+/// Keeps the process's memory to itself (tarnel/hardening.h), makes a closed pipe
+/// a write error instead of a silent death, and installs the cleanup handlers of
+/// signal_cleanup.h.
 void harden_process() noexcept;
 
 }  // namespace tarnel::cli

@@ -19,6 +19,7 @@
 #include "program.h"
 #include "secret_reader.h"
 #include "signal_cleanup.h"
+#include "tarnel/hardening.h"
 #include "tarnel/secure_wipe.h"
 #include "terminal_prompt.h"
 
@@ -156,8 +157,7 @@ void harden_process() noexcept {
     // A text is bytes: no CR LF translation and no end at a Ctrl+Z, in either direction.
     for (const int fd : {0, 1, 2})
         _setmode(fd, _O_BINARY);
-    // No crash dialog or report, which could carry the password's memory away.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    hardening::protect_memory();
     install_cleanup_handlers();
 }
 

@@ -24,3 +24,15 @@ function(tarnel_install_compressed source destination)
   add_dependencies(compressed_documents compress_${target_suffix})
   install(FILES "${output}" DESTINATION "${destination}" COMPONENT runtime)
 endfunction()
+
+# tarnel_install_man_page(<name>)
+# Makes the page docs/<name>.in into <name> with the project's version in its
+# header, and installs it compressed into the section its name ends with.
+function(tarnel_install_man_page name)
+  if(NOT name MATCHES "\\.([1-9])$")
+    message(FATAL_ERROR "tarnel_install_man_page: ${name} names no manual section")
+  endif()
+  set(page "${PROJECT_BINARY_DIR}/docs/${name}")
+  configure_file("${PROJECT_SOURCE_DIR}/docs/${name}.in" "${page}" @ONLY)
+  tarnel_install_compressed("${page}" "${CMAKE_INSTALL_MANDIR}/man${CMAKE_MATCH_1}")
+endfunction()

@@ -20,6 +20,10 @@ note() { printf -- '-- %s\n' "$*"; }
 
 start=$SECONDS
 cmake --preset windows >/dev/null
+# The version project() gave the build, which names its packages.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "test-windows: no version in $build/CMakeCache.txt" >&2; exit 1; }
+package=tarnel-$version-win64
 cmake --build --preset windows -j "$jobs"
 cmake --build --preset windows --target windows-packages
 note "built in $((SECONDS - start)) s"
@@ -51,25 +55,25 @@ if [ -x "$linux_cli" ]; then
 fi
 
 # The zip holds the two programs, the README and the licence.
-zip=$build/packages/tarnel-1.0.0.1-win64.zip
+zip=$build/packages/$package.zip
 listed=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-wanted="tarnel-1.0.0.1-win64/ tarnel-1.0.0.1-win64/LICENSE.txt tarnel-1.0.0.1-win64/README.md \
-tarnel-1.0.0.1-win64/tarnel-cli.exe tarnel-1.0.0.1-win64/tarnel.exe "
+wanted="$package/ $package/LICENSE.txt $package/README.md $package/tarnel-cli.exe $package/tarnel.exe "
 if [ "$listed" != "$wanted" ]; then
   echo "test-windows: the zip holds: $listed" >&2
   exit 1
 fi
 
 # The installer installs, with its Start-menu entry, and the uninstaller removes.
-wine "$build/packages/tarnel-1.0.0.1-win64-setup.exe" /S
+wine "$build/packages/$package-setup.exe" /S
 installed="$prefix/drive_c/Program Files/tarnel"
 menu_entry="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/tarnel.lnk"
 for file in tarnel.exe tarnel-cli.exe README.md LICENSE.txt uninstall.exe; do
   [ -f "$installed/$file" ] || { echo "test-windows: the installer left out $file" >&2; exit 1; }
 done
 [ -f "$menu_entry" ] || { echo "test-windows: no Start-menu entry" >&2; exit 1; }
-version=$(wine "$installed/tarnel-cli.exe" --version | tr -d '\r')
-[ "$version" = "tarnel-cli 1.0.0.1" ] || { echo "test-windows: installed: $version" >&2; exit 1; }
+installed_version=$(wine "$installed/tarnel-cli.exe" --version | tr -d '\r')
+[ "$installed_version" = "tarnel-cli $version" ] ||
+  { echo "test-windows: installed: $installed_version" >&2; exit 1; }
 # The uninstaller runs on as a copy of itself: wait until the folder has gone.
 wine "$installed/uninstall.exe" /S
 for _ in $(seq 100); do [ -e "$installed" ] || break; sleep 0.2; done

@@ -3,7 +3,7 @@
 ; licence in one folder, a Start-menu entry for the window, and an uninstaller
 ; that Settings and the Control Panel list.
 ;
-; makensis -DVERSION=1.0.0.1 -DSTAGE=<folder with the files> -DOUTFILE=<setup.exe> installer.nsi
+; makensis -DVERSION=<version> -DSTAGE=<folder with the files> -DOUTFILE=<setup.exe> installer.nsi
 ; A 64-bit installer, like the programs it carries (and so Wine's 64-bit loader runs
 ; it in the tests).
 Target amd64-unicode

@@ -106,6 +106,8 @@ TEST(Templates, StringsAndVersionRecordHoldExactlyTheirValues) {
     const ui::VersionRecord& version = *table.version;
     EXPECT_EQ(std::vector<int>(version.file_version, version.file_version + 4),
               (std::vector<int>{1, 0, 0, 1}));
+    EXPECT_EQ(std::vector<int>(version.product_version, version.product_version + 4),
+              (std::vector<int>{1, 0, 0, 1}));
     EXPECT_EQ(version.file_os, ui::VOS__WINDOWS32);
     EXPECT_EQ(version.file_type, ui::VFT_APP);
     EXPECT_EQ(version.language, 0x0409);

@@ -2,10 +2,11 @@
 # SPDX-License-Identifier: MIT
 # Installs a build tree into a temporary DESTDIR, once whole and once only its
 # runtime component (what the Debian package holds), and checks where every file
-# lands. Usage: check_install.sh BUILD-DIR APP-ID
+# lands. Usage: check_install.sh BUILD-DIR APP-ID VERSION
 set -euo pipefail
 build=$1
 id=$2
+version=$3
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 failures=0
@@ -75,6 +76,8 @@ for page in tarnel tarnel-cli; do
   [ -f "$man_page" ] || continue
   warnings=$(gzip -dc "$man_page" | LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 2>&1 || true)
   [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+  header=$(gzip -dc "$man_page" | grep -m1 '^\.TH ')
+  [[ $header == *" \"tarnel $version\" "* ]] || fail "$page.1 is not of tarnel $version: $header"
 done
 
 if ((failures)); then

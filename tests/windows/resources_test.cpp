@@ -2,7 +2,8 @@
 // tarnel.exe's resources, read back from the file: the dialog templates agree with
 // the records the windows are built from (and with the bytes the layer builds from
 // those), and the icon group, the string table, the version record and the
-// manifest hold exactly their values.
+// manifest hold exactly their values: tarnel.rc is written by hand, and these
+// tests hold it to app/resources.cpp.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -13,6 +14,7 @@
 #include "pe_resources.h"
 #include "resource_ids.h"
 #include "resources.h"
+#include "tarnel/version.h"
 
 namespace tarnel::windows_test {
 namespace {
@@ -206,11 +208,14 @@ TEST(Resources, OnlyTheKindsTheProgramHas) {
                                                          RT_GROUP_ICON, RT_VERSION, RT_MANIFEST}));
 }
 
-TEST(StringTable, HoldsTheAboutEntryAndNothingElse) {
+TEST(StringTable, HoldsTheRecordsOneEntryAndNothingElse) {
+    ASSERT_EQ(app::AppResources().strings.size(), 1u);
+    const ui::StringResource& record = app::AppResources().strings.front();
+    EXPECT_EQ(record.id, app::IDS_ABOUT_MENU);
     // Strings come in blocks of sixteen: string 101 is the sixth of block 7.
     const auto& blocks = Exe().of_type(RT_STRING);
     ASSERT_EQ(blocks.size(), 1u);
-    ASSERT_EQ(blocks.begin()->first, app::IDS_ABOUT_MENU / 16 + 1);
+    ASSERT_EQ(blocks.begin()->first, record.id / 16 + 1);
     const Bytes& block = blocks.begin()->second;
     std::size_t at = 0;
     for (unsigned index = 0; index < 16; ++index) {
@@ -220,7 +225,7 @@ TEST(StringTable, HoldsTheAboutEntryAndNothingElse) {
         for (std::size_t k = 0; k < length; ++k)
             text += char(u16(block, at + 2 * k));
         at += 2 * length;
-        EXPECT_EQ(text, index == app::IDS_ABOUT_MENU % 16 ? "&About tarnel..." : "") << index;
+        EXPECT_EQ(text, index == record.id % 16 ? std::string(record.text) : "") << index;
     }
 }
 
@@ -333,11 +338,13 @@ TEST(VersionRecord, HoldsExactlyTheRecordsValues) {
     EXPECT_EQ(u16(variables.children[0].value, 2), record.code_page);
 }
 
-TEST(Manifest, AsksForVisualStylesAndPerMonitorAwareness) {
+TEST(Manifest, IsOfThisVersionAndAsksForVisualStylesAndPerMonitorAwareness) {
     const auto& manifests = Exe().of_type(RT_MANIFEST);
     ASSERT_EQ(manifests.count(1), 1u);
     const Bytes& bytes = manifests.at(1);
     const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("name=\"Tarnel.Tarnel\" version=\"" TARNEL_VERSION_STRING "\""),
+              std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);
     EXPECT_NE(text.find(">PerMonitorV2, system</dpiAwareness>"), std::string::npos);

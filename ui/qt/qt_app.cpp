@@ -11,10 +11,8 @@
 #include <memory>
 #include <string>
 
-#include <sys/prctl.h>
-#include <sys/resource.h>
-
 #include "qt_backend.h"
+#include "tarnel/hardening.h"
 #include "tarnel/ui/app.h"
 
 namespace tarnel::ui {
@@ -164,11 +162,8 @@ BOOL AfxWinInit(const char* program_path) {
 }
 
 int AfxWinMain(int argc, char** argv) {
-    // The process holds a password and texts: no core dump may write them to disk,
-    // and no other process of the user may read its memory.
-    const rlimit no_core{0, 0};
-    setrlimit(RLIMIT_CORE, &no_core);
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    // The process holds a password and texts.
+    hardening::protect_memory();
 
     CWinApp* app = AfxGetApp();
     if (app == nullptr || !AfxWinInit(argc > 0 ? argv[0] : nullptr))

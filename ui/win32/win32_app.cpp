@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "tarnel/hardening.h"
+
 namespace tarnel::ui {
 namespace win32 {
 namespace {
@@ -98,9 +100,8 @@ void AfxWinTerm() {
 }
 
 int AfxWinMain(int, char**) {
-    // The process holds a password and texts: no crash dialog or report may carry
-    // its memory away.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    // The process holds a password and texts.
+    hardening::protect_memory();
     CWinApp* app = AfxGetApp();
     // The name comes from the executable itself: argv is in the ANSI code page.
     if (app == nullptr || !AfxWinInit(nullptr))
