@@ -152,6 +152,11 @@ TEST(TextToBytes, KeepsTheBytesOfATextThatIsNotUtf8) {
     EXPECT_EQ(to_bytes("a\0b\n"s), "a\0b\r\n"s);  // a NUL is the engine's to refuse
 }
 
+TEST(TextToBytes, KeepsANulForTheEngineToRefuseInEitherForm) {
+    EXPECT_EQ(to_bytes("a\0\u00E9"s), "a\0\xE9"s);
+    EXPECT_EQ(to_bytes("\0\u0416"s), "\0\u0416"s);
+}
+
 TEST(TextToBytes, FollowsThePasswordRuleOnceLineBreaksAreCrLf) {
     for (uint32_t seed = 0; seed < 300; ++seed) {
         const std::string text = test::random_sample(seed, 12);
