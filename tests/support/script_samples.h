@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -35,6 +36,11 @@ inline const char* script_name(Script script) {
     constexpr const char* kNames[] = {"ASCII",    "Windows-1252", "Latin", "Greek",
                                       "Cyrillic", "CJK",          "emoji", "mixed"};
     return kNames[int(script)];
+}
+
+/// For test names and failure messages.
+inline void PrintTo(Script script, std::ostream* out) {
+    *out << script_name(script);
 }
 
 /// Which line breaks a sample has.
