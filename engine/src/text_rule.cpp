@@ -160,12 +160,15 @@ void scan_bytes(std::string_view piece, detail::ByteScan& scan, Out& out) noexce
 // The text taken as UTF-8 characters, for its Windows-1252 form: a leading
 // byte-order mark is dropped, every line break becomes CR LF, and `out` gets runs
 // of ASCII, each other character (character(), which may stop the scan by
-// returning false), or invalid() for bytes that are not UTF-8.
+// returning false), or invalid() for bytes that are not UTF-8 (the same). Returns
+// how much of `piece` was read: all of it, or up to where the scan stopped.
 template <class Out>
-void scan_chars(std::string_view piece, detail::CharScan& scan, Out& out) noexcept {
-    const unsigned char* p = begin_of(piece);
+std::size_t scan_chars(std::string_view piece, detail::CharScan& scan, Out& out) noexcept {
+    const unsigned char* const begin = begin_of(piece);
+    const unsigned char* p = begin;
     const unsigned char* const end = p + piece.size();
     while (p < end) {
+        char32_t c;
         if (scan.reader.between_characters()) {
             const unsigned char* const run = p;
             while (p < end && *p < 0x80 && *p != '\r' && *p != '\n')
@@ -178,16 +181,23 @@ void scan_chars(std::string_view piece, detail::CharScan& scan, Out& out) noexce
             if (p == end)
                 break;
         }
-        const Utf8Reader::Step step = scan.reader.feed(*p++);
-        if (step == Utf8Reader::Step::NeedMore)
-            continue;
-        if (step == Utf8Reader::Step::Invalid) {
-            scan.reader = Utf8Reader();
-            if (!out.invalid())
-                return;
-            continue;
+        if (scan.reader.between_characters() && end - p >= 2 && p[0] >= 0xC2 && p[0] <= 0xDF &&
+            (p[1] & 0xC0) == 0x80) {
+            // Two bytes whole in the piece, as most accented letters are.
+            c = char32_t((p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu));
+            p += 2;
+        } else {
+            const Utf8Reader::Step step = scan.reader.feed(*p++);
+            if (step == Utf8Reader::Step::NeedMore)
+                continue;
+            if (step == Utf8Reader::Step::Invalid) {
+                scan.reader = Utf8Reader();
+                if (!out.invalid())
+                    return std::size_t(p - begin);
+                continue;
+            }
+            c = scan.reader.code_point();
         }
-        const char32_t c = scan.reader.code_point();
         const bool first = scan.first;
         const bool after_cr = scan.after_cr;
         scan.first = false;
@@ -196,9 +206,15 @@ void scan_chars(std::string_view piece, detail::CharScan& scan, Out& out) noexce
             (c == '\n' && !after_cr)) {
             out.line_break();
         } else if (c != '\n' && !(first && c == kByteOrderMark) && !out.character(c)) {
-            return;
+            return std::size_t(p - begin);
         }
     }
+    return piece.size();
+}
+
+// The Windows-1252 byte of `c`, or -1; Latin-1 without a call.
+int form_of(char32_t c) noexcept {
+    return c >= 0xA0 && c <= 0xFF ? int(c) : windows1252_byte(c);
 }
 
 // Writes a Windows-1252 form the survey has found to exist.
@@ -207,7 +223,7 @@ struct FormWriter {
     void run(const char* data, std::size_t size) noexcept { writer.run(data, size); }
     void line_break() noexcept { writer.line_break(); }
     bool character(char32_t c) noexcept {
-        const int form = windows1252_byte(c);
+        const int form = form_of(c);
         if (form >= 0)
             writer.byte(static_cast<unsigned char>(form));
         return true;
@@ -234,6 +250,11 @@ void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
                 ++p;
             if (p == end)
                 return;
+        }
+        if (scan.reader.between_characters() && end - p >= 2 && p[0] >= 0xC2 && p[0] <= 0xDF &&
+            (p[1] & 0xC0) == 0x80) {
+            p += 2;  // two bytes whole in the piece, as most non-ASCII characters are
+            continue;
         }
         if (scan.reader.feed(*p++) == Utf8Reader::Step::Invalid) {
             scan.valid = false;
@@ -293,11 +314,12 @@ class StringSink final : public TextSink {
 // --- Text to bytes ---
 
 void TextBytesSurvey::feed(std::string_view piece) noexcept {
-    check_utf8(piece, m_check);
     Counter counter{m_byte_length};
     scan_bytes(piece, m_bytes, counter);
-    if (!m_has_form)
+    if (!m_has_form) {
+        check_utf8(piece, m_check);
         return;
+    }
     // The form's bytes are read as UTF-8 as they come: a text whose form reads as
     // another text is not written in that form.
     struct Survey {
@@ -308,27 +330,33 @@ void TextBytesSurvey::feed(std::string_view piece) noexcept {
         }
         void line_break() noexcept { run(nullptr, 2); }
         bool character(char32_t c) noexcept {
-            const int form = windows1252_byte(c);
+            const int form = form_of(c);
             if (form < 0)
                 return s.m_has_form = false;  // the scan stops
             ++s.m_form_length;
             s.m_form_non_ascii = s.m_form_non_ascii || form >= 0x80;
-            if (s.m_form_reader.feed(static_cast<unsigned char>(form)) ==
-                Utf8Reader::Step::Invalid) {
+            if (s.m_form_is_utf8 &&
+                s.m_form_reader.feed(static_cast<unsigned char>(form)) == Utf8Reader::Step::Invalid)
                 s.m_form_is_utf8 = false;
-                s.m_form_reader = Utf8Reader();
-            }
             return true;
         }
-        bool invalid() noexcept { return s.m_has_form = false; }
+        bool invalid() noexcept {
+            s.m_check.valid = false;
+            return s.m_has_form = false;
+        }
     } survey{*this};
-    scan_chars(piece, m_chars, survey);
+    // While every character has a form, the character scan judges UTF-8 too; the
+    // check takes over from where it stops.
+    const std::size_t read = scan_chars(piece, m_chars, survey);
+    if (!m_has_form)
+        check_utf8(piece.substr(read), m_check);
 }
 
 void TextBytesSurvey::finish() noexcept {
     Counter counter{m_byte_length};
     finish_bytes(m_bytes, counter);
-    m_valid = m_check.valid && m_check.reader.between_characters();
+    const Utf8Reader& reader = m_has_form ? m_chars.reader : m_check.reader;
+    m_valid = m_check.valid && reader.between_characters();
     m_form_is_utf8 = m_form_is_utf8 && m_form_reader.between_characters();
     m_windows1252 = m_valid && m_has_form && !(m_form_is_utf8 && m_form_non_ascii);
 }
