@@ -20,9 +20,25 @@
 // five bytes Windows-1252 leaves undefined stand for the C1 controls of the same
 // value). Each CR LF becomes the line break asked for; a lone CR or LF stays as it is.
 //
+// The rule neither trims nor refuses anything: ProcessText (process.h) trims the
+// bytes and refuses a NUL, as it does for any bytes.
+//
 // Both come whole, in memory, and in pieces for texts too large to hold: the
 // in-memory functions are built on the piece-wise classes, so both give the same
-// bytes. Nothing here throws; buffers that held plain text are wiped.
+// bytes. In pieces it takes two passes each way, since the form of a text is known
+// only at its end:
+//
+//     TextBytesSurvey survey;                  // pass 1: read the whole text
+//     for (each piece) survey.feed(piece);
+//     survey.finish();                         // survey.length(): bytes to come
+//     TextToBytes convert(survey.windows1252());
+//     for (each piece) convert.feed(piece, sink);  // pass 2: the bytes, to `sink`
+//     convert.finish(sink);
+//
+// and for opened bytes Utf8Check, then BytesToText(check.finish()), alike. The
+// converters call only TextSink::write(): a long stretch that needs no change is
+// handed on as it is, the rest gathered in a local buffer of 16 KiB. Nothing here
+// throws; buffers that held plain text are wiped.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +61,7 @@ inline constexpr LineBreak kPlatformLineBreak = LineBreak::CrLf;
 inline constexpr LineBreak kPlatformLineBreak = LineBreak::Lf;
 #endif
 
+// Not part of the interface: the state the classes below keep between pieces.
 namespace detail {
 // Where a scan of a text to seal stands between two pieces.
 enum class Held : unsigned char { Nothing, E2, E2_80, Start, EF, EF_BB };
