@@ -6,12 +6,14 @@
 #include <stdexcept>
 
 #include "about_box.h"
-#include "box_text.h"
 #include "icon_placement.h"
 #include "resource_ids.h"
 #include "resources.h"
+#include "tarnel/codepage.h"
 #include "tarnel/process.h"
 #include "tarnel/secure_wipe.h"
+#include "tarnel/text_rule.h"
+#include "tarnel/ui/allocation_point.h"
 #include "tarnel/ui/app.h"
 #include "tarnel/ui/resource.h"
 
@@ -26,6 +28,30 @@ constexpr UINT kVirtualKeyA = 0x41;
 // For what memory, the text box's limit or the format's block count cannot hold;
 // the text box is left as it was.
 constexpr std::string_view kTooLargeMessage = "The text is too large to process.";
+
+// The bytes the engine seals for the box's text, by the engine's text rule. Throws
+// std::bad_alloc when memory runs out.
+std::string TextBytes(std::string_view text) {
+    AllocationPoint();
+    std::optional<std::string> bytes = text_to_bytes(text);
+    if (!bytes)
+        throw std::bad_alloc();
+    return std::move(*bytes);
+}
+
+// The bytes a typed password stands for. Throws std::bad_alloc when memory runs out.
+std::string PasswordBytes(std::string_view typed) {
+    AllocationPoint();
+    std::string password(typed);
+    convert_password_in_place(password);
+    return password;
+}
+
+// The text the box shows for opened bytes; nullopt when memory runs out.
+std::optional<std::string> OpenedText(std::string_view bytes) {
+    AllocationPoint();
+    return bytes_to_text(bytes);
+}
 
 }  // namespace
 
@@ -92,9 +118,9 @@ void CMainDialog::ProcessTheText() {
     m_editPassword.GetWindowText(m_strPassword);
     m_editText.GetWindowText(m_strText);
 
-    std::string password = ToEngineBytes(m_strPassword);
+    std::string password = PasswordBytes(m_strPassword);
     const ScopedWipe wipe_password(password);
-    std::string text = ToEngineBytes(m_strText);
+    std::string text = TextBytes(m_strText);
     const ScopedWipe wipe_text(text);
     const ProcessOutcome outcome = ProcessText(password, text);
 
@@ -106,7 +132,7 @@ void CMainDialog::ProcessTheText() {
         case ProcessOutcome::Kind::NewText:
             if (outcome.sealed) {
                 shown = ShowNewText(outcome.text);
-            } else if (std::optional<std::string> opened = FromEngineBytes(outcome.text)) {
+            } else if (std::optional<std::string> opened = OpenedText(outcome.text)) {
                 const ScopedWipe wipe_opened(*opened);
                 shown = ShowNewText(*opened);
             } else {

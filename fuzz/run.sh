@@ -21,7 +21,7 @@ artifacts=${TMPDIR:-/tmp}/tarnel-fuzz-artifacts
 mkdir -p "$artifacts"
 
 failed=()
-for target in fuzz_process_text fuzz_decrypt_text fuzz_cipher_paths fuzz_file_run; do
+for target in fuzz_process_text fuzz_decrypt_text fuzz_cipher_paths fuzz_text_rule fuzz_file_run; do
     cp -r "fuzz/corpus/$target" "$work/$target"
     echo "== $target for ${seconds}s"
     if ! "build/fuzz/fuzz/$target" -max_len=4096 -max_total_time="$seconds" \

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
+#include "../support/script_samples.h"
 #include "main_dialog.h"
 #include "resource_ids.h"
 #include "tarnel/ui/app.h"
@@ -14,6 +16,16 @@
 namespace tarnel::app::testing {
 
 ui::test::Driver& driver();
+
+/// `text` as the text box shows it: every line break is the platform's, "\r\n" in
+/// a Windows edit control and "\n" elsewhere.
+inline std::string AsShown(std::string_view text) {
+#ifdef _WIN32
+    return tarnel::test::with_line_breaks(text, "\r\n");
+#else
+    return tarnel::test::with_line_breaks(text, "\n");
+#endif
+}
 
 /// A main window, open from SetUp to TearDown, as the program shows it.
 class MainWindowTest : public ::testing::Test {

@@ -31,7 +31,7 @@ TEST_F(FailedCheck, ProcessSaysSoAndTheBoxKeepsTheText) {
     SetText(IDC_TEXT, text);
     set_test_hooks({.damage = damage});
     EXPECT_EQ(ProcessMessage(), kSealCheckFailedMessage);
-    EXPECT_EQ(Text(IDC_TEXT), text);
+    EXPECT_EQ(Text(IDC_TEXT), AsShown(text));
 
     set_test_hooks({});
     EXPECT_EQ(ProcessMessage(), "");

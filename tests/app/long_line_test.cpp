@@ -197,7 +197,7 @@ TEST_F(LongLine, EnterBreaksTheLineAtAJointAndUndoJoinsItAgain) {
     const int joint = joints[0];
     Caret(joint);
     driver().Press(Key::Enter);
-    EXPECT_EQ(Text(IDC_TEXT), Inserted(text, joint, "\r\n"));
+    EXPECT_EQ(Text(IDC_TEXT), Inserted(text, joint, "\n"));
     driver().Press(Key::Z, kCtrl);
     EXPECT_EQ(Text(IDC_TEXT), text);
 }
@@ -208,7 +208,7 @@ TEST_F(LongLine, AnInputMethodComposesAndCommitsAtAJoint) {
     driver().Compose("ab");
     EXPECT_EQ(Text(IDC_TEXT), text);  // what is being composed is not text yet
     driver().Commit("ab\ncd");
-    EXPECT_EQ(Text(IDC_TEXT), Inserted(text, joint, "ab\r\ncd"));
+    EXPECT_EQ(Text(IDC_TEXT), Inserted(text, joint, "ab\ncd"));
     ExpectSelection(joint + 5, joint + 5);
 }
 
@@ -217,7 +217,7 @@ TEST_F(LongLine, PastedLinesGoInAtAJoint) {
     driver().SetClipboard("one\ntwo\r\nthree");
     Caret(joint);
     driver().Press(Key::V, kCtrl);
-    EXPECT_EQ(Text(IDC_TEXT), Inserted(text, joint, "one\r\ntwo\r\nthree"));
+    EXPECT_EQ(Text(IDC_TEXT), Inserted(text, joint, "one\ntwo\nthree"));
     ExpectSelection(joint + 13, joint + 13);
 }
 
@@ -244,11 +244,11 @@ enum class Removal { Delete, Typing, Cut, ContextMenuDelete };
 class SelectionFromALineStart : public LongLine, public ::testing::WithParamInterface<Removal> {};
 
 TEST_P(SelectionFromALineStart, RemovedKeepsTheLineBreakBeforeIt) {
-    const std::string first = "first line\r\n";
+    const std::string first = "first line\n";
     SetText(IDC_TEXT, first + text);
     const std::vector<int> starts = driver().RegionStarts(dialog, IDC_TEXT);
     ASSERT_GE(starts.size(), 2u);
-    const int from = static_cast<int>(first.size()) - 1;  // one character per line break
+    const int from = static_cast<int>(first.size());
     const int to = starts[1] + 5;
     Box().SetSel(from, to);
     std::string expected = first + text.substr(static_cast<std::size_t>(to - from));
@@ -322,21 +322,18 @@ TEST_F(LongTexts, ManyLinesLongAndShortComeBackByteForByte) {
     const std::string text = Words(12000, "\r\n") + "\r\n" + HexLine(9000) + "\r\n\r\n" +
                              Words(9000) + " 10\xC2\xA0km \xF0\x9F\x94\x92\r\nend";
     SetText(IDC_TEXT, text);
-    EXPECT_EQ(Text(IDC_TEXT), text);
+    const std::string with_line_feeds = AsShown(text);
+    EXPECT_EQ(Text(IDC_TEXT), with_line_feeds);
     Focus(IDC_TEXT);
     driver().Press(Key::A, kCtrl);
     driver().Press(Key::C, kCtrl);
-    std::string with_line_feeds;
-    for (char c : text)
-        if (c != '\r')
-            with_line_feeds += c;
     EXPECT_EQ(driver().Clipboard(), with_line_feeds);
 
     // Cut and pasted back, it is the same text again.
     driver().Press(Key::X, kCtrl);
     EXPECT_EQ(Text(IDC_TEXT), "");
     driver().Press(Key::V, kCtrl);
-    EXPECT_EQ(Text(IDC_TEXT), text);
+    EXPECT_EQ(Text(IDC_TEXT), with_line_feeds);
 }
 
 }  // namespace

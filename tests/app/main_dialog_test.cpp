@@ -41,7 +41,7 @@ TEST_F(MainWindowKeys, EnterRightAfterStartShowsTheMessageAndChangesNothing) {
     EXPECT_EQ(seen.buttons, std::vector<std::string>{"OK"});
     EXPECT_TRUE(seen.owned_by_main_window);
     EXPECT_FALSE(seen.owner_takes_input);
-    EXPECT_EQ(Text(IDC_TEXT), "  keep me as I am \r\n");
+    EXPECT_EQ(Text(IDC_TEXT), AsShown("  keep me as I am \r\n"));
     EXPECT_TRUE(driver().IsOpen(dialog));
     EXPECT_EQ(driver().FocusedId(), IDOK);
 }
@@ -80,7 +80,7 @@ TEST_F(MainWindowKeys, EnterAndShiftEnterInTheTextBoxBreakTheLine) {
     driver().Type("two");
     driver().Press(Key::Enter, kShift);
     driver().Type("three");
-    EXPECT_EQ(Text(IDC_TEXT), "one\r\ntwo\r\nthree");
+    EXPECT_EQ(Text(IDC_TEXT), AsShown("one\ntwo\nthree"));
 }
 
 TEST_F(MainWindowKeys, EscapeClosesTheWindowWhateverItHolds) {
@@ -125,7 +125,7 @@ TEST_P(CtrlA, InTheTextBoxSelectsEverythingAndScrollsToTheEnd) {
     EXPECT_EQ(start, 0);
     EXPECT_EQ(end, characters);
     EXPECT_GT(driver().FirstVisibleLine(dialog, IDC_TEXT), 0);
-    EXPECT_EQ(Text(IDC_TEXT), text);
+    EXPECT_EQ(Text(IDC_TEXT), AsShown(text));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modifiers, CtrlA, ::testing::Values(kCtrl, kCtrl | kShift));
@@ -194,14 +194,14 @@ TEST_F(ProcessButton, LinesReachTheEngineWithCrLfAndComeBackAsLines) {
     driver().Click(dialog, IDOK);
     EXPECT_EQ(Text(IDC_TEXT), SealedByEngine(kPassword, "first\r\nsecond\r\nthird"));
     driver().Click(dialog, IDOK);
-    EXPECT_EQ(Text(IDC_TEXT), "first\r\nsecond\r\nthird");
+    EXPECT_EQ(Text(IDC_TEXT), AsShown("first\nsecond\nthird"));
 }
 
 TEST_F(ProcessButton, ASealedTextWithLfOnlyOpensIntoLines) {
     SetText(IDC_PASSWORD, kPassword);
     SetText(IDC_TEXT, SealedByEngine(kPassword, "up\ndown\rleft"));
     driver().Click(dialog, IDOK);
-    EXPECT_EQ(Text(IDC_TEXT), "up\r\ndown\r\nleft");
+    EXPECT_EQ(Text(IDC_TEXT), AsShown("up\ndown\nleft"));
 }
 
 TEST_F(ProcessButton, LeavesTheCaretAtTheStartScrolledToTheTop) {
@@ -254,8 +254,8 @@ TEST_F(ProcessButton, AHundredThousandCharacterPasteIsNotCut) {
     driver().SetClipboard(text);
     Focus(IDC_TEXT);
     driver().Press(Key::V, kCtrl);
-    ASSERT_EQ(Text(IDC_TEXT).size(), text.size());
-    EXPECT_EQ(Text(IDC_TEXT), text);
+    ASSERT_EQ(Text(IDC_TEXT).size(), AsShown(text).size());
+    EXPECT_EQ(Text(IDC_TEXT), AsShown(text));
 }
 
 TEST_F(ProcessButton, ASealedTextBeyondTheDefaultLimitIsNotCut) {
@@ -270,7 +270,7 @@ TEST_F(ProcessButton, ASealedTextBeyondTheDefaultLimitIsNotCut) {
     ASSERT_EQ(Text(IDC_TEXT).size(), sealed.size());
     EXPECT_EQ(Text(IDC_TEXT), sealed);
     driver().Click(dialog, IDOK);
-    EXPECT_EQ(Text(IDC_TEXT), text);
+    EXPECT_EQ(Text(IDC_TEXT), AsShown(text));
 }
 
 TEST_F(ProcessButton, WithoutAPasswordRemovesTheSelectionAndKeepsTheTextUntrimmed) {
@@ -283,7 +283,7 @@ TEST_F(ProcessButton, WithoutAPasswordRemovesTheSelectionAndKeepsTheTextUntrimme
     int start = -1, end = -1;
     driver().Selection(dialog, IDC_TEXT, start, end);
     EXPECT_EQ(start, end);
-    EXPECT_EQ(Text(IDC_TEXT), "\r\n  some text  \r\n");
+    EXPECT_EQ(Text(IDC_TEXT), AsShown("\r\n  some text  \r\n"));
 }
 
 TEST_F(ProcessButton, TwoPressesGiveBackTheTrimmedText) {

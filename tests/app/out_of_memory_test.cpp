@@ -8,9 +8,9 @@
 #include <string>
 
 #include "app_test_support.h"
-#include "box_text.h"
 #include "sample_texts.h"
 #include "tarnel/process.h"
+#include "tarnel/text_rule.h"
 #include "tarnel/ui/allocation_point.h"
 
 namespace tarnel::app::testing {
@@ -86,8 +86,9 @@ class OutOfMemory : public MainWindowTest {
 
 TEST_F(OutOfMemory, SealingKeepsTheTextOrSealsItWhole) {
     const std::string plain = "a short letter\r\nof two lines";
-    const int points = FailEachPointInTurn([&] { Start(plain); }, [&] { return ProcessMessage(); },
-                                           plain, ProcessText(kPassword, plain).text, kTooLarge);
+    const int points =
+        FailEachPointInTurn([&] { Start(plain); }, [&] { return ProcessMessage(); }, AsShown(plain),
+                            ProcessText(kPassword, plain).text, kTooLarge);
     // The password, the text, their bytes for the engine, the new text.
     EXPECT_GE(points, 5);
 }
@@ -95,9 +96,9 @@ TEST_F(OutOfMemory, SealingKeepsTheTextOrSealsItWhole) {
 TEST_F(OutOfMemory, OpeningKeepsTheSealedTextOrOpensItWhole) {
     // Cyrillic is sealed as UTF-8, which the box takes as it opens.
     const std::string plain = "\xD0\x9F\xD1\x80\xD0\xB8\r\nand more";
-    const std::string sealed = ProcessText(kPassword, ToEngineBytes(plain)).text;
+    const std::string sealed = ProcessText(kPassword, *text_to_bytes(plain)).text;
     const int points = FailEachPointInTurn([&] { Start(sealed); }, [&] { return ProcessMessage(); },
-                                           sealed, plain, kTooLarge);
+                                           sealed, AsShown(plain), kTooLarge);
     EXPECT_GE(points, 6);  // and the opened text for the box
 }
 
@@ -126,8 +127,8 @@ TEST_F(TextBoxLimit, AResultBeyondItIsRefusedAndTheTextKept) {
 // Large enough that the Qt box keeps the replaced text aside, compressed, for undo.
 class OutOfMemoryLarge : public OutOfMemory {
   protected:
-    const std::string plain = Words(140 * 1024, "\r\n");
-    const std::string sealed = ProcessText(kPassword, plain).text;
+    const std::string plain = Words(140 * 1024, "\n");
+    const std::string sealed = ProcessText(kPassword, *text_to_bytes(plain)).text;
 };
 
 TEST_F(OutOfMemoryLarge, SealingKeepsTheTextOrSealsItWhole) {
@@ -208,7 +209,7 @@ TEST_F(OutOfMemory, APasteGoesInWholeOrNotAtAll) {
             driver().Press(Key::V, kCtrl);
             return std::string();
         },
-        before, before + pasted, "");
+        AsShown(before), AsShown(before + pasted), "");
     EXPECT_GE(points, 1);
 }
 #endif

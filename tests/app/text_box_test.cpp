@@ -9,6 +9,7 @@
 #include "app_test_support.h"
 #include "sample_texts.h"
 #include "tarnel/process.h"
+#include "tarnel/text_rule.h"
 
 namespace tarnel::app::testing {
 namespace {
@@ -120,8 +121,8 @@ class LargeProcess : public TextBox {
         Focus(IDC_TEXT);
     }
 
-    const std::string plain = Words(200000, "\r\n");
-    const std::string sealed = ProcessText("large", plain).text;
+    const std::string plain = Words(200000, "\n");
+    const std::string sealed = ProcessText("large", *text_to_bytes(plain)).text;
 };
 
 TEST_F(LargeProcess, UndoesAndRedoesAsOneStep) {

@@ -88,7 +88,7 @@ void CompactText::Store(RawText raw) {
             try {
                 if (conversion_fails)
                     throw std::bad_alloc();
-                packed.utf8 = ToUtf8(raw, "\n");
+                packed.utf8 = ToUtf8(raw);
             } catch (const std::bad_alloc&) {
                 packed.lost = true;
             }

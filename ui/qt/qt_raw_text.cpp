@@ -49,8 +49,8 @@ RawText CopyRaw(const QTextDocument& document, int from, int to) {
 
 namespace {
 
-/// How many bytes ToUtf8 makes of `raw`, with line breaks of `line_break` bytes.
-std::size_t utf8_size(const RawText& raw, std::size_t line_break) {
+/// How many bytes ToUtf8 makes of `raw`.
+std::size_t utf8_size(const RawText& raw) {
     const char16_t* chars = QStringView(raw.characters).utf16();
     const qsizetype size = raw.characters.size();
     std::size_t bytes = 0;
@@ -62,9 +62,9 @@ std::size_t utf8_size(const RawText& raw, std::size_t line_break) {
         } else if (ch == QChar::ParagraphSeparator) {
             const bool joint = separator < raw.joints.size() && raw.joints[separator];
             ++separator;
-            bytes += joint ? 0 : line_break;
+            bytes += joint ? 0 : 1;
         } else if (ch == QChar::LineSeparator) {
-            bytes += line_break;
+            ++bytes;
         } else if (QChar::isHighSurrogate(ch) && at + 1 < size &&
                    QChar::isLowSurrogate(chars[at + 1])) {
             bytes += 4;
@@ -78,11 +78,11 @@ std::size_t utf8_size(const RawText& raw, std::size_t line_break) {
 
 }  // namespace
 
-std::string ToUtf8(const RawText& raw, std::string_view line_break) {
+std::string ToUtf8(const RawText& raw) {
     // Sized exactly beforehand and written in place: a string of megabytes that
     // grows doubles its memory, and whoever wipes it to its capacity touches all of
     // it.
-    std::string text(utf8_size(raw, line_break.size()), '\0');
+    std::string text(utf8_size(raw), '\0');
     char* out = text.data();
     const char16_t* chars = QStringView(raw.characters).utf16();
     const qsizetype size = raw.characters.size();
@@ -98,7 +98,7 @@ std::string ToUtf8(const RawText& raw, std::string_view line_break) {
                 ++separator;
             }
             if (!joint)
-                out = std::copy(line_break.begin(), line_break.end(), out);
+                *out++ = '\n';
         } else if (QChar::isHighSurrogate(ch) && at + 1 < size &&
                    QChar::isLowSurrogate(chars[at + 1])) {
             out = put_code_point(out, QChar::surrogateToUcs4(ch, chars[at + 1]));

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QTextDocument>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tarnel::ui::qt {
@@ -20,9 +19,9 @@ struct RawText {
 /// Document positions `from` to `to`, as stored.
 RawText CopyRaw(const QTextDocument& document, int from, int to);
 
-/// The user's text of `raw` in UTF-8, `line_break` between lines and no joints; a
-/// lone surrogate becomes U+FFFD, as Qt's own conversion does. Throws std::bad_alloc
-/// when memory runs out.
-std::string ToUtf8(const RawText& raw, std::string_view line_break);
+/// The user's text of `raw` in UTF-8, "\n" between lines and no joints; a lone
+/// surrogate becomes U+FFFD, as Qt's own conversion does. Throws std::bad_alloc when
+/// memory runs out.
+std::string ToUtf8(const RawText& raw);
 
 }  // namespace tarnel::ui::qt

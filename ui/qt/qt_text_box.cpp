@@ -114,9 +114,9 @@ LineFill TextBox::Fill() const {
     return LineFill(document()->defaultFont(), width);
 }
 
-std::string TextBox::Text(std::string_view line_break) const {
+std::string TextBox::Text() const {
     AllocationPoint();
-    return ToUtf8(CopyRaw(*document(), 0, document()->characterCount() - 1), line_break);
+    return ToUtf8(CopyRaw(*document(), 0, document()->characterCount() - 1));
 }
 
 bool TextBox::SetText(QStringView text) {
@@ -317,8 +317,7 @@ void TextBox::inputMethodEvent(QInputMethodEvent* event) {
 QMimeData* TextBox::createMimeDataFromSelection() const {
     const QTextCursor cursor = textCursor();
     auto* data = new QMimeData;
-    data->setText(TextBetween(*document(), cursor.selectionStart(), cursor.selectionEnd(),
-                              QStringLiteral("\n")));
+    data->setText(TextBetween(*document(), cursor.selectionStart(), cursor.selectionEnd()));
     return data;
 }
 

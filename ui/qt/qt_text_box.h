@@ -32,9 +32,9 @@ class TextBox : public QPlainTextEdit {
 
     explicit TextBox(QWidget* parent);
 
-    /// The whole text with `line_break` between lines, in UTF-8. Throws
+    /// The whole text in UTF-8, lines ending in "\n" (the joints left out). Throws
     /// std::bad_alloc when memory runs out.
-    std::string Text(std::string_view line_break) const;
+    std::string Text() const;
     /// Replaces the text and forgets the undo history; lines end in "\n". False, the
     /// box as it was, for more than kMostCharacters or when memory runs out.
     bool SetText(QStringView text);

@@ -104,8 +104,8 @@ void TextBoxAccessible::setCursorPosition(int position) {
 
 QString TextBoxAccessible::text(int start, int end) const {
     const QTextDocument& document = *Box()->document();
-    return TextBetween(document, DocumentPosition(document, start), DocumentPosition(document, end),
-                       u"\n");
+    return TextBetween(document, DocumentPosition(document, start),
+                       DocumentPosition(document, end));
 }
 
 int TextBoxAccessible::characterCount() const {

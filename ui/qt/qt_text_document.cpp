@@ -91,7 +91,7 @@ bool AtJointStart(const QTextDocument& document, int position) {
     return block.isValid() && position == block.position() && ContinuesLine(block);
 }
 
-QString TextBetween(const QTextDocument& document, int from, int to, QStringView line_break) {
+QString TextBetween(const QTextDocument& document, int from, int to) {
     from = std::clamp(from, 0, document_end(document));
     to = std::clamp(to, from, document_end(document));
     QString text;
@@ -102,7 +102,7 @@ QString TextBetween(const QTextDocument& document, int from, int to, QStringView
         if (start > to)
             break;
         if (start > from && start <= to && !joint(block))
-            text += line_break;  // the separator before this block is in the range
+            text += u'\n';  // the separator before this block is in the range
         const int begin = std::max(from, start) - start;
         const int end = std::min(to, start + block.length() - 1) - start;
         if (end <= begin)
@@ -116,7 +116,7 @@ QString TextBetween(const QTextDocument& document, int from, int to, QStringView
                 break;
             }
             text += part.sliced(at, next - at);
-            text += line_break;
+            text += u'\n';
             at = next + 1;
         }
     }

@@ -38,9 +38,9 @@ bool AtJointEnd(const QTextDocument& document, int position);
 /// Whether document position `position` is the start of a block after a joint.
 bool AtJointStart(const QTextDocument& document, int position);
 
-/// The text between document positions `from` and `to`, with `line_break` between
-/// lines and the joints left out.
-QString TextBetween(const QTextDocument& document, int from, int to, QStringView line_break);
+/// The text between document positions `from` and `to`, with "\n" between lines
+/// and the joints left out.
+QString TextBetween(const QTextDocument& document, int from, int to);
 
 /// The user's position of a document position, and back (at a joint, the start of
 /// the block after it). Both clamp to the text.

@@ -40,7 +40,7 @@ void CWnd::GetWindowText(CString& text) const {
     if (w == nullptr)
         return;
     if (auto* box = dynamic_cast<qt::TextBox*>(w)) {
-        text = box->Text("\r\n");
+        text = box->Text();
     } else if (auto* line = dynamic_cast<QLineEdit*>(w)) {
         AllocationPoint();
         text = line->text().toStdString();

@@ -57,6 +57,9 @@ std::string with_crlf(std::string_view text) {
                 ++i;
         } else if (c == '\n') {
             converted += "\r\n";
+        } else if (text.substr(i, 3) == "\xE2\x80\xA8" || text.substr(i, 3) == "\xE2\x80\xA9") {
+            converted += "\r\n";
+            i += 2;
         } else {
             converted += c;
         }

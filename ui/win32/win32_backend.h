@@ -40,7 +40,8 @@ inline ui::HWND handle_of(::HWND hwnd) {
 std::wstring to_wide(std::string_view text);
 std::string to_utf8(std::wstring_view text);
 
-/// A lone CR or LF as CR LF: a multi-line edit control breaks lines only at CR LF.
+/// Every line break (a lone CR or LF, U+2028, U+2029) as CR LF: a multi-line edit
+/// control breaks lines only at CR LF.
 std::string with_crlf(std::string_view text);
 
 /// The CDialog whose window `hwnd` is, or null.

@@ -17,7 +17,9 @@ using SHORT = std::int16_t;
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
-/// A text in UTF-8; a line break in a multi-line edit control is "\r\n".
+/// A text in UTF-8. A multi-line edit control hands out its line breaks as its
+/// platform has them ("\r\n" in a Windows edit control, "\n" in the Qt text box)
+/// and takes any of CR LF, LF, CR, U+2028 and U+2029. Dialogs depend on neither.
 using CString = std::string;
 
 /// A window of the backend, opaque to everyone else; null addresses no window.

@@ -31,11 +31,13 @@ class CWnd {
     /// The window with the keyboard focus, or null.
     static CWnd* GetFocus();
 
-    /// The whole text. A multi-line edit control gives "\r\n" between its lines.
+    /// The whole text. A multi-line edit control gives its platform's line break
+    /// between lines: "\r\n" on Windows, "\n" in the Qt text box (see CString).
     /// Throws std::bad_alloc when memory for the copy runs out.
     void GetWindowText(CString& text) const;
-    /// Replaces the whole text; "\r\n", "\n" and "\r" all break lines. A text that
-    /// an edit control cannot hold, or memory runs out for, leaves it as it was.
+    /// Replaces the whole text; CR LF, LF, CR, U+2028 and U+2029 all break lines. A
+    /// text that an edit control cannot hold, or memory runs out for, leaves it as
+    /// it was.
     void SetWindowText(std::string_view text);
     CWnd* GetDlgItem(int id) const;
     int GetDlgCtrlID() const;
@@ -61,9 +63,10 @@ class CEdit : public CWnd {
     /// start -1 removes the selection.
     void SetSel(int start, int end);
     void GetSel(int& start, int& end) const;
-    /// Puts `text` in place of the selection; with `can_undo`, one step that Ctrl+Z
-    /// undoes. FALSE, the control as it was, when the text would take the control
-    /// beyond its limit or memory runs out: never a part of `text`.
+    /// Puts `text` (any line break, as SetWindowText takes it) in place of the
+    /// selection; with `can_undo`, one step that Ctrl+Z undoes. FALSE, the control as
+    /// it was, when the text would take the control beyond its limit or memory runs
+    /// out: never a part of `text`.
     BOOL ReplaceSel(std::string_view text, BOOL can_undo = FALSE);
     /// The most characters that typing, pasting and ReplaceSel may leave in the
     /// control; 0 is the most it can hold, which dialogs set for every edit control.
