@@ -70,10 +70,17 @@ ProcessEnd open_pass(PieceReader& reader, SourceSurvey& survey, const TextKey& k
 }
 
 ProcessEnd open_source(PieceReader& reader, SourceSurvey& survey, const TextKey& key,
-                       bool one_pass, const ProcessSettings& settings, ProcessSink& sink,
+                       const ProcessSettings& settings, ProcessSink& sink,
                        ProcessReport& report) noexcept {
     if (!sink.begin(false))
         return ProcessEnd::SinkFailed;
+    // Opening refuses nothing once the envelope is found: the pass that counts the
+    // body's white space may as well come after the sink began.
+    const bool one_pass = sink.discardable();
+    if (one_pass)
+        assume_unbroken(survey);
+    else if (!survey_body(reader, survey))
+        return read_end(reader);
     bool white_space = false;
     bool stray = false;
     {
@@ -113,31 +120,21 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
     if (!choose_direction(survey.sealed, settings.direction, report))
         return report;
     SealConversion conversion(settings.form);
-    const bool one_pass = !report.sealing && sink.discardable();
     if (report.sealing) {
         bool nul = false;
         if (!survey_plain(reader, survey, conversion, nul)) {
             report.end = nul ? ProcessEnd::TextNul : read_end(reader);
             return report;
         }
-    } else {
-        if (!find_body_end(reader, survey)) {
-            report.end = read_end(reader);
-            return report;
-        }
-        if (one_pass) {
-            assume_unbroken(survey);
-        } else if (!survey_body(reader, survey)) {
-            report.end = read_end(reader);
-            return report;
-        }
+    } else if (!find_body_end(reader, survey)) {
+        report.end = read_end(reader);
+        return report;
     }
     ProcessKey key;
     if (!key.obtain(password, report))
         return report;
     report.end = report.sealing ? seal_pass(reader, survey, conversion, key.key(), sink)
-                                : open_source(reader, survey, key.key(), one_pass, settings, sink,
-                                              report);
+                                : open_source(reader, survey, key.key(), settings, sink, report);
     return report;
 }
 

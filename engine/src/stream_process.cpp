@@ -53,12 +53,16 @@ class WholeText {
   public:
     ~WholeText() { secure_wipe(m_data.get(), m_capacity); }
 
-    // Room for at least one more byte, growing by doubling up to `limit` + 1.
-    bool make_room(uint64_t limit) noexcept {
+    // Room for at least one more byte, growing by doubling up to `limit` + 1: one
+    // byte beyond the limit tells that there is more. The first room is `hint`
+    // and one byte, so that the end of a text of that size shows at once.
+    bool make_room(uint64_t limit, uint64_t hint) noexcept {
         if (m_size < m_capacity)
             return true;
         const uint64_t most = limit + 1;
-        const uint64_t wanted = std::min<uint64_t>(std::max<uint64_t>(kFirstCapacity, 2 * m_capacity), most);
+        const uint64_t first = hint > 0 && hint < most ? hint + 1 : kFirstCapacity;
+        const uint64_t wanted =
+            std::min<uint64_t>(m_capacity == 0 ? first : 2 * uint64_t(m_capacity), most);
         if (wanted <= m_capacity || wanted > SIZE_MAX)
             return false;
         std::unique_ptr<char[]> grown(new (std::nothrow) char[std::size_t(wanted)]);
@@ -92,7 +96,7 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
     EarlyRefusal watch(settings.direction);
     WholeText text;
     for (;;) {
-        if (!text.make_room(settings.stream_limit)) {
+        if (!text.make_room(settings.stream_limit, source.size_hint())) {
             report.end = text.size() > settings.stream_limit ? ProcessEnd::StreamTooLarge
                                                              : ProcessEnd::TooLarge;
             return report;

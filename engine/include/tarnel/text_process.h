@@ -45,6 +45,9 @@ class StreamSource {
     /// Reads up to `size` bytes into `buffer`: returns how many, 0 at the end, or
     /// -1 when reading failed (the source keeps the reason).
     virtual std::ptrdiff_t read(char* buffer, std::size_t size) noexcept = 0;
+    /// How many bytes are likely to come, or 0 when unknown: memory is taken for
+    /// that many at once rather than grown to it.
+    virtual uint64_t size_hint() const noexcept { return 0; }
 
   protected:
     ~StreamSource() = default;
@@ -97,7 +100,8 @@ class ProcessSink : public TextSink {
     /// True once a write failed: reading stops.
     virtual bool failed() const noexcept { return false; }
     /// True when everything written can still be thrown away, as a temporary file
-    /// that replaces its target only once complete can. Opening then takes one pass.
+    /// that replaces its target only once complete can. Asked after begin().
+    /// Opening a random-access source then takes one pass.
     virtual bool discardable() const noexcept { return false; }
     /// Throws away everything written so far and starts over; false when it cannot.
     virtual bool discard() noexcept { return false; }
