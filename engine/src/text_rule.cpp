@@ -1,0 +1,445 @@
+// SPDX-License-Identifier: MIT
+#include "tarnel/text_rule.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "tarnel/codepage.h"
+#include "tarnel/secure_wipe.h"
+
+namespace tarnel {
+namespace {
+
+using detail::Held;
+
+constexpr char32_t kByteOrderMark = 0xFEFF;
+constexpr char32_t kLineSeparator = 0x2028;
+constexpr char32_t kParagraphSeparator = 0x2029;
+
+const unsigned char* begin_of(std::string_view piece) noexcept {
+    return reinterpret_cast<const unsigned char*>(piece.data());
+}
+
+const char* chars(const unsigned char* bytes) noexcept {
+    return reinterpret_cast<const char*>(bytes);
+}
+
+// Gathers small pieces of output in a local buffer and hands the sink runs of it;
+// a long run of input is handed over as it is. Wipes the buffer when done.
+class RunWriter {
+  public:
+    explicit RunWriter(TextSink& sink) noexcept : m_sink(sink) {}
+    ~RunWriter() {
+        flush();
+        secure_wipe(m_buffer, m_high);
+    }
+    RunWriter(const RunWriter&) = delete;
+    RunWriter& operator=(const RunWriter&) = delete;
+
+    void run(const char* data, std::size_t size) noexcept {
+        if (size >= kDirect) {
+            flush();
+            m_sink.write(data, size);
+            return;
+        }
+        if (size > kSize - m_used)
+            flush();
+        std::memcpy(m_buffer + m_used, data, size);
+        m_used += size;
+    }
+    void byte(unsigned char value) noexcept {
+        if (m_used == kSize)
+            flush();
+        m_buffer[m_used++] = char(value);
+    }
+    void line_break() noexcept { run("\r\n", 2); }
+    void code_point(char32_t value) noexcept {
+        if (kSize - m_used < 4)
+            flush();
+        m_used = std::size_t(put_utf8(value, m_buffer + m_used) - m_buffer);
+    }
+
+  private:
+    static constexpr std::size_t kSize = 16 * 1024;
+    static constexpr std::size_t kDirect = 4 * 1024;
+
+    void flush() noexcept {
+        if (m_used == 0)
+            return;
+        m_sink.write(m_buffer, m_used);
+        m_high = std::max(m_high, m_used);
+        m_used = 0;
+    }
+
+    TextSink& m_sink;
+    std::size_t m_used = 0;
+    std::size_t m_high = 0;  // how much of the buffer has held text
+    char m_buffer[kSize];
+};
+
+// Counts what a RunWriter would be given.
+struct Counter {
+    uint64_t& length;
+    void run(const char*, std::size_t size) noexcept { length += size; }
+    void line_break() noexcept { length += 2; }
+};
+
+// What a byte scan still holds once the text has ended.
+template <class Out>
+void finish_bytes(detail::ByteScan& scan, Out& out) noexcept {
+    if (scan.held == Held::EF || scan.held == Held::E2)
+        out.run(scan.held == Held::EF ? "\xEF" : "\xE2", 1);
+    else if (scan.held == Held::EF_BB || scan.held == Held::E2_80)
+        out.run(scan.held == Held::EF_BB ? "\xEF\xBB" : "\xE2\x80", 2);
+    scan.held = Held::Nothing;
+}
+
+// Reads `b` after the begun byte-order mark or U+2028/9 `scan` holds. False when
+// `b` does not carry it on: the held bytes have passed and `b` is to be read afresh.
+template <class Out>
+bool carry_on(unsigned char b, detail::ByteScan& scan, Out& out) noexcept {
+    const Held held = scan.held;
+    scan.held = Held::Nothing;
+    if (held == Held::Start && b == 0xEF) {
+        scan.held = Held::EF;
+    } else if (held == Held::EF && b == 0xBB) {
+        scan.held = Held::EF_BB;
+    } else if (held == Held::EF_BB && b == 0xBF) {
+        // A byte-order mark at the start, dropped.
+    } else if (held == Held::E2 && b == 0x80) {
+        scan.held = Held::E2_80;
+    } else if (held == Held::E2_80 && (b == 0xA8 || b == 0xA9)) {
+        out.line_break();
+    } else {
+        scan.held = held;
+        finish_bytes(scan, out);
+        return false;
+    }
+    return true;
+}
+
+// The text taken as bytes: a leading byte-order mark is dropped, every line break
+// becomes CR LF, and every other byte passes as it is, so that a text that is not
+// valid UTF-8 keeps its bytes. A mark or U+2028/9 cut by a piece is held as how
+// much of it was seen: its bytes are known.
+template <class Out>
+void scan_bytes(std::string_view piece, detail::ByteScan& scan, Out& out) noexcept {
+    const unsigned char* p = begin_of(piece);
+    const unsigned char* const end = p + piece.size();
+    while (p < end) {
+        if (scan.held != Held::Nothing && carry_on(*p, scan, out)) {
+            ++p;
+            continue;
+        }
+        const unsigned char* const run = p;
+        while (p < end && *p != '\r' && *p != '\n' && *p != 0xE2)
+            ++p;
+        if (p > run) {
+            out.run(chars(run), std::size_t(p - run));
+            scan.after_cr = false;
+        }
+        if (p == end)
+            break;
+        const unsigned char b = *p++;
+        if (b == '\r') {
+            out.line_break();
+            scan.after_cr = true;
+        } else if (b == '\n') {
+            if (!scan.after_cr)
+                out.line_break();
+            scan.after_cr = false;
+        } else {
+            scan.held = Held::E2;
+            scan.after_cr = false;
+        }
+    }
+}
+
+// The text taken as UTF-8 characters, for its Windows-1252 form: a leading
+// byte-order mark is dropped, every line break becomes CR LF, and `out` gets runs
+// of ASCII, each other character (character(), which may stop the scan by
+// returning false), or invalid() for bytes that are not UTF-8.
+template <class Out>
+void scan_chars(std::string_view piece, detail::CharScan& scan, Out& out) noexcept {
+    const unsigned char* p = begin_of(piece);
+    const unsigned char* const end = p + piece.size();
+    while (p < end) {
+        if (scan.reader.between_characters()) {
+            const unsigned char* const run = p;
+            while (p < end && *p < 0x80 && *p != '\r' && *p != '\n')
+                ++p;
+            if (p > run) {
+                out.run(chars(run), std::size_t(p - run));
+                scan.first = false;
+                scan.after_cr = false;
+            }
+            if (p == end)
+                break;
+        }
+        const Utf8Reader::Step step = scan.reader.feed(*p++);
+        if (step == Utf8Reader::Step::NeedMore)
+            continue;
+        if (step == Utf8Reader::Step::Invalid) {
+            scan.reader = Utf8Reader();
+            if (!out.invalid())
+                return;
+            continue;
+        }
+        const char32_t c = scan.reader.code_point();
+        const bool first = scan.first;
+        const bool after_cr = scan.after_cr;
+        scan.first = false;
+        scan.after_cr = c == '\r';
+        if (c == '\r' || c == kLineSeparator || c == kParagraphSeparator ||
+            (c == '\n' && !after_cr)) {
+            out.line_break();
+        } else if (c != '\n' && !(first && c == kByteOrderMark) && !out.character(c)) {
+            return;
+        }
+    }
+}
+
+// Writes a Windows-1252 form the survey has found to exist.
+struct FormWriter {
+    RunWriter& writer;
+    void run(const char* data, std::size_t size) noexcept { writer.run(data, size); }
+    void line_break() noexcept { writer.line_break(); }
+    bool character(char32_t c) noexcept {
+        const int form = windows1252_byte(c);
+        if (form >= 0)
+            writer.byte(static_cast<unsigned char>(form));
+        return true;
+    }
+    bool invalid() noexcept { return true; }
+};
+
+void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
+    if (!scan.valid)
+        return;
+    const unsigned char* p = begin_of(piece);
+    const unsigned char* const end = p + piece.size();
+    while (p < end) {
+        if (scan.reader.between_characters()) {
+            // ASCII, eight bytes at a time.
+            while (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                if ((word & 0x8080808080808080u) != 0)
+                    break;
+                p += 8;
+            }
+            while (p < end && *p < 0x80)
+                ++p;
+            if (p == end)
+                return;
+        }
+        if (scan.reader.feed(*p++) == Utf8Reader::Step::Invalid) {
+            scan.valid = false;
+            return;
+        }
+    }
+}
+
+// Output kept in memory. It grows by moving to a larger string and wiping the old.
+class StringSink final : public TextSink {
+  public:
+    ~StringSink() { secure_wipe(m_text); }
+
+    bool reserve(std::size_t size) noexcept {
+        try {
+            m_text.reserve(size);
+            return true;
+        } catch (const std::bad_alloc&) {
+        } catch (const std::length_error&) {
+        }
+        m_failed = true;
+        return false;
+    }
+    void write(const char* data, std::size_t size) noexcept override {
+        if (m_failed)
+            return;
+        if (size > m_text.capacity() - m_text.size()) {
+            try {
+                std::string larger;
+                larger.reserve(std::max(m_text.size() + size, 2 * m_text.capacity()));
+                larger.append(m_text);
+                secure_wipe(m_text);
+                m_text.swap(larger);
+            } catch (const std::bad_alloc&) {
+                m_failed = true;
+                return;
+            } catch (const std::length_error&) {
+                m_failed = true;
+                return;
+            }
+        }
+        m_text.append(data, size);
+    }
+    std::optional<std::string> take() noexcept {
+        if (m_failed)
+            return std::nullopt;
+        return std::optional<std::string>(std::move(m_text));
+    }
+
+  private:
+    std::string m_text;
+    bool m_failed = false;
+};
+
+}  // namespace
+
+// --- Text to bytes ---
+
+void TextBytesSurvey::feed(std::string_view piece) noexcept {
+    check_utf8(piece, m_check);
+    Counter counter{m_byte_length};
+    scan_bytes(piece, m_bytes, counter);
+    if (!m_has_form)
+        return;
+    // The form's bytes are read as UTF-8 as they come: a text whose form reads as
+    // another text is not written in that form.
+    struct Survey {
+        TextBytesSurvey& s;
+        void run(const char*, std::size_t size) noexcept {
+            s.m_form_length += size;
+            s.m_form_is_utf8 = s.m_form_is_utf8 && s.m_form_reader.between_characters();
+        }
+        void line_break() noexcept { run(nullptr, 2); }
+        bool character(char32_t c) noexcept {
+            const int form = windows1252_byte(c);
+            if (form < 0)
+                return s.m_has_form = false;  // the scan stops
+            ++s.m_form_length;
+            s.m_form_non_ascii = s.m_form_non_ascii || form >= 0x80;
+            if (s.m_form_reader.feed(static_cast<unsigned char>(form)) ==
+                Utf8Reader::Step::Invalid) {
+                s.m_form_is_utf8 = false;
+                s.m_form_reader = Utf8Reader();
+            }
+            return true;
+        }
+        bool invalid() noexcept { return s.m_has_form = false; }
+    } survey{*this};
+    scan_chars(piece, m_chars, survey);
+}
+
+void TextBytesSurvey::finish() noexcept {
+    Counter counter{m_byte_length};
+    finish_bytes(m_bytes, counter);
+    m_valid = m_check.valid && m_check.reader.between_characters();
+    m_form_is_utf8 = m_form_is_utf8 && m_form_reader.between_characters();
+    m_windows1252 = m_valid && m_has_form && !(m_form_is_utf8 && m_form_non_ascii);
+}
+
+bool TextBytesSurvey::valid_utf8() const noexcept {
+    return m_valid;
+}
+bool TextBytesSurvey::windows1252() const noexcept {
+    return m_windows1252;
+}
+uint64_t TextBytesSurvey::length() const noexcept {
+    return m_windows1252 ? m_form_length : m_byte_length;
+}
+
+TextToBytes::TextToBytes(bool windows1252) noexcept : m_windows1252(windows1252) {}
+
+TextToBytes::~TextToBytes() {
+    secure_wipe_object(m_chars);
+}
+
+void TextToBytes::feed(std::string_view piece, TextSink& out) noexcept {
+    RunWriter writer(out);
+    if (m_windows1252) {
+        FormWriter form{writer};
+        scan_chars(piece, m_chars, form);
+    } else {
+        scan_bytes(piece, m_bytes, writer);
+    }
+}
+
+void TextToBytes::finish(TextSink& out) noexcept {
+    RunWriter writer(out);
+    if (!m_windows1252)
+        finish_bytes(m_bytes, writer);
+}
+
+std::optional<std::string> text_to_bytes(std::string_view text) noexcept {
+    TextBytesSurvey survey;
+    survey.feed(text);
+    survey.finish();
+    StringSink sink;
+    if (!sink.reserve(std::size_t(survey.length())))
+        return std::nullopt;
+    TextToBytes convert(survey.windows1252());
+    convert.feed(text, sink);
+    convert.finish(sink);
+    return sink.take();
+}
+
+// --- Bytes to text ---
+
+void Utf8Check::feed(std::string_view piece) noexcept {
+    check_utf8(piece, m_scan);
+}
+
+bool Utf8Check::finish() noexcept {
+    return m_scan.valid && m_scan.reader.between_characters();
+}
+
+BytesToText::BytesToText(bool utf8, LineBreak line_break) noexcept
+    : m_utf8(utf8), m_line_break(line_break) {}
+
+void BytesToText::feed(std::string_view piece, TextSink& out) noexcept {
+    RunWriter writer(out);
+    const unsigned char* p = begin_of(piece);
+    const unsigned char* const end = p + piece.size();
+    const bool to_lf = m_line_break == LineBreak::Lf;
+    if (m_held_cr && p < end) {
+        m_held_cr = false;
+        if (*p == '\n')
+            ++p;
+        writer.byte(p > begin_of(piece) ? '\n' : '\r');
+    }
+    while (p < end) {
+        const unsigned char* const run = p;
+        while (p < end && (*p < 0x80 || m_utf8) && !(to_lf && *p == '\r'))
+            ++p;
+        if (p > run)
+            writer.run(chars(run), std::size_t(p - run));
+        if (p == end)
+            break;
+        const unsigned char b = *p++;
+        if (b != '\r') {
+            writer.code_point(windows1252_code_point(b));
+        } else if (p == end) {
+            m_held_cr = true;  // the next piece tells whether it is a CR LF
+        } else if (*p == '\n') {
+            writer.byte('\n');
+            ++p;
+        } else {
+            writer.byte('\r');
+        }
+    }
+}
+
+void BytesToText::finish(TextSink& out) noexcept {
+    if (m_held_cr)
+        out.write("\r", 1);
+    m_held_cr = false;
+}
+
+std::optional<std::string> bytes_to_text(std::string_view bytes, LineBreak line_break) noexcept {
+    Utf8Check check;
+    check.feed(bytes);
+    StringSink sink;
+    if (!sink.reserve(bytes.size()))
+        return std::nullopt;
+    BytesToText convert(check.finish(), line_break);
+    convert.feed(bytes, sink);
+    convert.finish(sink);
+    return sink.take();
+}
+
+}  // namespace tarnel

@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: MIT
+// The text rule: the bytes sealed for a text, the text opened bytes stand for, and
+// the same whole and in pieces cut anywhere.
+#include "tarnel/text_rule.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../support/script_samples.h"
+#include "tarnel/codepage.h"
+#include "test_sinks.h"
+
+namespace tarnel {
+namespace {
+
+using namespace std::string_literals;
+
+std::string to_bytes(std::string_view text) {
+    const auto bytes = text_to_bytes(text);
+    EXPECT_TRUE(bytes.has_value());
+    return bytes.value_or("");
+}
+
+std::string to_text(std::string_view bytes, LineBreak line_break = LineBreak::Lf) {
+    const auto text = bytes_to_text(bytes, line_break);
+    EXPECT_TRUE(text.has_value());
+    return text.value_or("");
+}
+
+// Pieces of `text`: cut at each of `cuts` (ascending), with an empty piece between.
+std::vector<std::string_view> pieces_of(std::string_view text,
+                                        const std::vector<std::size_t>& cuts) {
+    std::vector<std::string_view> pieces;
+    std::size_t from = 0;
+    for (const std::size_t cut : cuts) {
+        pieces.push_back(text.substr(from, cut - from));
+        pieces.push_back({});
+        from = cut;
+    }
+    pieces.push_back(text.substr(from));
+    return pieces;
+}
+
+std::vector<std::size_t> cuts_every(std::size_t piece, std::size_t size) {
+    std::vector<std::size_t> cuts;
+    for (std::size_t at = piece; at < size; at += piece)
+        cuts.push_back(at);
+    return cuts;
+}
+
+struct Sealed {
+    std::string bytes;
+    bool windows1252 = false;
+    bool valid = false;
+    uint64_t length = 0;
+};
+
+Sealed to_bytes_in_pieces(const std::vector<std::string_view>& pieces) {
+    Sealed result;
+    TextBytesSurvey survey;
+    for (const std::string_view piece : pieces)
+        survey.feed(piece);
+    survey.finish();
+    result.windows1252 = survey.windows1252();
+    result.valid = survey.valid_utf8();
+    result.length = survey.length();
+    test::Collect sink;
+    TextToBytes convert(result.windows1252);
+    for (const std::string_view piece : pieces)
+        convert.feed(piece, sink);
+    convert.finish(sink);
+    result.bytes = sink.text;
+    return result;
+}
+
+std::string to_text_in_pieces(const std::vector<std::string_view>& pieces, LineBreak line_break) {
+    Utf8Check check;
+    for (const std::string_view piece : pieces)
+        check.feed(piece);
+    test::Collect sink;
+    BytesToText convert(check.finish(), line_break);
+    for (const std::string_view piece : pieces)
+        convert.feed(piece, sink);
+    convert.finish(sink);
+    return sink.text;
+}
+
+// Checks that every way of cutting `text` gives what it gives whole: at each
+// single point, and byte by byte.
+void expect_same_in_pieces(std::string_view text) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(text)));
+    const std::string whole = to_bytes(text);
+    std::vector<std::vector<std::size_t>> cuttings;
+    for (std::size_t at = 0; at <= text.size(); ++at)
+        cuttings.push_back({at});
+    cuttings.push_back(cuts_every(1, text.size()));
+    for (const auto& cuts : cuttings) {
+        const auto pieces = pieces_of(text, cuts);
+        const Sealed sealed = to_bytes_in_pieces(pieces);
+        ASSERT_EQ(sealed.bytes, whole) << "cut at " << cuts.front() << " of " << cuts.size();
+        ASSERT_EQ(sealed.length, whole.size());
+        ASSERT_EQ(sealed.valid, is_valid_utf8(text));
+        for (const LineBreak line_break : {LineBreak::Lf, LineBreak::CrLf})
+            ASSERT_EQ(to_text_in_pieces(pieces, line_break), to_text(text, line_break));
+    }
+}
+
+TEST(TextToBytes, EveryLineBreakBecomesCrLf) {
+    EXPECT_EQ(to_bytes("a\nb\rc\r\nd\u2028e\u2029f"), "a\r\nb\r\nc\r\nd\r\ne\r\nf");
+    EXPECT_EQ(to_bytes("\r\r\n\n\n\r"), "\r\n\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(to_bytes("\u2028\n"), "\r\n\r\n");  // U+2028 and LF are two breaks
+    EXPECT_EQ(to_bytes("\r\u2029"), "\r\n\r\n");
+    EXPECT_EQ(to_bytes("x\n"), "x\r\n");
+    EXPECT_EQ(to_bytes(""), "");
+}
+
+TEST(TextToBytes, DropsAByteOrderMarkOnlyAtTheStart) {
+    EXPECT_EQ(to_bytes("\uFEFFplain"), "plain");
+    EXPECT_EQ(to_bytes("\uFEFF"), "");
+    EXPECT_EQ(to_bytes("\uFEFFcaf\u00E9\n"), "caf\xE9\r\n");
+    // Elsewhere it is a character without a Windows-1252 form: the text stays UTF-8.
+    EXPECT_EQ(to_bytes("caf\u00E9\uFEFF"), "caf\u00E9\uFEFF");
+    EXPECT_EQ(to_bytes("\uFEFF\uFEFFx"), "\uFEFFx");
+    // Only the start of a mark is no mark.
+    EXPECT_EQ(to_bytes("\xEF\xBB"), "\xEF\xBB");
+    EXPECT_EQ(to_bytes("\xEF\xBB\n"), "\xEF\xBB\r\n");
+}
+
+TEST(TextToBytes, UsesWindows1252WhereEveryCharacterHasAForm) {
+    EXPECT_EQ(to_bytes("plain ASCII\r\n"), "plain ASCII\r\n");
+    EXPECT_EQ(to_bytes("Caf\u00E9 \u20AC\n"), "Caf\xE9 \x80\r\n");
+    EXPECT_EQ(to_bytes("\u00A0"), "\xA0");
+    // A line separator is a line break, not a character without a form.
+    EXPECT_EQ(to_bytes("\u00E9\u2028\u00E8"), "\xE9\r\n\xE8");
+}
+
+TEST(TextToBytes, KeepsUtf8ForOtherScriptsAndWhereTheFormWouldReadAsUtf8) {
+    EXPECT_EQ(to_bytes("\u0416 and \u00E9\n"), "\u0416 and \u00E9\r\n");
+    EXPECT_EQ(to_bytes("\U0001F512"), "\U0001F512");
+    // "Ã©" is C3 A9 in Windows-1252, which UTF-8 reads as "é".
+    EXPECT_EQ(to_bytes("\u00C3\u00A9"), "\u00C3\u00A9");
+    // ... but not once a line break splits the pair.
+    EXPECT_EQ(to_bytes("\u00C3\n\u00A9"), "\xC3\r\n\xA9");
+}
+
+TEST(TextToBytes, KeepsTheBytesOfATextThatIsNotUtf8) {
+    EXPECT_EQ(to_bytes("caf\xE9\n"), "caf\xE9\r\n");
+    EXPECT_EQ(to_bytes("\xFF\u2028\xE2\x80"), "\xFF\r\n\xE2\x80");
+    EXPECT_EQ(to_bytes("\xE2\x80\xE2\x80\xA9\xE2"), "\xE2\x80\r\n\xE2");
+    EXPECT_EQ(to_bytes("a\0b\n"s), "a\0b\r\n"s);  // a NUL is the engine's to refuse
+}
+
+TEST(TextToBytes, FollowsThePasswordRuleOnceLineBreaksAreCrLf) {
+    for (uint32_t seed = 0; seed < 300; ++seed) {
+        const std::string text = test::random_sample(seed, 12);
+        const std::string crlf = test::with_line_breaks(text, "\r\n");
+        EXPECT_EQ(to_bytes(text), password_bytes(crlf)) << seed;
+    }
+}
+
+TEST(BytesToText, ReadsUtf8AsItIsAndAnythingElseAsWindows1252) {
+    EXPECT_EQ(to_text("\u0416"), "\u0416");
+    EXPECT_EQ(to_text("Caf\xE9 \x80"), "Caf\u00E9 \u20AC");
+    EXPECT_EQ(to_text("\x81\x8D\x8F\x90\x9D\xFF"), "\u0081\u008D\u008F\u0090\u009D\u00FF");
+    EXPECT_EQ(to_text("a\0b"s), "a\0b"s);
+    EXPECT_EQ(to_text(""), "");
+}
+
+TEST(BytesToText, CrLfBecomesTheLineBreakAskedFor) {
+    EXPECT_EQ(to_text("a\r\nb\r\n", LineBreak::Lf), "a\nb\n");
+    EXPECT_EQ(to_text("a\r\nb\r\n", LineBreak::CrLf), "a\r\nb\r\n");
+    EXPECT_EQ(to_text("\r\r\n\n\r", LineBreak::Lf), "\r\n\n\r");
+    EXPECT_EQ(to_text("\r\r\n\n\r", LineBreak::CrLf), "\r\r\n\n\r");
+    EXPECT_EQ(to_text("\xE9\r\n\xE8\r", LineBreak::Lf), "\u00E9\n\u00E8\r");
+    EXPECT_EQ(bytes_to_text("a\r\n"), kPlatformLineBreak == LineBreak::Lf ? "a\n" : "a\r\n");
+}
+
+TEST(TextRule, PiecesCutAnywhereGiveWhatTheWholeGives) {
+    const char* const texts[] = {
+        "\uFEFFa\r\nb",         "\xEF\xBB\xEF\xBB\xBF",
+        "\r\r\n\u2028\u2029\n", "\u00C3\u00A9\r",
+        "\xE2\x80\xE2\x80",     "\xE2\x80\xA8\xE2",
+        "caf\u00E9\u20AC\r",    "\u0416\U0001F512\r\n",
+        "\xF0\x9F\x94\n\xE9",   "\xEF\xBB\xBF\xEF\xBB\xBF",
+    };
+    for (const char* text : texts)
+        expect_same_in_pieces(text);
+    for (uint32_t seed = 0; seed < 40; ++seed)
+        expect_same_in_pieces(test::random_sample(seed, 6));
+}
+
+TEST(TextRule, LargeTextsInPiecesGiveWhatTheWholeGives) {
+    for (const test::Script script : test::kScripts) {
+        SCOPED_TRACE(test::script_name(script));
+        const std::string text = test::script_sample(7, script, test::Breaks::Mixed, 40000);
+        const std::string whole = to_bytes(text);
+        for (const std::size_t piece : {std::size_t(1), std::size_t(4093), std::size_t(70000)}) {
+            const auto pieces = pieces_of(text, cuts_every(piece, text.size()));
+            const Sealed sealed = to_bytes_in_pieces(pieces);
+            EXPECT_EQ(sealed.bytes, whole) << piece;
+            EXPECT_EQ(sealed.length, whole.size()) << piece;
+            EXPECT_EQ(sealed.windows1252,
+                      script == test::Script::Ascii || script == test::Script::Windows1252);
+            const auto opened = pieces_of(whole, cuts_every(piece, whole.size()));
+            EXPECT_EQ(to_text_in_pieces(opened, LineBreak::Lf), test::with_line_breaks(text, "\n"));
+        }
+    }
+}
+
+TEST(TextRule, EverySampleComesBackWithItsLineBreaksAsAsked) {
+    for (const test::Script script : test::kScripts) {
+        for (const test::Breaks breaks : test::kBreaks) {
+            for (uint32_t seed = 0; seed < 5; ++seed) {
+                const std::string text = test::script_sample(seed, script, breaks);
+                const std::string bytes = to_bytes(text);
+                EXPECT_EQ(to_text(bytes, LineBreak::Lf), test::with_line_breaks(text, "\n"))
+                    << test::script_name(script) << " " << int(breaks) << " " << seed;
+                EXPECT_EQ(to_text(bytes, LineBreak::CrLf), test::with_line_breaks(text, "\r\n"));
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarnel
