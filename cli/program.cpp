@@ -77,7 +77,7 @@ ProcessReport process(int fd, const Options& options, PasswordProvider& password
                       ResultSink& sink, Input& input) {
     ProcessSettings settings;
     settings.direction = options.direction;
-    settings.form = options.crlf ? PlainForm::WindowsLines : PlainForm::Bytes;
+    settings.form = options.bytes ? PlainForm::Bytes : PlainForm::Text;
     settings.stream_limit = whole_text_limit();
 #ifndef _WIN32
     // A regular file is read in pieces, in bounded memory.
@@ -121,6 +121,9 @@ void explain(const ProcessReport& report, const Options& options, const Input& i
             break;
         case ProcessEnd::TextNul:
             say(Message::TextNul);
+            break;
+        case ProcessEnd::InvalidText:
+            say(Message::InvalidText);
             break;
         case ProcessEnd::TooLarge:
             say(Message::TooLarge);

@@ -6,18 +6,21 @@
 // open exactly as the same process over the text in memory does, and refuse
 // before the sink begins.
 //
-// Layout: a byte of choices (direction in bits 0-1, Windows line breaks in bit 2,
+// Layout: a byte of choices (direction in bits 0-1, text form in bit 2,
 // the piece size less one in bits 3-7), a byte that asks for the text to be sealed
 // first and then damaged (bit 0; where, in the rest), then the input of
 // fuzz_support.h.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "fuzz_support.h"
 #include "tarnel/process.h"
 #include "tarnel/text_process.h"
+#include "tarnel/text_rule.h"
 
 namespace {
 
@@ -36,6 +39,21 @@ class TextAt final : public RandomAccessSource {
 
   private:
     std::string_view m_text;
+};
+
+class Chunks final : public StreamSource {
+  public:
+    Chunks(std::string_view text, std::size_t step) : m_text(text), m_step(step) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) noexcept override {
+        const std::size_t n = std::min({size, m_step, m_text.size()});
+        std::memcpy(buffer, m_text.data(), n);
+        m_text.remove_prefix(n);
+        return std::ptrdiff_t(n);
+    }
+
+  private:
+    std::string_view m_text;
+    std::size_t m_step;
 };
 
 class StringSink final : public ProcessSink {
@@ -96,6 +114,15 @@ void check(const ProcessSettings& settings, std::string_view password, const std
     GivenPassword given(password);
     StringSink whole(false);
     const ProcessReport expected = ProcessTextFrom(text, given, whole, settings);
+    // A stream, read in runs of the piece size, refuses as early as it can, but
+    // never otherwise.
+    {
+        Chunks stream(text, settings.piece);
+        StringSink sink(false);
+        const ProcessReport report = ProcessTextFrom(stream, given, sink, settings);
+        require(report.end == expected.end);
+        require(sink.text == whole.text && sink.begun == whole.begun);
+    }
     for (const bool discardable : {false, true}) {
         TextAt source(text);
         StringSink sink(discardable);
@@ -109,9 +136,16 @@ void check(const ProcessSettings& settings, std::string_view password, const std
         require(report.looks_genuine == expected.looks_genuine);
         require(same_damage(report.damage, expected.damage));
     }
-    // Bytes in, bytes out: the window's own call agrees.
-    if (settings.form == PlainForm::Bytes && expected.end == ProcessEnd::Done)
+    // Bytes in, bytes out: the window's own call agrees; a text is sealed as the
+    // bytes the rule makes of it.
+    if (expected.end != ProcessEnd::Done)
+        return;
+    if (settings.form == PlainForm::Bytes) {
         require(ProcessText(password, text, settings.direction).text == whole.text);
+    } else if (expected.sealing) {
+        const std::optional<std::string> bytes = text_to_bytes(text);
+        require(bytes && ProcessText(password, *bytes, ProcessDirection::Seal).text == whole.text);
+    }
 }
 
 }  // namespace
@@ -127,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         text = damaged_seal(input.password, input.text, uint8_t(damage >> 1));
     ProcessSettings settings;
     settings.direction = direction_of(choices);
-    settings.form = (choices & 4) != 0 ? PlainForm::WindowsLines : PlainForm::Bytes;
+    settings.form = (choices & 4) != 0 ? PlainForm::Text : PlainForm::Bytes;
     settings.piece = std::size_t(choices >> 3) + 1;
     check(settings, input.password, text);
     return 0;

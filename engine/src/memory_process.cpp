@@ -1,55 +1,75 @@
 // SPDX-License-Identifier: MIT
 #include "memory_process.h"
 
-#include <algorithm>
+#include <optional>
 
 #include "plain_forms.h"
 #include "process_steps.h"
+#include "tarnel/codepage.h"
+#include "tarnel/secure_wipe.h"
 #include "tarnel/text_stream.h"
 
 namespace tarnel {
 namespace {
 
-// Converted pieces are no larger than this, so a conversion needs little memory.
-constexpr std::size_t kConvertPiece = std::size_t(1) << 20;
+// Wipes an optional text when it goes.
+struct WipedText {
+    std::optional<std::string> text;
+    ~WipedText() {
+        if (text)
+            secure_wipe(*text);
+    }
+};
 
-ProcessEnd seal_into(std::string_view plain, const TextKey& key, const ProcessSettings& settings,
-                     ProcessSink& sink) noexcept {
-    SealConversion conversion(settings.form);
-    conversion.survey(plain);
-    const uint64_t length = plain.size() + conversion.added();
-    if (length > kMaxPlainLength)
+ProcessEnd seal_bytes(std::string_view plain, const TextKey& key, ProcessSink& sink) noexcept {
+    if (plain.size() > kMaxPlainLength)
         return ProcessEnd::TooLarge;
     if (!sink.begin(true))
         return ProcessEnd::SinkFailed;
     TextSealer sealer;
-    if (!sealer.start(key, length, Envelope::Included, sink))
+    if (!sealer.start(key, plain.size(), Envelope::Included, sink))
         return ProcessEnd::TooLarge;
-    const std::size_t step = settings.form == PlainForm::Bytes ? plain.size() : kConvertPiece;
-    for (std::size_t at = 0; at < plain.size() && !sink.failed();) {
-        const std::string_view piece = plain.substr(at, std::max<std::size_t>(step, 1));
-        std::string_view converted;
-        if (!conversion.convert(piece, converted))
-            return ProcessEnd::TooLarge;
-        sealer.feed(converted);
-        at += piece.size();
-    }
+    sealer.feed(plain);
     return seal_end(sealer.finish(), sink);
+}
+
+ProcessEnd seal_into(std::string_view text, const TextKey& key, const ProcessSettings& settings,
+                     ProcessSink& sink) noexcept {
+    if (settings.form == PlainForm::Bytes)
+        return seal_bytes(trim_text(text), key, sink);
+    WipedText bytes;
+    bytes.text = text_to_bytes(text);
+    if (!bytes.text)
+        return ProcessEnd::TooLarge;
+    return seal_bytes(trim_text(*bytes.text), key, sink);
 }
 
 ProcessEnd open_into(std::string_view body, const TextKey& key, const ProcessSettings& settings,
                      ProcessSink& sink, ProcessReport& report) noexcept {
     const BodyLayout layout = analyse_body(body, report.damage);
+    // Text form: whether the opened bytes are UTF-8 is known only at their end,
+    // so they are opened once to tell, and once more on their way out.
+    bool utf8 = false;
+    if (settings.form == PlainForm::Text) {
+        Utf8Sink check;
+        TextOpener opener;
+        if (!opener.start(key, layout, check))
+            return ProcessEnd::TooLarge;
+        opener.feed(body.substr(0, layout.hex_end));
+        OpenSummary summary;
+        opener.finish(summary);
+        utf8 = check.finish();
+    }
     if (!sink.begin(false))
         return ProcessEnd::SinkFailed;
-    OpenConversion conversion(settings.form, sink);
+    OpenedText out(settings.form, utf8, settings.line_break, sink);
     TextOpener opener;
-    if (!opener.start(key, layout, conversion))
+    if (!opener.start(key, layout, out))
         return ProcessEnd::TooLarge;
     opener.feed(body.substr(0, layout.hex_end));
     OpenSummary summary;
     opener.finish(summary);
-    conversion.finish();
+    out.finish();
     report.looks_genuine = summary.looks_genuine;
     return sink.failed() ? ProcessEnd::SinkFailed : ProcessEnd::Done;
 }
@@ -60,16 +80,26 @@ ProcessReport process_in_memory(std::string_view text, PasswordProvider& passwor
                                 ProcessSink* sink, std::string* whole,
                                 const ProcessSettings& settings) noexcept {
     ProcessReport report;
-    const std::string_view trimmed = trim_text(text);
+    const std::string_view trimmed = trim_in_form(text, settings.form);
     if (!choose_direction(is_sealed_text(trimmed), settings.direction, report))
         return report;
+    const bool text_form = settings.form == PlainForm::Text;
     if (report.sealing && trimmed.find('\0') != std::string_view::npos) {
         report.end = ProcessEnd::TextNul;
+        return report;
+    }
+    // What trimming dropped is valid UTF-8 of itself.
+    if (report.sealing && text_form && !is_valid_utf8(trimmed)) {
+        report.end = ProcessEnd::InvalidText;
         return report;
     }
     ProcessKey key;
     if (!key.obtain(password, report))
         return report;
+    if (!report.sealing && text_form && !is_valid_utf8(trimmed)) {
+        report.end = ProcessEnd::InvalidText;
+        return report;
+    }
     const std::string_view body =
         report.sealing ? std::string_view()
                        : trimmed.substr(kSealedOpen.size(),
@@ -90,7 +120,7 @@ ProcessReport process_in_memory(std::string_view text, PasswordProvider& passwor
                                                         : ProcessEnd::TooLarge;
         return report;
     }
-    report.end = report.sealing ? seal_into(trimmed, key.key(), settings, *sink)
+    report.end = report.sealing ? seal_into(text, key.key(), settings, *sink)
                                 : open_into(body, key.key(), settings, *sink, report);
     return report;
 }

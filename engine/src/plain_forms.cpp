@@ -1,93 +1,109 @@
 // SPDX-License-Identifier: MIT
 #include "plain_forms.h"
 
-#include <new>
-
-#include "tarnel/secure_wipe.h"
+#include "tarnel/sealed_format.h"
 
 namespace tarnel {
 namespace {
 
-// LFs of `piece` not after a CR; `before` is the byte before the piece.
-uint64_t count_bare_lfs(std::string_view piece, char before) noexcept {
-    uint64_t bare = 0;
-    for (std::size_t k = piece.find('\n'); k != std::string_view::npos; k = piece.find('\n', k + 1))
-        bare += (k == 0 ? before : piece[k - 1]) != '\r';
-    return bare;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kLineSeparator = "\xE2\x80\xA8";
+constexpr std::string_view kParagraphSeparator = "\xE2\x80\xA9";
+
+bool is_separator(std::string_view three) noexcept {
+    return three == kLineSeparator || three == kParagraphSeparator;
 }
 
 }  // namespace
 
-SealConversion::~SealConversion() {
-    secure_wipe(m_buffer.get(), m_capacity);
+std::size_t trimmed_head(std::string_view s, PlainForm form, bool at_start, bool more,
+                         bool& cut) noexcept {
+    cut = false;
+    const bool text = form == PlainForm::Text;
+    std::size_t i = 0;
+    if (text && at_start) {
+        if (s.starts_with(kByteOrderMark)) {
+            i = 3;
+        } else if (more && kByteOrderMark.starts_with(s)) {
+            cut = true;
+            return 0;
+        }
+    }
+    while (i < s.size()) {
+        if (is_format_space(s[i])) {
+            ++i;
+        } else if (text && is_separator(s.substr(i, 3))) {
+            i += 3;
+        } else {
+            cut = text && more && s.size() - i < 3 && kLineSeparator.starts_with(s.substr(i, 2));
+            break;
+        }
+    }
+    return i;
 }
 
-void SealConversion::survey(std::string_view piece) noexcept {
-    if (m_form != PlainForm::WindowsLines || piece.empty())
-        return;
-    m_added += count_bare_lfs(piece, m_survey_before);
-    m_survey_before = piece.back();
+std::size_t trimmed_tail(std::string_view s, PlainForm form, bool more, bool& cut) noexcept {
+    cut = false;
+    const bool text = form == PlainForm::Text;
+    std::size_t i = s.size();
+    while (i > 0) {
+        if (is_format_space(s[i - 1])) {
+            --i;
+        } else if (text && i >= 3 && is_separator(s.substr(i - 3, 3))) {
+            i -= 3;
+        } else {
+            // What is left may be the end of a separator whose start came before.
+            cut = text && more && i < 3 &&
+                  (kLineSeparator.ends_with(s.substr(0, i)) ||
+                   kParagraphSeparator.ends_with(s.substr(0, i)));
+            break;
+        }
+    }
+    return s.size() - i;
 }
 
-bool SealConversion::convert(std::string_view piece, std::string_view& converted) noexcept {
-    if (m_form != PlainForm::WindowsLines || piece.empty()) {
-        converted = piece;
-        return true;
-    }
-    const std::size_t most = 2 * piece.size();
-    if (most > m_capacity) {
-        secure_wipe(m_buffer.get(), m_capacity);
-        m_capacity = 0;
-        m_buffer.reset(new (std::nothrow) char[most]);
-        if (!m_buffer)
-            return false;
-        m_capacity = most;
-    }
-    char* out = m_buffer.get();
-    std::size_t used = 0;
-    char before = m_convert_before;
-    for (const char c : piece) {
-        if (c == '\n' && before != '\r')
-            out[used++] = '\r';
-        out[used++] = c;
-        before = c;
-    }
-    m_convert_before = before;
-    converted = std::string_view(out, used);
-    return true;
+std::string_view trim_in_form(std::string_view text, PlainForm form) noexcept {
+    bool cut = false;
+    const std::size_t head = trimmed_head(text, form, true, false, cut);
+    text.remove_prefix(head);
+    text.remove_suffix(trimmed_tail(text, form, false, cut));
+    return text;
 }
 
-void OpenConversion::write(const char* data, std::size_t size) noexcept {
-    if (m_form != PlainForm::WindowsLines) {
+void SealerInput::skip(std::string_view piece) noexcept {
+    if (m_form == PlainForm::Text) {
+        // White space only: whatever it becomes is trimmed away.
+        CountingSink dropped;
+        m_convert.feed(piece, dropped);
+    }
+}
+
+void SealerInput::feed(std::string_view piece) noexcept {
+    if (m_form == PlainForm::Text)
+        m_convert.feed(piece, *this);
+    else
+        m_sealer.feed(piece);
+}
+
+void SealerInput::finish() noexcept {
+    if (m_form == PlainForm::Text)
+        m_convert.finish(*this);
+}
+
+void SealerInput::write(const char* data, std::size_t size) noexcept {
+    m_sealer.feed(std::string_view(data, size));
+}
+
+void OpenedText::write(const char* data, std::size_t size) noexcept {
+    if (m_form == PlainForm::Text)
+        m_convert.feed(std::string_view(data, size), m_out);
+    else
         m_out.write(data, size);
-        return;
-    }
-    std::size_t from = 0;
-    if (m_held_cr && size > 0) {
-        m_held_cr = false;
-        if (data[0] != '\n')
-            m_out.write("\r", 1);
-    }
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] != '\r')
-            continue;
-        if (i + 1 == size) {
-            m_out.write(data + from, i - from);
-            m_held_cr = true;
-            return;
-        }
-        if (data[i + 1] == '\n') {
-            m_out.write(data + from, i - from);
-            from = i + 1;
-        }
-    }
-    m_out.write(data + from, size - from);
 }
 
-void OpenConversion::finish() noexcept {
-    if (m_held_cr)
-        m_out.write("\r", 1);
-    m_held_cr = false;
+void OpenedText::finish() noexcept {
+    if (m_form == PlainForm::Text)
+        m_convert.finish(m_out);
 }
 
 }  // namespace tarnel

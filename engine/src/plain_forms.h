@@ -1,55 +1,82 @@
 // SPDX-License-Identifier: MIT
 // A plain text's form on its way into a seal and out of an open, a piece at a
-// time: a CR LF may be cut between two pieces.
+// time, and where trimming stops in each form.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 
 #include "tarnel/text_process.h"
+#include "tarnel/text_rule.h"
 #include "tarnel/text_stream.h"
 
 namespace tarnel {
 
-/// The bytes a plain text gives the sealer. survey() every piece first, for the
-/// length; then convert() every piece again, in the same order.
-class SealConversion {
+/// Bytes at the start of `s` that trimming drops: white space, and in text form
+/// U+2028, U+2029 and, when `at_start` (s begins the text), a byte-order mark.
+/// `cut` tells that `s` stopped inside what may be one of those and more of the
+/// text follows it (`more`): read again from where it stopped.
+std::size_t trimmed_head(std::string_view s, PlainForm form, bool at_start, bool more,
+                         bool& cut) noexcept;
+/// The same at the end of `s`; `more` tells that text comes before `s`.
+std::size_t trimmed_tail(std::string_view s, PlainForm form, bool more, bool& cut) noexcept;
+/// `text` whole, trimmed as its form says.
+std::string_view trim_in_form(std::string_view text, PlainForm form) noexcept;
+
+/// Feeds a sealer the bytes of a text in its form. In text form the trimmed head
+/// goes through skip() first, so that the rule sees the text from its start.
+class SealerInput final : private TextSink {
   public:
-    explicit SealConversion(PlainForm form) noexcept : m_form(form) {}
-    ~SealConversion();  ///< wipes the converted bytes
-    SealConversion(const SealConversion&) = delete;
-    SealConversion& operator=(const SealConversion&) = delete;
+    /// `windows1252`: TextBytesSurvey::windows1252() of the whole text.
+    SealerInput(PlainForm form, bool windows1252, TextSealer& sealer) noexcept
+        : m_form(form), m_convert(windows1252), m_sealer(sealer) {}
 
-    void survey(std::string_view piece) noexcept;
-    /// Bytes the conversion adds to the surveyed text.
-    uint64_t added() const noexcept { return m_added; }
-
-    /// The next piece converted, valid until the next call; false when memory ran out.
-    bool convert(std::string_view piece, std::string_view& converted) noexcept;
+    void skip(std::string_view piece) noexcept;
+    void feed(std::string_view piece) noexcept;
+    void finish() noexcept;
 
   private:
+    void write(const char* data, std::size_t size) noexcept override;
+
     PlainForm m_form;
-    uint64_t m_added = 0;
-    char m_survey_before = '\0';
-    char m_convert_before = '\0';
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_capacity = 0;
+    TextToBytes m_convert;
+    TextSealer& m_sealer;
 };
 
-/// Passes an opened text on to `out` in the form asked for.
-class OpenConversion final : public TextSink {
+/// Counts what a sink is given.
+class CountingSink final : public TextSink {
   public:
-    OpenConversion(PlainForm form, TextSink& out) noexcept : m_form(form), m_out(out) {}
+    void write(const char*, std::size_t size) noexcept override { count += size; }
+    uint64_t count = 0;
+};
+
+/// Whether the opened bytes are valid UTF-8, told by the opener's output.
+class Utf8Sink final : public TextSink {
+  public:
+    void write(const char* data, std::size_t size) noexcept override {
+        m_check.feed(std::string_view(data, size));
+    }
+    bool finish() noexcept { return m_check.finish(); }
+
+  private:
+    Utf8Check m_check;
+};
+
+/// Passes opened bytes on to `out` in the form asked for.
+class OpenedText final : public TextSink {
+  public:
+    /// `utf8`: whether the opened bytes are valid UTF-8 (text form only).
+    OpenedText(PlainForm form, bool utf8, LineBreak line_break, TextSink& out) noexcept
+        : m_form(form), m_convert(utf8, line_break), m_out(out) {}
     void write(const char* data, std::size_t size) noexcept override;
     /// Passes on what the last piece held back.
     void finish() noexcept;
 
   private:
     PlainForm m_form;
+    BytesToText m_convert;
     TextSink& m_out;
-    bool m_held_cr = false;  // a CR ended the last piece: the next one tells
 };
 
 }  // namespace tarnel

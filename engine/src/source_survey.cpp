@@ -16,32 +16,34 @@ uint64_t body_begin(const SourceSurvey& survey) noexcept {
 
 }  // namespace
 
-bool find_trimmed(PieceReader& reader, SourceSurvey& survey) noexcept {
-    uint64_t begin = 0;
+bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noexcept {
+    // Reads of at least four bytes hold a whole separator or byte-order mark, so
+    // one cut at a read's edge is found whole by the next read.
+    const std::size_t head_piece = std::max<std::size_t>(reader.piece(), 4);
+    const std::size_t tail_piece = std::max<std::size_t>(std::min(reader.piece(), kTailPiece), 4);
     const uint64_t size = reader.size();
+    uint64_t begin = 0;
     while (begin < size) {
-        const std::string_view piece = reader.next(begin, size);
+        const std::size_t want = std::size_t(std::min<uint64_t>(head_piece, size - begin));
+        const std::string_view piece = reader.read(begin, want);
         if (piece.empty())
             return false;
-        std::size_t k = 0;
-        while (k < piece.size() && is_format_space(piece[k]))
-            ++k;
+        bool cut = false;
+        const std::size_t k = trimmed_head(piece, form, begin == 0, begin + want < size, cut);
         begin += k;
-        if (k < piece.size())
+        if (k < piece.size() && !cut)
             break;
     }
-    const std::size_t tail_piece = std::min(reader.piece(), kTailPiece);
     uint64_t end = size;
     while (end > begin) {
         const std::size_t want = std::size_t(std::min<uint64_t>(tail_piece, end - begin));
         const std::string_view piece = reader.read(end - want, want);
         if (piece.empty())
             return false;
-        std::size_t k = piece.size();
-        while (k > 0 && is_format_space(piece[k - 1]))
-            --k;
-        end -= piece.size() - k;
-        if (k > 0)
+        bool cut = false;
+        const std::size_t k = trimmed_tail(piece, form, end - want > begin, cut);
+        end -= k;
+        if (k < piece.size() && !cut)
             break;
     }
     survey.begin = begin;
@@ -56,20 +58,74 @@ bool find_trimmed(PieceReader& reader, SourceSurvey& survey) noexcept {
     return !reader.failed();
 }
 
-bool survey_plain(PieceReader& reader, const SourceSurvey& survey, SealConversion& conversion,
-                  bool& nul) noexcept {
-    nul = false;
-    for (uint64_t at = survey.begin; at < survey.end;) {
-        const std::string_view piece = reader.next(at, survey.end);
-        if (piece.empty())
+namespace {
+
+// Feeds each piece of [from, to) to `take`; false when reading failed or `take` stops.
+template <class Take>
+bool each_piece(PieceReader& reader, uint64_t from, uint64_t to, Take take) noexcept {
+    for (uint64_t at = from; at < to;) {
+        const std::string_view piece = reader.next(at, to);
+        if (piece.empty() || !take(piece))
             return false;
-        if (std::memchr(piece.data(), 0, piece.size()) != nullptr) {
-            nul = true;
-            return false;
-        }
-        conversion.survey(piece);
         at += piece.size();
     }
+    return true;
+}
+
+// Bytes the rule makes of [from, to), white space of the text's ends.
+bool converted_length(PieceReader& reader, uint64_t from, uint64_t to, bool windows1252,
+                      bool at_start, uint64_t& length) noexcept {
+    TextToBytes convert(windows1252);
+    CountingSink count;
+    if (!at_start)
+        convert.feed(" ", count);  // no byte-order mark to drop but at the start
+    const uint64_t before = count.count;
+    const bool read = each_piece(reader, from, to, [&](std::string_view piece) {
+        convert.feed(piece, count);
+        return true;
+    });
+    convert.finish(count);
+    length = count.count - before;
+    return read;
+}
+
+}  // namespace
+
+bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm form,
+                  PlainSurvey& plain) noexcept {
+    const bool text = form == PlainForm::Text;
+    TextBytesSurvey bytes;
+    auto take = [&](std::string_view piece) {
+        if (text)
+            bytes.feed(piece);
+        return true;
+    };
+    auto take_trimmed = [&](std::string_view piece) {
+        if (std::memchr(piece.data(), 0, piece.size()) != nullptr) {
+            plain.nul = true;
+            return false;
+        }
+        return take(piece);
+    };
+    if (!(text ? each_piece(reader, 0, survey.begin, take) : true) ||
+        !each_piece(reader, survey.begin, survey.end, take_trimmed) ||
+        !(text ? each_piece(reader, survey.end, reader.size(), take) : true))
+        return false;
+    plain.length = survey.end - survey.begin;
+    if (!text)
+        return true;
+    bytes.finish();
+    plain.valid_utf8 = bytes.valid_utf8();
+    plain.windows1252 = bytes.windows1252();
+    if (!plain.valid_utf8)
+        return true;
+    // The rule turns the whole text into bytes and trimming follows; the ends
+    // trimmed here become white space only, which the length leaves out.
+    uint64_t head = 0, tail = 0;
+    if (!converted_length(reader, 0, survey.begin, plain.windows1252, true, head) ||
+        !converted_length(reader, survey.end, reader.size(), plain.windows1252, false, tail))
+        return false;
+    plain.length = bytes.length() - head - tail;
     return true;
 }
 

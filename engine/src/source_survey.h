@@ -9,6 +9,7 @@
 
 #include "piece_reader.h"
 #include "plain_forms.h"
+#include "tarnel/text_rule.h"
 #include "tarnel/sealed_format.h"
 
 namespace tarnel {
@@ -26,12 +27,18 @@ struct SourceSurvey {
 };
 
 /// Finds the trimmed text and whether it is sealed, reading only its ends.
-bool find_trimmed(PieceReader& reader, SourceSurvey& survey) noexcept;
+bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noexcept;
 
-/// A text to seal: false with `nul` at its first NUL (reading stops there), or
-/// when reading fails. Every piece goes through `conversion.survey()`.
-bool survey_plain(PieceReader& reader, const SourceSurvey& survey, SealConversion& conversion,
-                  bool& nul) noexcept;
+/// What sealing the surveyed text needs to know.
+struct PlainSurvey {
+    bool nul = false;          ///< the trimmed text holds a NUL (the survey stopped there)
+    bool valid_utf8 = true;    ///< text form: the whole text is UTF-8
+    bool windows1252 = false;  ///< text form: see TextBytesSurvey
+    uint64_t length = 0;       ///< bytes the sealer gets
+};
+/// Surveys a text to seal; false when reading failed, or at a NUL.
+bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm form,
+                  PlainSurvey& plain) noexcept;
 
 /// A body's end: its trailer and where its hex part ends, read backwards.
 bool find_body_end(PieceReader& reader, SourceSurvey& survey) noexcept;

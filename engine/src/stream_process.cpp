@@ -19,7 +19,8 @@ constexpr std::size_t kFirstCapacity = 64 * 1024;
 // Watches each run of bytes as it comes in.
 class EarlyRefusal {
   public:
-    explicit EarlyRefusal(ProcessDirection direction) noexcept : m_direction(direction) {}
+    EarlyRefusal(ProcessDirection direction, PlainForm form) noexcept
+        : m_direction(direction), m_form(form) {}
 
     // NotSealed, TextNul, or Done to keep reading.
     ProcessEnd look_at(std::string_view more) noexcept {
@@ -27,6 +28,10 @@ class EarlyRefusal {
             if (m_head_size > 0 || !is_format_space(more[k]))
                 m_head[m_head_size++] = more[k];
         }
+        // In text form a byte-order mark or a line separator may come before the
+        // head, and trimming drops them: such a text is judged whole.
+        if (m_form == PlainForm::Text && m_head_size > 0 && (m_head[0] & 0x80) != 0)
+            return ProcessEnd::Done;
         // The first two bytes that are not white space tell whether the text could
         // be a sealed one.
         const bool head_known = m_head_size == 2 || (m_head_size == 1 && m_head[0] != '{');
@@ -44,6 +49,7 @@ class EarlyRefusal {
 
   private:
     ProcessDirection m_direction;
+    PlainForm m_form;
     char m_head[2] = {};
     int m_head_size = 0;
 };
@@ -93,7 +99,7 @@ class WholeText {
 ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, ProcessSink& sink,
                               const ProcessSettings& settings) noexcept {
     ProcessReport report;
-    EarlyRefusal watch(settings.direction);
+    EarlyRefusal watch(settings.direction, settings.form);
     WholeText text;
     for (;;) {
         if (!text.make_room(settings.stream_limit, source.size_hint())) {

@@ -28,15 +28,24 @@
 
 #include "tarnel/process.h"
 #include "tarnel/sealed_format.h"
+#include "tarnel/text_rule.h"
 #include "tarnel/text_stream.h"
 
 namespace tarnel {
 
 /// How a plain text is taken when sealing and given when opening.
 enum class PlainForm {
-    Bytes,         ///< exactly its bytes, both ways
-    WindowsLines,  ///< sealing turns each LF not after a CR into CR LF; opening
-                   ///< turns each CR LF into LF
+    /// Exactly its bytes, both ways; trimming drops the white space of the format
+    /// (space, TAB, LF, VT, FF, CR).
+    Bytes,
+    /// A UTF-8 text under the text rule (text_rule.h): sealed as text_to_bytes()
+    /// gives its bytes, opened as bytes_to_text() gives them back, with
+    /// ProcessSettings::line_break. A text that is not valid UTF-8 is refused
+    /// (InvalidText). Trimming drops line and paragraph separators (U+2028,
+    /// U+2029) and a byte-order mark at the very start too, as the rule makes the
+    /// former line breaks and drops the latter; so a text sealed in this form is
+    /// exactly ProcessText(password, *text_to_bytes(text)).
+    Text,
 };
 
 /// A source read once from start to end.
@@ -113,6 +122,8 @@ class ProcessSink : public TextSink {
 struct ProcessSettings {
     ProcessDirection direction = ProcessDirection::ByEnvelope;
     PlainForm form = PlainForm::Bytes;
+    /// Text form: the line break an opened text gets.
+    LineBreak line_break = kPlatformLineBreak;
     /// Most bytes of a stream held in memory; a longer stream ends in StreamTooLarge.
     uint64_t stream_limit = UINT64_MAX - 1;
     /// Largest read from a random-access source, in bytes (smaller in tests).
@@ -127,6 +138,7 @@ enum class ProcessEnd {
     PasswordNul,     ///< kPasswordNulMessage
     TextNul,         ///< kTextNulMessage: a text to seal holds a NUL
     NotSealed,       ///< opening was asked of a text outside "{{" ... "}}"
+    InvalidText,     ///< text form: the text is not valid UTF-8
     TooLarge,        ///< over kMaxPlainLength, or memory ran out
     StreamTooLarge,  ///< a stream longer than ProcessSettings::stream_limit
     NoPassword,      ///< the provider gave none
@@ -157,6 +169,16 @@ std::string_view process_message(ProcessEnd end) noexcept;
 /// Trims the text, chooses the direction, refuses what cannot be processed, asks
 /// `password` for the password and seals or opens into `sink` as "{{" body "}}"
 /// or the plain text, in `settings.form`.
+///
+/// The refusals come in this order: NotSealed; when sealing TextNul, then
+/// InvalidText, then the password's; when opening the password's, then
+/// InvalidText (found while the body is opened for the first time, still before
+/// the sink begins). A random-access source is read:
+///  - sealing: once to survey, once to seal;
+///  - opening bytes: once to count the body's white space, once to open; into a
+///    discardable sink once, unless the body turns out to hold white space;
+///  - opening text: once to learn whether the opened bytes are UTF-8, once to
+///    open and convert them (and once more to count white space, if any).
 ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password,
                               ProcessSink& sink, const ProcessSettings& settings) noexcept;
 ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password,
