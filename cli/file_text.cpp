@@ -29,8 +29,8 @@ bool file_text_changed(const FileText& text) noexcept {
 bool FileSource::read_at(uint64_t offset, char* buffer, std::size_t size) noexcept {
     std::size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::pread(m_text.fd, buffer + got, size - got,
-                                  off_t(m_text.start + offset + got));
+        const ssize_t n =
+            ::pread(m_text.fd, buffer + got, size - got, off_t(m_text.start + offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

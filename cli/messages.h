@@ -14,20 +14,20 @@ enum class Message {
     InvalidText,
     EngineMessage,  // the engine's own words
     // Reading.
-    CannotOpenText,  // path
-    CannotRead,      // name
+    CannotOpenText,         // path
+    CannotRead,             // name
     ChangedNothingWritten,  // name
     ChangedIncomplete,      // name
     // The password.
-    PasswordTooLong,        // source, bytes
-    CannotReadPassword,     // source
+    PasswordTooLong,         // source, bytes
+    CannotReadPassword,      // source
     CannotOpenPasswordFile,  // path
     NoTerminal,
     PasswordsDiffer,
     // Writing.
     CannotWriteStdout,
-    WriteFailed,        // step, path
-    WriteRefused,       // step, path, reason
+    WriteFailed,   // step, path
+    WriteRefused,  // step, path, reason
     ControlCharacters,
     CheckFailedIncomplete,  // "standard output" or the path
     // Opened with doubts.

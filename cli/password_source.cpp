@@ -5,11 +5,11 @@
 
 #include <cerrno>
 
-#include "messages.h"
 #include "file_access.h"
+#include "messages.h"
 #include "secret_reader.h"
-#include "tarnel/text_process.h"
 #include "tarnel/secure_wipe.h"
+#include "tarnel/text_process.h"
 #include "terminal_prompt.h"
 
 namespace tarnel::cli {
@@ -18,8 +18,7 @@ namespace {
 // Reports a failed read of the password from `source` ("descriptor 3", ...).
 bool password_read(int error, const std::string& source) {
     if (error == kLineTooLong) {
-        say(Message::PasswordTooLong, source.c_str(),
-               std::to_string(kMaxPasswordBytes).c_str());
+        say(Message::PasswordTooLong, source.c_str(), std::to_string(kMaxPasswordBytes).c_str());
     } else if (error != 0) {
         say_error(error, Message::CannotReadPassword, source.c_str());
     }

@@ -73,8 +73,8 @@ struct Input {
     bool changed = false;  // a regular file changed while it was read
 };
 
-ProcessReport process(int fd, const Options& options, PasswordProvider& password,
-                      ResultSink& sink, Input& input) {
+ProcessReport process(int fd, const Options& options, PasswordProvider& password, ResultSink& sink,
+                      Input& input) {
     ProcessSettings settings;
     settings.direction = options.direction;
     settings.form = options.bytes ? PlainForm::Bytes : PlainForm::Text;
@@ -146,9 +146,8 @@ void explain(const ProcessReport& report, const Options& options, const Input& i
             // A file is left as it was, but what went out directly cannot be taken
             // back, and the reader must hear it is incomplete.
             if (sink.abandon()) {
-                say(Message::CheckFailedIncomplete, options.output_path.empty()
-                                                        ? "standard output"
-                                                        : options.output_path.c_str());
+                say(Message::CheckFailedIncomplete,
+                    options.output_path.empty() ? "standard output" : options.output_path.c_str());
             } else {
                 say(Message::EngineMessage, std::string(kSealCheckFailedMessage).c_str());
             }

@@ -46,7 +46,7 @@ class ResultSink final : public ProcessSink {
 
     const Options& m_options;
     bool m_sealing = false;
-    bool m_hold = false;      // the result is held until finish()
+    bool m_hold = false;  // the result is held until finish()
     std::string m_held;
     int m_error = 0;          // of standard output, or ENOMEM while holding
     bool m_reported = false;  // the failure was said already

@@ -10,9 +10,9 @@
 // the piece size less one in bits 3-7), a byte that asks for the text to be sealed
 // first and then damaged (bit 0; where, in the rest), then the input of
 // fuzz_support.h.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>

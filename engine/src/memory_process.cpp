@@ -116,8 +116,8 @@ ProcessReport process_in_memory(std::string_view text, PasswordProvider& passwor
             report.damage = summary.damage;
         }
         if (!done)
-            report.end = key.cipher().SealCheckFailed() ? ProcessEnd::CheckFailed
-                                                        : ProcessEnd::TooLarge;
+            report.end =
+                key.cipher().SealCheckFailed() ? ProcessEnd::CheckFailed : ProcessEnd::TooLarge;
         return report;
     }
     report.end = report.sealing ? seal_into(text, key.key(), settings, *sink)
@@ -125,8 +125,8 @@ ProcessReport process_in_memory(std::string_view text, PasswordProvider& passwor
     return report;
 }
 
-ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password,
-                              ProcessSink& sink, const ProcessSettings& settings) noexcept {
+ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password, ProcessSink& sink,
+                              const ProcessSettings& settings) noexcept {
     return process_in_memory(text, password, &sink, nullptr, settings);
 }
 

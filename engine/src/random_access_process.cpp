@@ -203,9 +203,8 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
     ProcessKey key;
     if (!key.obtain(password, report))
         return report;
-    report.end = report.sealing
-                     ? seal_pass(reader, survey, plain, settings.form, key.key(), sink)
-                     : open_source(reader, survey, key.key(), settings, sink, report);
+    report.end = report.sealing ? seal_pass(reader, survey, plain, settings.form, key.key(), sink)
+                                : open_source(reader, survey, key.key(), settings, sink, report);
     return report;
 }
 

@@ -9,8 +9,8 @@
 
 #include "piece_reader.h"
 #include "plain_forms.h"
-#include "tarnel/text_rule.h"
 #include "tarnel/sealed_format.h"
+#include "tarnel/text_rule.h"
 
 namespace tarnel {
 
@@ -18,9 +18,9 @@ struct SourceSurvey {
     uint64_t begin = 0, end = 0;  ///< the trimmed text
     bool sealed = false;          ///< it lies in "{{" ... "}}"
     // Opening: the body is [begin + 2, end - 2).
-    std::string body_end;      ///< the body's last ten characters that are not white space
-    uint64_t end_offset = 0;   ///< where body_end's first character lies in the body
-    std::size_t hex_end = 0;   ///< the hex part is body[0, hex_end)
+    std::string body_end;     ///< the body's last ten characters that are not white space
+    uint64_t end_offset = 0;  ///< where body_end's first character lies in the body
+    std::size_t hex_end = 0;  ///< the hex part is body[0, hex_end)
     BodyLayout layout;
     BodyDamage damage;
     bool unbroken = false;  ///< no white space in the hex part

@@ -106,8 +106,8 @@ TEST(LineBreaks, TextsAreSealedWithCrLfAndOpenedWithLfUnlessBytesAreAskedFor) {
     TempDir dir;
     // --crlf, the default's old name, gives what the default gives.
     for (const char* crlf : {"--crlf", "--seal"}) {
-        const RunResult sealed = run_cli(
-            {.args = with_password(dir, "pw", {crlf}), .input = "one\ntwo\r\nthree\r\r\n"});
+        const RunResult sealed =
+            run_cli({.args = with_password(dir, "pw", {crlf}), .input = "one\ntwo\r\nthree\r\r\n"});
         ASSERT_EQ(sealed.exit_status, 0) << sealed.err;
         EXPECT_EQ(sealed.out, engine_seal("pw", "one\r\ntwo\r\nthree") + "\n");
 

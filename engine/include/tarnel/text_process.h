@@ -155,8 +155,9 @@ struct ProcessReport {
     uint64_t passes = 0;         ///< random-access source: passes over the text read whole
 
     /// Opened, but the result is doubtful: a damaged body, or a wrong password.
-    bool doubtful() const noexcept { return end == ProcessEnd::Done && !sealing &&
-                                            (damage.any() || !looks_genuine); }
+    bool doubtful() const noexcept {
+        return end == ProcessEnd::Done && !sealing && (damage.any() || !looks_genuine);
+    }
 };
 
 /// Refuses a password no seal may use: EmptyPassword, PasswordNul, or Done.
@@ -179,10 +180,10 @@ std::string_view process_message(ProcessEnd end) noexcept;
 ///    discardable sink once, unless the body turns out to hold white space;
 ///  - opening text: once to learn whether the opened bytes are UTF-8, once to
 ///    open and convert them (and once more to count white space, if any).
-ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password,
-                              ProcessSink& sink, const ProcessSettings& settings) noexcept;
-ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password,
-                              ProcessSink& sink, const ProcessSettings& settings) noexcept;
+ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password, ProcessSink& sink,
+                              const ProcessSettings& settings) noexcept;
+ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, ProcessSink& sink,
+                              const ProcessSettings& settings) noexcept;
 ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& password,
                               ProcessSink& sink, const ProcessSettings& settings) noexcept;
 
