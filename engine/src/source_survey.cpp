@@ -9,6 +9,8 @@ namespace {
 
 // The end of a text is looked at backwards, in pieces no larger than this.
 constexpr std::size_t kTailPiece = 64 * 1024;
+// The first look at either end of a text.
+constexpr std::size_t kFirstLook = 256;
 
 uint64_t body_begin(const SourceSurvey& survey) noexcept {
     return survey.begin + kSealedOpen.size();
@@ -22,9 +24,12 @@ bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noe
     const std::size_t head_piece = std::max<std::size_t>(reader.piece(), 4);
     const std::size_t tail_piece = std::max<std::size_t>(std::min(reader.piece(), kTailPiece), 4);
     const uint64_t size = reader.size();
+    // The ends are read in small pieces first: they are usually near.
+    std::size_t step = std::min(kFirstLook, head_piece);
     uint64_t begin = 0;
     while (begin < size) {
-        const std::size_t want = std::size_t(std::min<uint64_t>(head_piece, size - begin));
+        const std::size_t want = std::size_t(std::min<uint64_t>(step, size - begin));
+        step = std::min(2 * step, head_piece);
         const std::string_view piece = reader.read(begin, want);
         if (piece.empty())
             return false;
@@ -34,9 +39,11 @@ bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noe
         if (k < piece.size() && !cut)
             break;
     }
+    step = std::min(kFirstLook, tail_piece);
     uint64_t end = size;
     while (end > begin) {
-        const std::size_t want = std::size_t(std::min<uint64_t>(tail_piece, end - begin));
+        const std::size_t want = std::size_t(std::min<uint64_t>(step, end - begin));
+        step = std::min(2 * step, tail_piece);
         const std::string_view piece = reader.read(end - want, want);
         if (piece.empty())
             return false;
@@ -140,8 +147,10 @@ bool find_body_end(PieceReader& reader, SourceSurvey& survey) noexcept {
     char reversed[kTrailerDigits];
     std::size_t kept = 0;
     survey.end_offset = 0;
+    std::size_t step = std::min(kFirstLook, tail_piece);
     for (uint64_t from = body_end; from > body && kept < kTrailerDigits;) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(tail_piece, from - body));
+        const std::size_t size = std::size_t(std::min<uint64_t>(step, from - body));
+        step = std::min(2 * step, tail_piece);
         const std::string_view piece = reader.read(from - size, size);
         if (piece.empty())
             return false;
