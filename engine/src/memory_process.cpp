@@ -44,31 +44,35 @@ ProcessEnd seal_into(std::string_view text, const TextKey& key, const ProcessSet
     return seal_bytes(trim_text(*bytes.text), key, sink);
 }
 
+// Opens the whole hex part of `body` into `out`; false when memory runs out.
+bool open_whole(std::string_view body, const BodyLayout& layout, const TextKey& key, TextSink& out,
+                OpenSummary& summary) noexcept {
+    TextOpener opener;
+    if (!opener.start(key, layout, out))
+        return false;
+    opener.feed(body.substr(0, layout.hex_end));
+    opener.finish(summary);
+    return true;
+}
+
 ProcessEnd open_into(std::string_view body, const TextKey& key, const ProcessSettings& settings,
                      ProcessSink& sink, ProcessReport& report) noexcept {
     const BodyLayout layout = analyse_body(body, report.damage);
     // Text form: whether the opened bytes are UTF-8 is known only at their end,
     // so they are opened once to tell, and once more on their way out.
     bool utf8 = false;
+    OpenSummary summary;
     if (settings.form == PlainForm::Text) {
         Utf8Sink check;
-        TextOpener opener;
-        if (!opener.start(key, layout, check))
+        if (!open_whole(body, layout, key, check, summary))
             return ProcessEnd::TooLarge;
-        opener.feed(body.substr(0, layout.hex_end));
-        OpenSummary summary;
-        opener.finish(summary);
         utf8 = check.finish();
     }
     if (!sink.begin(false))
         return ProcessEnd::SinkFailed;
     OpenedText out(settings.form, utf8, settings.line_break, sink);
-    TextOpener opener;
-    if (!opener.start(key, layout, out))
+    if (!open_whole(body, layout, key, out, summary))
         return ProcessEnd::TooLarge;
-    opener.feed(body.substr(0, layout.hex_end));
-    OpenSummary summary;
-    opener.finish(summary);
     out.finish();
     report.looks_genuine = summary.looks_genuine;
     return sink.failed() ? ProcessEnd::SinkFailed : ProcessEnd::Done;
