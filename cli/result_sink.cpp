@@ -163,9 +163,14 @@ bool ResultSink::abandon() noexcept {
 }
 
 bool has_control_bytes(std::string_view text) noexcept {
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
         if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F)
+            return true;
+        // U+0080 to U+009F in UTF-8, where a wrong password's bytes read as
+        // Windows-1252 put the five it leaves undefined, and where CSI lies.
+        if (byte == 0xC2 && i + 1 < text.size() &&
+            (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80)
             return true;
     }
     return false;

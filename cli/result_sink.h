@@ -56,8 +56,9 @@ class ResultSink final : public ProcessSink {
 #endif
 };
 
-/// True when `text` holds a control byte other than TAB, LF and CR, as the bytes a
-/// wrong password gives nearly always do; such bytes could also drive a terminal.
+/// True when `text` holds a control character other than TAB, LF and CR (a C0
+/// byte, DEL, or a C1 control in UTF-8), as a wrong password's bytes nearly always
+/// do; such characters could also drive a terminal.
 bool has_control_bytes(std::string_view text) noexcept;
 
 }  // namespace tarnel::cli

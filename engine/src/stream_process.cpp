@@ -28,9 +28,10 @@ class EarlyRefusal {
             if (m_head_size > 0 || !is_format_space(more[k]))
                 m_head[m_head_size++] = more[k];
         }
-        // In text form a byte-order mark or a line separator may come before the
-        // head, and trimming drops them: such a text is judged whole.
-        if (m_form == PlainForm::Text && m_head_size > 0 && (m_head[0] & 0x80) != 0)
+        // In text form a byte-order mark (EF ...) or a line separator (E2 ...) may
+        // come before the head, and trimming drops them: such a text is judged whole.
+        if (m_form == PlainForm::Text && m_head_size > 0 &&
+            (m_head[0] == '\xEF' || m_head[0] == '\xE2'))
             return ProcessEnd::Done;
         // The first two bytes that are not white space tell whether the text could
         // be a sealed one.
