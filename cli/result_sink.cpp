@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <new>
 
 #include "messages.h"
 #include "output.h"
@@ -15,6 +17,9 @@ ResultSink::ResultSink(const Options& options) : m_options(options) {}
 
 ResultSink::~ResultSink() {
     secure_wipe(m_held);
+#ifndef _WIN32
+    secure_wipe(m_gathered.get(), m_gathered ? kGather : 0);
+#endif
 }
 
 bool ResultSink::begin(bool sealing) noexcept {
@@ -70,7 +75,25 @@ void ResultSink::pass_on(std::string_view piece) noexcept {
         return;
     }
 #ifndef _WIN32
-    m_file.write(piece);
+    if (!m_gathered)
+        m_gathered.reset(new (std::nothrow) char[kGather]);
+    if (!m_gathered || piece.size() >= kGather) {
+        flush();
+        m_file.write(piece);
+        return;
+    }
+    if (m_gathered_size + piece.size() > kGather)
+        flush();
+    std::memcpy(m_gathered.get() + m_gathered_size, piece.data(), piece.size());
+    m_gathered_size += piece.size();
+#endif
+}
+
+void ResultSink::flush() noexcept {
+#ifndef _WIN32
+    if (m_gathered_size > 0)
+        m_file.write(std::string_view(m_gathered.get(), m_gathered_size));
+    m_gathered_size = 0;
 #endif
 }
 
@@ -96,8 +119,10 @@ bool ResultSink::discard() noexcept {
         return true;
     }
 #ifndef _WIN32
-    if (!to_stdout())
+    if (!to_stdout()) {
+        m_gathered_size = 0;
         return m_file.restart();
+    }
 #endif
     return false;
 }
@@ -128,6 +153,7 @@ bool ResultSink::finish() {
         return false;
     }
 #ifndef _WIN32
+    flush();
     const WriteFailure failure = m_file.commit();
     if (failure.failed())
         report_write_failure(failure, m_options.output_path);
@@ -155,6 +181,9 @@ void ResultSink::report_failure() {
 
 bool ResultSink::abandon() noexcept {
     secure_wipe(m_held);
+#ifndef _WIN32
+    m_gathered_size = 0;
+#endif
 #ifndef _WIN32
     if (m_file.abandon())
         return true;

@@ -4,6 +4,7 @@
 // for a terminal is held until it is whole, to be looked at first.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,7 @@ class ResultSink final : public ProcessSink {
   private:
     bool to_stdout() const noexcept { return m_options.output_path.empty(); }
     void pass_on(std::string_view piece) noexcept;
+    void flush() noexcept;
 
     const Options& m_options;
     bool m_sealing = false;
@@ -53,6 +55,10 @@ class ResultSink final : public ProcessSink {
     bool m_wrote = false;     // something went out directly
 #ifndef _WIN32
     OutputFile m_file;
+    // A file is written in large pieces: the engine's come in tens of kilobytes.
+    static constexpr std::size_t kGather = std::size_t(1) << 20;
+    std::unique_ptr<char[]> m_gathered;
+    std::size_t m_gathered_size = 0;
 #endif
 };
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "plain_forms.h"
 
+#include <new>
+
 #include "tarnel/sealed_format.h"
+#include "tarnel/secure_wipe.h"
 
 namespace tarnel {
 namespace {
@@ -70,6 +73,16 @@ std::string_view trim_in_form(std::string_view text, PlainForm form) noexcept {
     return text;
 }
 
+Gathered::~Gathered() {
+    secure_wipe(m_data, sizeof m_data);
+}
+
+SealerInput::SealerInput(PlainForm form, bool windows1252, TextSealer& sealer) noexcept
+    : m_form(form), m_convert(windows1252), m_sealer(sealer) {
+    if (form == PlainForm::Text)
+        m_gathered.reset(new (std::nothrow) Gathered);
+}
+
 void SealerInput::skip(std::string_view piece) noexcept {
     if (m_form == PlainForm::Text) {
         // White space only: whatever it becomes is trimmed away.
@@ -86,24 +99,66 @@ void SealerInput::feed(std::string_view piece) noexcept {
 }
 
 void SealerInput::finish() noexcept {
-    if (m_form == PlainForm::Text)
-        m_convert.finish(*this);
+    if (m_form != PlainForm::Text)
+        return;
+    m_convert.finish(*this);
+    if (m_gathered)
+        m_gathered->flush([this](std::string_view piece) { m_sealer.feed(piece); });
 }
 
 void SealerInput::write(const char* data, std::size_t size) noexcept {
-    m_sealer.feed(std::string_view(data, size));
+    const auto feed = [this](std::string_view piece) { m_sealer.feed(piece); };
+    if (m_gathered)
+        m_gathered->add(data, size, feed);
+    else
+        feed(std::string_view(data, size));
+}
+
+// Where the conversion writes: the gathered runs, or the sink itself.
+class OpenedText::Gatherer final : public TextSink {
+  public:
+    explicit Gatherer(OpenedText& text) noexcept : m_text(text) {}
+    void write(const char* data, std::size_t size) noexcept override {
+        m_text.m_gathered->add(data, size, [this](std::string_view piece) {
+            m_text.m_out.write(piece.data(), piece.size());
+        });
+    }
+    void flush() noexcept {
+        m_text.m_gathered->flush(
+            [this](std::string_view piece) { m_text.m_out.write(piece.data(), piece.size()); });
+    }
+
+  private:
+    OpenedText& m_text;
+};
+
+OpenedText::OpenedText(PlainForm form, bool utf8, LineBreak line_break, TextSink& out) noexcept
+    : m_form(form), m_convert(utf8, line_break), m_out(out) {
+    if (form == PlainForm::Text)
+        m_gathered.reset(new (std::nothrow) Gathered);
 }
 
 void OpenedText::write(const char* data, std::size_t size) noexcept {
-    if (m_form == PlainForm::Text)
-        m_convert.feed(std::string_view(data, size), m_out);
-    else
+    if (m_form != PlainForm::Text) {
         m_out.write(data, size);
+    } else if (m_gathered) {
+        Gatherer gatherer(*this);
+        m_convert.feed(std::string_view(data, size), gatherer);
+    } else {
+        m_convert.feed(std::string_view(data, size), m_out);
+    }
 }
 
 void OpenedText::finish() noexcept {
-    if (m_form == PlainForm::Text)
+    if (m_form != PlainForm::Text)
+        return;
+    if (m_gathered) {
+        Gatherer gatherer(*this);
+        m_convert.finish(gatherer);
+        gatherer.flush();
+    } else {
         m_convert.finish(m_out);
+    }
 }
 
 }  // namespace tarnel
