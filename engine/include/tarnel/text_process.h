@@ -130,8 +130,10 @@ struct ProcessSettings {
     std::size_t piece = std::size_t(4) << 20;
 };
 
-/// How the operation ended. Every end but Done comes before the sink's first
-/// byte, except ReadFailed, SinkFailed and CheckFailed.
+/// How the operation ended. A refusal comes before the sink begins; ReadFailed,
+/// SinkFailed, CheckFailed and a TooLarge for want of memory may come after, with
+/// part of a result in the sink, which a program then throws away or declares
+/// incomplete.
 enum class ProcessEnd {
     Done,            ///< sealed or opened; see ProcessReport for an open's doubts
     EmptyPassword,   ///< kEmptyPasswordMessage
@@ -152,7 +154,6 @@ struct ProcessReport {
     bool sealing = false;        ///< the direction taken, once known
     bool looks_genuine = false;  ///< opened: see looks_genuine() in sealed_format.h
     BodyDamage damage;           ///< opened: what the body got wrong
-    uint64_t passes = 0;         ///< random-access source: passes over the text read whole
 
     /// Opened, but the result is doubtful: a damaged body, or a wrong password.
     bool doubtful() const noexcept {
