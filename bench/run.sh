@@ -80,6 +80,8 @@ hyperfine -N --warmup 1 --runs "$runs" \
     "openssl enc -aes-256-ecb -a -pbkdf2 -pass 'file:$work/password' -in '$work/plain.txt' -out '$work/out.txt'" \
     --command-name "tarnel-cli open ${size_mib} MiB" \
     "'$cli' --password-file '$work/password' '$work/sealed.txt' -o '$work/out.txt'" \
+    --command-name "tarnel-cli open --bytes ${size_mib} MiB (one pass)" \
+    "'$cli' --bytes --password-file '$work/password' '$work/sealed.txt' -o '$work/out.txt'" \
     --command-name "openssl enc -d -aes-256-ecb -a -pbkdf2 ${size_mib} MiB" \
     "openssl enc -d -aes-256-ecb -a -pbkdf2 -pass 'file:$work/password' -in '$work/openssl.txt' -out '$work/out.txt'"
 

@@ -3,14 +3,12 @@
 
 #include <unistd.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "output.h"
 
 namespace tarnel::cli {
-namespace {
 
 // Builds the whole line first, so that it goes out in one write and cannot mix
 // with anything else written to standard error.
@@ -32,22 +30,6 @@ void report_line(int error, const char* format, va_list args) {
     }
     line[used++] = '\n';
     write_all(STDERR_FILENO, {std::string_view(line, used)});
-}
-
-}  // namespace
-
-void report(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    report_line(0, format, args);
-    va_end(args);
-}
-
-void report_error(int error, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    report_line(error, format, args);
-    va_end(args);
 }
 
 }  // namespace tarnel::cli

@@ -5,8 +5,6 @@
 
 #include <cerrno>
 
-#include "tarnel/secure_wipe.h"
-
 namespace tarnel::cli {
 
 bool is_file_text(int fd, FileText& text) noexcept {
@@ -28,27 +26,21 @@ bool file_text_changed(const FileText& text) noexcept {
     return stamp_of(text.fd) != text.stamp;
 }
 
-PieceReader::~PieceReader() {
-    secure_wipe(m_buffer);
-}
-
-std::string_view PieceReader::read(uint64_t offset, std::size_t size) {
-    if (m_buffer.size() < size)
-        m_buffer.resize(size < m_piece ? m_piece : size);
+bool FileSource::read_at(uint64_t offset, char* buffer, std::size_t size) noexcept {
     std::size_t got = 0;
     while (got < size) {
         const ssize_t n =
-            ::pread(m_text.fd, m_buffer.data() + got, size - got, off_t(offset + got));
+            ::pread(m_text.fd, buffer + got, size - got, off_t(m_text.start + offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             // A file that shrank under us reads as an error too.
             m_error = n < 0 ? errno : EIO;
-            return {};
+            return false;
         }
         got += std::size_t(n);
     }
-    return std::string_view(m_buffer.data(), size);
+    return true;
 }
 
 }  // namespace tarnel::cli

@@ -7,7 +7,7 @@
 namespace tarnel::cli {
 namespace {
 
-enum class Id { Seal, Open, Output, PasswordFile, PasswordFd, Crlf, Force, Help, Version };
+enum class Id { Seal, Open, Output, PasswordFile, PasswordFd, Bytes, Crlf, Force, Help, Version };
 
 struct OptionKind {
     Id id;
@@ -22,6 +22,7 @@ constexpr OptionKind kOptions[] = {
     {Id::Output, "output", 'o', true},
     {Id::PasswordFile, "password-file", 0, true},
     {Id::PasswordFd, "password-fd", 0, true},
+    {Id::Bytes, "bytes", 0, false},
     {Id::Crlf, "crlf", 0, false},
     {Id::Force, "force", 'f', false},
     {Id::Help, "help", 'h', false},
@@ -88,8 +89,13 @@ class Parser {
                                 std::string(value) + "'");
                 }
                 return true;
+            case Id::Bytes:
             case Id::Crlf:
-                m_options.crlf = true;
+                // --crlf is the text form's old name: it already seals CR LF and
+                // opens to LF. Exact bytes cannot also have their line breaks changed.
+                (option.id == Id::Bytes ? m_options.bytes : m_crlf) = true;
+                if (m_options.bytes && m_crlf)
+                    return fail("--bytes keeps line breaks as they are; --crlf cannot go with it");
                 return true;
             case Id::Force:
                 m_options.force = true;
@@ -125,6 +131,7 @@ class Parser {
     bool m_have_input = false;
     bool m_have_output = false;
     bool m_have_password = false;
+    bool m_crlf = false;
 };
 
 }  // namespace

@@ -14,7 +14,7 @@ struct Options {
     std::string output_path;    ///< empty: standard output
     std::string password_file;  ///< empty: none
     int password_fd = -1;       ///< -1: none
-    bool crlf = false;
+    bool bytes = false;         ///< exact bytes rather than a UTF-8 text
     bool force = false;
 };
 

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "diagnostics.h"
+#include "messages.h"
 
 namespace tarnel::cli {
 namespace {
@@ -47,9 +47,9 @@ void report_write_failure(const WriteFailure& failure, const std::string& path) 
         return;
     const char* step = failure.step ? failure.step : "cannot write";
     if (failure.reason)
-        report("%s %s: %s", step, path.c_str(), failure.reason);
+        say(Message::WriteRefused, step, path.c_str(), failure.reason);
     else
-        report_error(failure.error, "%s %s", step, path.c_str());
+        say_error(failure.error, Message::WriteFailed, step, path.c_str());
 }
 
 FilePermissions permissions_for(ResultText result) noexcept {

@@ -39,6 +39,17 @@ void OutputFile::write(std::string_view piece) noexcept {
         m_failure = {error, "cannot write"};
 }
 
+bool OutputFile::restart() noexcept {
+    const int fd = m_replacement.fd();
+    if (!replaces_file() || m_failure.failed() || fd < 0)
+        return false;
+    if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+        m_failure = {errno, "cannot write"};
+        return false;
+    }
+    return true;
+}
+
 WriteFailure OutputFile::commit() {
     if (m_target.kind == OutputTarget::Kind::File) {
         if (m_failure.failed())

@@ -38,6 +38,12 @@ class OutputFile {
 
     const WriteFailure& failure() const noexcept { return m_failure; }
 
+    /// True when a regular file is being replaced: what was written so far is in
+    /// a temporary file, and restart() can throw it away.
+    bool replaces_file() const noexcept { return m_target.kind == OutputTarget::Kind::File; }
+    /// Empties the temporary file and writes again from its start.
+    bool restart() noexcept;
+
   private:
     int output_fd() const noexcept;
     int close_descriptor() noexcept;  ///< 0, or the errno of closing ours

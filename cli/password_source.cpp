@@ -5,11 +5,11 @@
 
 #include <cerrno>
 
-#include "diagnostics.h"
 #include "file_access.h"
+#include "messages.h"
 #include "secret_reader.h"
-#include "tarnel/process.h"
 #include "tarnel/secure_wipe.h"
+#include "tarnel/text_process.h"
 #include "terminal_prompt.h"
 
 namespace tarnel::cli {
@@ -18,16 +18,15 @@ namespace {
 // Reports a failed read of the password from `source` ("descriptor 3", ...).
 bool password_read(int error, const std::string& source) {
     if (error == kLineTooLong) {
-        report("the password from %s is longer than %s bytes", source.c_str(),
-               std::to_string(kMaxPasswordBytes).c_str());
+        say(Message::PasswordTooLong, source.c_str(), std::to_string(kMaxPasswordBytes).c_str());
     } else if (error != 0) {
-        report_error(error, "cannot read the password from %s", source.c_str());
+        say_error(error, Message::CannotReadPassword, source.c_str());
     }
     return error == 0;
 }
 
 void report_no_terminal() {
-    report("no terminal to ask for the password on; use --password-file or --password-fd");
+    say(Message::NoTerminal);
 }
 
 }  // namespace
@@ -44,7 +43,7 @@ bool read_given_password(const Options& options, std::string& password) {
     }
     const int fd = open_to_read(options.password_file);
     if (fd < 0) {
-        report_error(errno, "cannot open the password file %s", options.password_file.c_str());
+        say_error(errno, Message::CannotOpenPasswordFile, options.password_file.c_str());
         return false;
     }
     const int error = read_first_line(fd, password, kMaxPasswordBytes);
@@ -77,22 +76,17 @@ bool ask_password(bool confirm, std::string& password) {
     if (!password_read(terminal.ask("Password again: ", again, kMaxPasswordBytes), "the terminal"))
         return false;
     if (again != password) {
-        report("the two passwords differ; nothing was sealed");
+        say(Message::PasswordsDiffer);
         return false;
     }
     return true;
 }
 
 bool password_is_usable(std::string_view password) {
-    if (password.empty()) {
-        report("%s", std::string(kEmptyPasswordMessage).c_str());
-        return false;
-    }
-    if (password.find('\0') != std::string_view::npos) {
-        report("%s", std::string(kPasswordNulMessage).c_str());
-        return false;
-    }
-    return true;
+    const ProcessEnd end = check_password(password);
+    if (end != ProcessEnd::Done)
+        say(Message::EngineMessage, std::string(process_message(end)).c_str());
+    return end == ProcessEnd::Done;
 }
 
 }  // namespace tarnel::cli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// tarnel-cli: seals a text with a password, or opens a sealed text again: the
-// command line, the choice of the way in, and the result's delivery.
+// tarnel-cli: seals a text with a password, or opens a sealed text again. The
+// engine does the process; here are the command line, the password, the
+// descriptors the engine reads and writes through, and the exit status.
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,20 +10,18 @@
 
 #include "diagnostics.h"
 #include "exit_status.h"
-#include "file_run.h"
+#include "file_access.h"
 #include "file_text.h"
 #include "hardening.h"
-#include "line_breaks.h"
-#include "open_report.h"
+#include "messages.h"
 #include "options.h"
-#include "output.h"
 #include "password_source.h"
 #include "program.h"
+#include "result_sink.h"
 #include "tarnel/codepage.h"
-#include "tarnel/process.h"
 #include "tarnel/secure_wipe.h"
+#include "tarnel/text_process.h"
 #include "text_input.h"
-#include "text_refusals.h"
 #include "usage.h"
 
 namespace tarnel::cli {
@@ -43,61 +42,127 @@ class FdCloser {
     int m_fd;
 };
 
-bool write_result(const Options& options, std::string_view text, std::string_view tail,
-                  ResultText result) {
-    if (options.output_path.empty()) {
-        const int error = write_all(STDOUT_FILENO, {text, tail});
-        // A reader that stopped reading already knows; only the status says it.
-        if (error != 0 && error != EPIPE)
-            report_error(error, "cannot write standard output");
-        return error == 0;
+// The given password, or the terminal's answer once the direction is known.
+class CliPassword final : public PasswordProvider {
+  public:
+    CliPassword(std::string& password, bool given) noexcept
+        : m_password(password), m_given(given) {}
+
+    bool provide(bool sealing, std::string& password) noexcept override {
+        try {
+            if (!m_given && !ask_password(sealing, m_password))
+                return false;
+            convert_password_in_place(m_password);
+            password.swap(m_password);
+            return true;
+        } catch (...) {
+            say(Message::NoMemory);
+            return false;
+        }
     }
-    const WriteFailure failure = write_output(options.output_path, result, {text, tail});
-    if (failure.failed())
-        report_write_failure(failure, options.output_path);
-    return !failure.failed();
+
+  private:
+    std::string& m_password;
+    bool m_given;
+};
+
+// The text's source, as the engine reads it, and what it tells afterwards.
+struct Input {
+    std::string name;
+    int read_error = 0;
+    bool changed = false;  // a regular file changed while it was read
+};
+
+ProcessReport process(int fd, const Options& options, PasswordProvider& password, ResultSink& sink,
+                      Input& input) {
+    ProcessSettings settings;
+    settings.direction = options.direction;
+    settings.form = options.bytes ? PlainForm::Bytes : PlainForm::Text;
+    settings.line_break = LineBreak::Lf;
+    settings.stream_limit = whole_text_limit();
+#ifndef _WIN32
+    // A regular file is read in pieces, in bounded memory.
+    FileText file;
+    if (is_file_text(fd, file)) {
+        FileSource source(file);
+        const ProcessReport report = ProcessTextFrom(source, password, sink, settings);
+        input.read_error = source.error();
+        input.changed = file_text_changed(file);
+        return report;
+    }
+#endif
+    // A file the system gives no size for (procfs, sysfs) is read once, as it comes.
+    const FileStamp before = stamp_of(fd);
+    DescriptorStream source(fd);
+    const ProcessReport report = ProcessTextFrom(source, password, sink, settings);
+    input.read_error = source.error();
+    input.changed = before.regular && before.size > 0 && stamp_of(fd) != before;
+    return report;
 }
 
-int deliver(const Options& options, ProcessOutcome& outcome) {
-    switch (outcome.kind) {
-        case ProcessOutcome::Kind::Message:
-            report("%s", outcome.text.c_str());
-            return kExitFailed;
-        case ProcessOutcome::Kind::NotSealed:
-            report_not_sealed();
-            return kExitFailed;
-        case ProcessOutcome::Kind::TooLarge:
-            report_too_large();
-            return kExitFailed;
-        case ProcessOutcome::Kind::CheckFailed:
-            report("%s", std::string(kSealCheckFailedMessage).c_str());
-            return kExitFailed;
-        case ProcessOutcome::Kind::NewText:
+void warn_about_opened(const ProcessReport& report) {
+    if (report.damage.partial_block)
+        say(Message::DamagedPartialBlock);
+    if (report.damage.bad_digits)
+        say(Message::DamagedBadDigits);
+    if (report.damage.bad_trailer)
+        say(Message::DamagedBadTrailer);
+    if (report.damage.count_mismatch)
+        say(Message::DamagedCountMismatch);
+    if (!report.looks_genuine)
+        say(Message::NotGenuine);
+}
+
+// Says why the process ended short, and drops what the sink began.
+void explain(const ProcessReport& report, const Options& options, const Input& input,
+             ResultSink& sink) {
+    switch (report.end) {
+        case ProcessEnd::NotSealed:
+            say(Message::NotSealed);
+            break;
+        case ProcessEnd::TextNul:
+            say(Message::TextNul);
+            break;
+        case ProcessEnd::InvalidText:
+            say(Message::InvalidText);
+            break;
+        case ProcessEnd::TooLarge:
+            say(Message::TooLarge);
+            break;
+        case ProcessEnd::StreamTooLarge:
+            say(Message::TooLargeToHold, input.name.c_str(),
+                std::to_string(whole_text_limit() >> 20).c_str());
+            break;
+        case ProcessEnd::EmptyPassword:
+        case ProcessEnd::PasswordNul:
+            say(Message::EngineMessage, std::string(process_message(report.end)).c_str());
+            break;
+        case ProcessEnd::ReadFailed:
+            say_error(input.read_error, Message::CannotRead, input.name.c_str());
+            break;
+        case ProcessEnd::SinkFailed:
+            sink.report_failure();
+            return;
+        case ProcessEnd::CheckFailed:
+            // A file is left as it was, but what went out directly cannot be taken
+            // back, and the reader must hear it is incomplete.
+            if (sink.abandon()) {
+                say(Message::CheckFailedIncomplete,
+                    options.output_path.empty() ? "standard output" : options.output_path.c_str());
+            } else {
+                say(Message::EngineMessage, std::string(kSealCheckFailedMessage).c_str());
+            }
+            return;
+        case ProcessEnd::NoPassword:  // the prompt said why
+        case ProcessEnd::Done:
             break;
     }
-    if (outcome.sealed) {
-        return write_result(options, outcome.text, "\n", ResultText::Sealed) ? kExitDone
-                                                                             : kExitFailed;
-    }
-    if (options.crlf)
-        crlf_to_lf(outcome.text);
-    if (options.output_path.empty() && !options.force && ::isatty(STDOUT_FILENO) &&
-        has_control_bytes(outcome.text)) {
-        report(
-            "the opened text holds control characters, as a wrong password gives; "
-            "not written to the terminal (use -o FILE or --force)");
-        return kExitFailed;
-    }
-    if (!write_result(options, outcome.text, "", ResultText::Opened))
-        return kExitFailed;
-    return warn_about_opened(outcome) ? kExitWarning : kExitDone;
+    sink.abandon();
 }
 
 int run(const Options& options) {
     std::string password;
     ScopedWipe wipe_password(password);
-    std::string text;
-    ScopedWipe wipe_text(text);
 
     // The given password comes first, so that one descriptor may carry the password
     // line and then the text. Without one, a prompt must be possible before any of
@@ -111,43 +176,28 @@ int run(const Options& options) {
     if (fd < 0)
         return kExitFailed;
     const FdCloser close_input(fd);
-#ifndef _WIN32
-    // A regular file is sealed or opened in pieces, in bounded memory. An opened
-    // text bound for a terminal is first checked whole, so it is read whole.
-    const bool to_terminal =
-        options.output_path.empty() && !options.force && ::isatty(STDOUT_FILENO);
-    FileText file;
-    if (!to_terminal && is_file_text(fd, file)) {
-        file.name = text_name(options.input_path);
-        return run_file_text(options, file, password, given);
-    }
-#endif
-    if (!read_text_from(fd, options.input_path, options.direction, text))
-        return kExitFailed;
 
-    // Decided before any prompt, which asks twice when sealing.
-    const bool is_sealed = is_sealed_text(trim_text(text));
-    const bool sealing = options.direction == ProcessDirection::Seal ||
-                         (options.direction == ProcessDirection::ByEnvelope && !is_sealed);
-    if (!sealing && !is_sealed) {
-        report_not_sealed();
+    CliPassword provider(password, given);
+    ResultSink sink(options);
+    Input input;
+    input.name = text_name(options.input_path);
+    const ProcessReport report = process(fd, options, provider, sink, input);
+    if (report.end != ProcessEnd::Done) {
+        explain(report, options, input, sink);
         return kExitFailed;
     }
-    if (sealing && text.find('\0') != std::string::npos) {
-        report_zero_byte();
+    // What was read may mix two versions of the file, or miss what was added.
+    if (input.changed) {
+        say(sink.abandon() ? Message::ChangedIncomplete : Message::ChangedNothingWritten,
+            input.name.c_str());
         return kExitFailed;
     }
-    if (!given && !ask_password(sealing, password))
+    if (!sink.finish())
         return kExitFailed;
-    convert_password_in_place(password);
-    if (sealing && options.crlf)
-        lf_to_crlf(text);
-
-    ProcessOutcome outcome =
-        ProcessText(password, text, sealing ? ProcessDirection::Seal : ProcessDirection::Open);
-    secure_wipe(password);
-    secure_wipe(text);
-    return deliver(options, outcome);
+    if (!report.doubtful())
+        return kExitDone;
+    warn_about_opened(report);
+    return kExitWarning;
 }
 
 int run_command_line(int argc, const char* const* argv) {
@@ -155,7 +205,7 @@ int run_command_line(int argc, const char* const* argv) {
     int error = 0;
     switch (command.action) {
         case CommandLine::Action::UsageError:
-            report("%s (see tarnel-cli --help)", command.error.c_str());
+            say(Message::UsageError, command.error.c_str());
             return kExitUsage;
         case CommandLine::Action::Help:
             error = print_help();
@@ -167,7 +217,7 @@ int run_command_line(int argc, const char* const* argv) {
             return run(command.options);
     }
     if (error != 0 && error != EPIPE)
-        report_error(error, "cannot write standard output");
+        say_error(error, Message::CannotWriteStdout);
     return error == 0 ? kExitDone : kExitFailed;
 }
 
@@ -178,9 +228,9 @@ int run_program(int argc, char** argv) noexcept {
     try {
         return run_command_line(argc, argv);
     } catch (const std::bad_alloc&) {
-        report("not enough memory");
+        say(Message::NoMemory);
     } catch (...) {
-        report("unexpected failure");
+        say(Message::UnexpectedFailure);
     }
     return kExitFailed;
 }

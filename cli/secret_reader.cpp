@@ -13,8 +13,6 @@
 namespace tarnel::cli {
 namespace {
 
-constexpr std::size_t kFirstBuffer = 64 * 1024;
-
 // Moves `buffer` into a larger one and wipes the old storage.
 void grow_wiping(std::string& buffer, std::size_t new_size) {
     std::string larger;
@@ -27,15 +25,6 @@ void grow_wiping(std::string& buffer, std::size_t new_size) {
     std::memcpy(larger.data(), buffer.data(), buffer.size());
     secure_wipe(buffer);
     buffer.swap(larger);
-}
-
-std::size_t size_hint(int fd) noexcept {
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-        // One byte more, so that end of file shows without a second allocation.
-        return std::size_t(status.st_size) + 1;
-    }
-    return kFirstBuffer;
 }
 
 // A regular file may be read ahead, as it can be set back; anything else is read
@@ -62,42 +51,6 @@ int give_up(std::string& buffer) noexcept {
 }
 
 }  // namespace
-
-ReadEnd read_all(int fd, std::string& out, uint64_t limit, ReadWatcher& watcher) {
-    // One byte beyond the limit tells that there is more.
-    const uint64_t most = limit + 1;
-    auto capped = [most](uint64_t size) { return std::size_t(size < most ? size : most); };
-    secure_wipe(out);
-    grow_wiping(out, capped(size_hint(fd)));
-    std::size_t used = 0;
-    ReadEnd end;
-    for (;;) {
-        if (used == most) {
-            end.too_large = true;
-            break;
-        }
-        if (used == out.size())
-            grow_wiping(out, capped(uint64_t(out.size()) * 2));
-        const ssize_t got = read_some(fd, out.data() + used, out.size() - used);
-        if (got < 0) {
-            end.error = give_up(out);
-            return end;
-        }
-        if (got == 0)
-            break;
-        used += std::size_t(got);
-        if (!watcher.keep_reading(std::string_view(out.data() + used - got, std::size_t(got)))) {
-            end.stopped = true;
-            break;
-        }
-    }
-    if (!end.done()) {
-        secure_wipe(out);
-        return end;
-    }
-    out.resize(used);
-    return end;
-}
 
 int read_first_line(int fd, std::string& line, std::size_t max_length) {
     secure_wipe(line);

@@ -5,12 +5,8 @@
 
 #include <cerrno>
 
-#include "diagnostics.h"
-#include "early_refusal.h"
 #include "file_access.h"
-#include "secret_reader.h"
-#include "tarnel/secure_wipe.h"
-#include "text_refusals.h"
+#include "messages.h"
 
 namespace tarnel::cli {
 
@@ -19,7 +15,7 @@ int open_text(const std::string& path) {
         return STDIN_FILENO;
     const int fd = open_to_read(path);
     if (fd < 0)
-        report_error(errno, "cannot open %s", path.c_str());
+        say_error(errno, Message::CannotOpenText, path.c_str());
     return fd;
 }
 
@@ -32,37 +28,22 @@ uint64_t whole_text_limit() noexcept {
     return memory > 0 ? memory / 4 : UINT64_MAX - 1;
 }
 
-bool read_text_from(int fd, const std::string& path, ProcessDirection direction,
-                    std::string& text) {
-    const std::string name = text_name(path);
-    // A file the system gives no size for (procfs, sysfs) is read once, as it comes.
-    const FileStamp before = stamp_of(fd);
-    EarlyRefusal refusal(direction);
-    const uint64_t limit = whole_text_limit();
-    const ReadEnd end = read_all(fd, text, limit, refusal);
-    if (end.error != 0) {
-        report_error(end.error, "cannot read %s", name.c_str());
-        return false;
+std::ptrdiff_t DescriptorStream::read(char* buffer, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, size);
+        if (got >= 0)
+            return std::ptrdiff_t(got);
+        if (errno != EINTR) {
+            m_error = errno;
+            return -1;
+        }
     }
-    if (end.too_large) {
-        report("%s is too large to hold in memory (more than %s MiB)", name.c_str(),
-               std::to_string(limit >> 20).c_str());
-        return false;
-    }
-    if (refusal.reason() == EarlyRefusal::Reason::NotSealed) {
-        report_not_sealed();
-        return false;
-    }
-    if (refusal.reason() == EarlyRefusal::Reason::ZeroByte) {
-        report_zero_byte();
-        return false;
-    }
-    if (before.regular && before.size > 0 && stamp_of(fd) != before) {
-        secure_wipe(text);
-        report("%s changed while it was read; nothing was written", name.c_str());
-        return false;
-    }
-    return true;
+}
+
+uint64_t DescriptorStream::size_hint() const noexcept {
+    // A file the system gives no size for (procfs, sysfs) tells 0.
+    const FileStamp stamp = stamp_of(m_fd);
+    return stamp.regular ? stamp.size : 0;
 }
 
 }  // namespace tarnel::cli

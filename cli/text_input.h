@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Reading the text to seal or open.
+// Where the text to seal or open comes from.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "tarnel/process.h"
+#include "tarnel/text_process.h"
 
 namespace tarnel::cli {
 
@@ -15,15 +16,21 @@ int open_text(const std::string& path);
 /// What messages call the text at `path`: the path, or "standard input".
 std::string text_name(const std::string& path);
 
-/// Reads what is left of `fd` whole into `text`, to be sealed or opened as
-/// `direction` says. Stops and refuses as soon as the bytes read tell (a text to
-/// seal holding a zero byte, one to open that does not begin with "{{"), when the
-/// text outgrows what memory can hold, and when a regular file changed while it
-/// was read. Reports a failure, naming `path` as text_name() does, and returns false.
-bool read_text_from(int fd, const std::string& path, ProcessDirection direction, std::string& text);
-
 /// Most bytes of a text read whole: a quarter of usable_memory(), since the
 /// result (twice the text, when sealing) and the work on it need the rest.
 uint64_t whole_text_limit() noexcept;
+
+/// A descriptor read to its end, as the engine asks for it.
+class DescriptorStream final : public StreamSource {
+  public:
+    explicit DescriptorStream(int fd) noexcept : m_fd(fd) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) noexcept override;
+    uint64_t size_hint() const noexcept override;
+    int error() const noexcept { return m_error; }
+
+  private:
+    int m_fd;
+    int m_error = 0;
+};
 
 }  // namespace tarnel::cli

@@ -1,36 +1,86 @@
 // SPDX-License-Identifier: MIT
-// tarnel-cli's way with a text in a file: the read-only survey, then the seal or
-// open a piece at a time, on texts, damaged bodies and piece sizes of every kind.
-// Each must refuse, seal and open exactly as ProcessText does with the whole text.
+// The engine's process over a random-access source, as tarnel-cli runs it on a
+// file: the read-only survey, then the seal or open a piece at a time, on texts,
+// damaged bodies and piece sizes of every kind, into a sink that can be thrown
+// away (one pass when opening) and one that cannot. Each must refuse, seal and
+// open exactly as the same process over the text in memory does, and refuse
+// before the sink begins.
 //
-// Layout: a byte of choices (direction in bits 0-1, --crlf in bit 2, the piece
-// size less one in bits 3-7), a byte that asks for the text to be sealed first and
-// then damaged (bit 0; where, in the rest), then the input of fuzz_support.h.
-#include <sys/mman.h>
-#include <unistd.h>
-
+// Layout: a byte of choices (direction in bits 0-1, text form in bit 2,
+// the piece size less one in bits 3-7), a byte that asks for the text to be sealed
+// first and then damaged (bit 0; where, in the rest), then the input of
+// fuzz_support.h.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 
-#include "file_pieces.h"
-#include "file_survey.h"
 #include "fuzz_support.h"
-#include "line_breaks.h"
 #include "tarnel/process.h"
-#include "tarnel/text_cipher.h"
+#include "tarnel/text_process.h"
+#include "tarnel/text_rule.h"
 
 namespace {
 
 using namespace tarnel;
-using namespace tarnel::cli;
 using tarnel::fuzz::require;
 
-class StringSink final : public PieceSink {
+class TextAt final : public RandomAccessSource {
   public:
-    void write(const char* data, std::size_t size) noexcept override { text.append(data, size); }
-    bool failed() const noexcept override { return false; }
+    explicit TextAt(std::string_view text) : m_text(text) {}
+    uint64_t size() const noexcept override { return m_text.size(); }
+    bool read_at(uint64_t offset, char* buffer, std::size_t size) noexcept override {
+        require(offset + size <= m_text.size());
+        std::memcpy(buffer, m_text.data() + offset, size);
+        return true;
+    }
+
+  private:
+    std::string_view m_text;
+};
+
+class Chunks final : public StreamSource {
+  public:
+    Chunks(std::string_view text, std::size_t step) : m_text(text), m_step(step) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) noexcept override {
+        const std::size_t n = std::min({size, m_step, m_text.size()});
+        std::memcpy(buffer, m_text.data(), n);
+        m_text.remove_prefix(n);
+        return std::ptrdiff_t(n);
+    }
+
+  private:
+    std::string_view m_text;
+    std::size_t m_step;
+};
+
+class StringSink final : public ProcessSink {
+  public:
+    explicit StringSink(bool discardable) : m_discardable(discardable) {}
+    bool begin(bool sealing) noexcept override {
+        require(!begun);
+        begun = true;
+        this->sealing = sealing;
+        return true;
+    }
+    void write(const char* data, std::size_t size) noexcept override {
+        require(begun);
+        text.append(data, size);
+    }
+    bool discardable() const noexcept override { return m_discardable; }
+    bool discard() noexcept override {
+        require(m_discardable);
+        text.clear();
+        return true;
+    }
     std::string text;
+    bool begun = false;
+    bool sealing = false;
+
+  private:
+    bool m_discardable;
 };
 
 ProcessDirection direction_of(uint8_t choices) {
@@ -60,60 +110,42 @@ bool same_damage(const BodyDamage& a, const BodyDamage& b) {
            a.bad_trailer == b.bad_trailer && a.count_mismatch == b.count_mismatch;
 }
 
-// The text in a file of its own, as tarnel-cli would find it.
-int file_holding(std::string_view text) {
-    const int fd = ::memfd_create("fuzz_file_run", MFD_CLOEXEC);
-    require(fd >= 0);
-    require(::write(fd, text.data(), text.size()) == ssize_t(text.size()));
-    return fd;
-}
-
-void check(ProcessDirection direction, bool crlf, std::size_t piece, std::string_view password,
-           const std::string& text) {
-    const int fd = file_holding(text);
-    FileText file;
-    file.fd = fd;
-    file.end = text.size();
-    PieceReader reader(file, piece);
-    Survey survey;
-    const SurveyEnd end = survey_file_text(reader, file, direction, crlf, survey);
-
-    const std::string_view trimmed = trim_text(text);
-    const bool sealed = is_sealed_text(trimmed);
-    const bool sealing = direction == ProcessDirection::Seal ||
-                         (direction == ProcessDirection::ByEnvelope && !sealed);
-    if (!sealing && !sealed) {
-        require(end == SurveyEnd::NotSealed);
-    } else if (sealing && text.find('\0') != std::string::npos) {
-        require(end == SurveyEnd::ZeroByte);
-    } else {
-        require(end == SurveyEnd::Ready && survey.sealing == sealing);
+void check(const ProcessSettings& settings, std::string_view password, const std::string& text) {
+    GivenPassword given(password);
+    StringSink whole(false);
+    const ProcessReport expected = ProcessTextFrom(text, given, whole, settings);
+    // A stream, read in runs of the piece size, refuses as early as it can, but
+    // never otherwise.
+    {
+        Chunks stream(text, settings.piece);
+        StringSink sink(false);
+        const ProcessReport report = ProcessTextFrom(stream, given, sink, settings);
+        require(report.end == expected.end);
+        require(sink.text == whole.text && sink.begun == whole.begun);
     }
-    if (end != SurveyEnd::Ready || password.empty() || password.find('\0') != password.npos) {
-        ::close(fd);
-        return;
-    }
-
-    CTextCipher cipher;
-    TextKey key;
-    cipher.SetPassword(std::string(password), key);
-    StringSink sink;
-    if (sealing) {
-        std::string plain = text;
-        if (crlf)
-            lf_to_crlf(plain);
-        require(seal_pieces(reader, survey, key, crlf, sink) == PassEnd::Done);
-        require(sink.text == ProcessText(password, plain, ProcessDirection::Seal).text);
-    } else {
-        OpenSummary summary;
-        require(open_pieces(reader, survey, key, sink, summary) == PassEnd::Done);
-        const ProcessOutcome whole = ProcessText(password, text, ProcessDirection::Open);
-        require(whole.kind == ProcessOutcome::Kind::NewText);
+    for (const bool discardable : {false, true}) {
+        TextAt source(text);
+        StringSink sink(discardable);
+        const ProcessReport report = ProcessTextFrom(source, given, sink, settings);
+        require(report.end == expected.end);
+        require(sink.begun == whole.begun);
+        if (report.end != ProcessEnd::Done)
+            continue;
+        require(report.sealing == expected.sealing && sink.sealing == report.sealing);
         require(sink.text == whole.text);
-        require(summary.looks_genuine == whole.looks_genuine);
-        require(same_damage(survey.damage, whole.damage));
+        require(report.looks_genuine == expected.looks_genuine);
+        require(same_damage(report.damage, expected.damage));
     }
-    ::close(fd);
+    // Bytes in, bytes out: the window's own call agrees; a text is sealed as the
+    // bytes the rule makes of it.
+    if (expected.end != ProcessEnd::Done)
+        return;
+    if (settings.form == PlainForm::Bytes) {
+        require(ProcessText(password, text, settings.direction).text == whole.text);
+    } else if (expected.sealing) {
+        const std::optional<std::string> bytes = text_to_bytes(text);
+        require(bytes && ProcessText(password, *bytes, ProcessDirection::Seal).text == whole.text);
+    }
 }
 
 }  // namespace
@@ -127,10 +159,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::string text(input.text);
     if ((damage & 1) != 0 && !input.password.empty())
         text = damaged_seal(input.password, input.text, uint8_t(damage >> 1));
-    // An empty file is read as a stream, not in pieces.
-    if (text.empty())
-        return 0;
-    check(direction_of(choices), (choices & 4) != 0, std::size_t(choices >> 3) + 1, input.password,
-          text);
+    ProcessSettings settings;
+    settings.direction = direction_of(choices);
+    settings.form = (choices & 4) != 0 ? PlainForm::Text : PlainForm::Bytes;
+    settings.piece = std::size_t(choices >> 3) + 1;
+    check(settings, input.password, text);
     return 0;
 }

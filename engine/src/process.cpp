@@ -3,10 +3,31 @@
 
 #include <new>
 
+#include "memory_process.h"
 #include "tarnel/secure_wipe.h"
-#include "tarnel/text_cipher.h"
+#include "tarnel/text_process.h"
 
 namespace tarnel {
+namespace {
+
+ProcessOutcome::Kind kind_of(ProcessEnd end) noexcept {
+    switch (end) {
+        case ProcessEnd::Done:
+            return ProcessOutcome::Kind::NewText;
+        case ProcessEnd::NotSealed:
+            return ProcessOutcome::Kind::NotSealed;
+        case ProcessEnd::CheckFailed:
+            return ProcessOutcome::Kind::CheckFailed;
+        case ProcessEnd::EmptyPassword:
+        case ProcessEnd::PasswordNul:
+        case ProcessEnd::TextNul:
+            return ProcessOutcome::Kind::Message;
+        default:
+            return ProcessOutcome::Kind::TooLarge;
+    }
+}
+
+}  // namespace
 
 ProcessOutcome::~ProcessOutcome() {
     // A sealed text is what the user sends out anyway; wiping a large one would
@@ -19,52 +40,28 @@ ProcessOutcome::~ProcessOutcome() {
 ProcessOutcome ProcessText(std::string_view password, std::string_view text,
                            ProcessDirection direction) noexcept {
     ProcessOutcome outcome;
-    const std::string_view trimmed = trim_text(text);
-    const bool sealed = is_sealed_text(trimmed);
-    const bool open = direction == ProcessDirection::Open ||
-                      (direction == ProcessDirection::ByEnvelope && sealed);
-    std::string_view refusal;
-    if (password.empty())
-        refusal = kEmptyPasswordMessage;
-    else if (password.find('\0') != std::string_view::npos)
-        refusal = kPasswordNulMessage;
-    else if (!open && trimmed.find('\0') != std::string_view::npos)
-        refusal = kTextNulMessage;
-    if (!refusal.empty()) {
+    // The password is judged before the text, as the window's message says.
+    ProcessReport report;
+    report.end = check_password(password);
+    if (report.end == ProcessEnd::Done) {
+        GivenPassword given(password);
+        ProcessSettings settings;
+        settings.direction = direction;
+        report = process_in_memory(text, given, nullptr, &outcome.text, settings);
+    }
+    outcome.kind = kind_of(report.end);
+    if (outcome.kind != ProcessOutcome::Kind::NewText)
+        secure_wipe(outcome.text);
+    if (outcome.kind == ProcessOutcome::Kind::Message) {
         try {
-            outcome.kind = ProcessOutcome::Kind::Message;
-            outcome.text.assign(refusal);
+            outcome.text.assign(process_message(report.end));
         } catch (const std::bad_alloc&) {
             outcome.kind = ProcessOutcome::Kind::TooLarge;
         }
-        return outcome;
     }
-    if (direction == ProcessDirection::Open && !sealed) {
-        outcome.kind = ProcessOutcome::Kind::NotSealed;
-        return outcome;
-    }
-
-    CTextCipher cipher;
-    TextKey key;
-    cipher.SetPassword(password, key);
-    bool done = false;
-    if (open) {
-        const std::string_view body = trimmed.substr(
-            kSealedOpen.size(), trimmed.size() - kSealedOpen.size() - kSealedClose.size());
-        OpenSummary summary;
-        done = cipher.DecryptText(key, body, outcome.text, &summary);
-        outcome.looks_genuine = summary.looks_genuine;
-        outcome.damage = summary.damage;
-    } else {
-        done = cipher.EncryptText(key, trimmed, outcome.text, Envelope::Included);
-        outcome.sealed = done;
-    }
-    secure_wipe_object(key);
-    if (!done) {
-        secure_wipe(outcome.text);
-        outcome.kind = cipher.SealCheckFailed() ? ProcessOutcome::Kind::CheckFailed
-                                                : ProcessOutcome::Kind::TooLarge;
-    }
+    outcome.sealed = outcome.kind == ProcessOutcome::Kind::NewText && report.sealing;
+    outcome.looks_genuine = report.looks_genuine;
+    outcome.damage = report.damage;
     return outcome;
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // A text in a regular file is sealed and opened in pieces; through a pipe it is
-// read whole and goes through ProcessText. Both must give the same output, exit
+// read whole. Both must give the same output, exit
 // status and messages, for genuine, wrapped, damaged and forged texts alike.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -44,6 +46,17 @@ void expect_file_and_pipe_agree(const TempDir& dir, const std::vector<std::strin
                 << what << ": " << file->out.size() << " bytes against " << piped.out.size();
         EXPECT_EQ(file->err, piped.err) << what;
     }
+    // To a file that replaces its target only once complete: an opened text is then
+    // opened in one pass, unless the body holds white space.
+    std::vector<std::string> to_file = with_path;
+    to_file.insert(to_file.end() - 1, {"-o", dir.path("output")});
+    ::unlink(dir.path("output").c_str());
+    const RunResult replaced = run_cli({.args = to_file});
+    EXPECT_EQ(replaced.exit_status, piped.exit_status) << what << "\n" << replaced.err;
+    EXPECT_EQ(replaced.err, piped.err) << what;
+    if (piped.exit_status == 0 || piped.exit_status == 3) {
+        EXPECT_TRUE(read_file(dir.path("output")) == piped.out) << what;
+    }
 }
 
 TEST(FileStream, SealsAndOpensAsTheWholeTextWay) {
@@ -54,12 +67,12 @@ TEST(FileStream, SealsAndOpensAsTheWholeTextWay) {
     const std::string texts[] = {"", "  x  ", "Dear Ada,\n\nthe key is under the pot.\n",
                                  std::string("bytes \x01\x7f\xff as they are"), large};
     for (const std::string& text : texts) {
-        for (const bool crlf : {false, true}) {
+        for (const bool bytes : {false, true}) {
             std::vector<std::string> args = with_password(dir, "garden", {});
-            if (crlf)
-                args.push_back("--crlf");
+            if (bytes)
+                args.push_back("--bytes");
             expect_file_and_pipe_agree(dir, args, text, "seal " + std::to_string(text.size()));
-            const std::string body = sealed("garden", crlf ? std::string(text) : text);
+            const std::string body = sealed("garden", text);
             expect_file_and_pipe_agree(dir, args, "\n " + body + " \n",
                                        "open " + std::to_string(text.size()));
         }
@@ -76,13 +89,14 @@ TEST(FileStream, TextsOfSeveralPiecesAgreeWithTheWholeTextWay) {
     const std::string body = sealed("garden", text);
     std::string stray = body;
     stray[stray.size() / 3] = 'G';
-    for (const bool crlf : {false, true}) {
+    for (const bool bytes : {false, true}) {
         std::vector<std::string> args = with_password(dir, "garden", {});
-        if (crlf)
-            args.push_back("--crlf");
-        expect_file_and_pipe_agree(dir, args, text, "seal, crlf " + std::to_string(crlf));
-        expect_file_and_pipe_agree(dir, args, body, "open, crlf " + std::to_string(crlf));
-        expect_file_and_pipe_agree(dir, args, stray, "stray digit, crlf " + std::to_string(crlf));
+        if (bytes)
+            args.push_back("--bytes");
+        const std::string form = bytes ? ", bytes" : ", text";
+        expect_file_and_pipe_agree(dir, args, text, "seal" + form);
+        expect_file_and_pipe_agree(dir, args, body, "open" + form);
+        expect_file_and_pipe_agree(dir, args, stray, "stray digit" + form);
     }
     expect_file_and_pipe_agree(dir, with_password(dir, "gardem", {}), body, "wrong password");
 }

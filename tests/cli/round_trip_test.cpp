@@ -40,14 +40,16 @@ TEST(RoundTrip, PipesGiveTheEnginesSealedTextAndTheTrimmedTextBack) {
         std::string("bytes \x01\x7f\xff\xe9 as they are"),
         large,  // larger than the first read buffer
     };
+    // Exact bytes, whatever they are.
     for (const std::string& text : texts) {
-        const RunResult sealed = run_cli({.args = with_password(dir, "garden", {}), .input = text});
+        const RunResult sealed =
+            run_cli({.args = with_password(dir, "garden", {"--bytes"}), .input = text});
         ASSERT_EQ(sealed.exit_status, 0) << sealed.err;
         EXPECT_EQ(sealed.out, engine_seal("garden", text) + "\n");
         EXPECT_EQ(sealed.err, "");
 
         const RunResult opened =
-            run_cli({.args = with_password(dir, "garden", {}), .input = sealed.out});
+            run_cli({.args = with_password(dir, "garden", {"--bytes"}), .input = sealed.out});
         EXPECT_EQ(opened.exit_status, 0) << opened.err;
         EXPECT_EQ(opened.out, trim_text(text));
         EXPECT_EQ(opened.err, "");
@@ -100,20 +102,34 @@ TEST(RoundTrip, WrappedSealedTextOpensWithoutWarning) {
     EXPECT_EQ(opened.err, "");
 }
 
-TEST(LineBreaks, CrlfAddsCarriageReturnsBeforeSealingAndDropsThemAfterOpening) {
+TEST(LineBreaks, TextsAreSealedWithCrLfAndOpenedWithLfUnlessBytesAreAskedFor) {
     TempDir dir;
-    const RunResult sealed =
-        run_cli({.args = with_password(dir, "pw", {"--crlf"}), .input = "one\ntwo\r\nthree\r\r\n"});
-    ASSERT_EQ(sealed.exit_status, 0) << sealed.err;
-    EXPECT_EQ(sealed.out, engine_seal("pw", "one\r\ntwo\r\nthree") + "\n");
+    // --crlf, the default's old name, gives what the default gives.
+    for (const char* crlf : {"--crlf", "--seal"}) {
+        const RunResult sealed =
+            run_cli({.args = with_password(dir, "pw", {crlf}), .input = "one\ntwo\r\nthree\r\r\n"});
+        ASSERT_EQ(sealed.exit_status, 0) << sealed.err;
+        EXPECT_EQ(sealed.out, engine_seal("pw", "one\r\ntwo\r\nthree") + "\n");
 
-    const RunResult plain = run_cli({.args = with_password(dir, "pw", {}), .input = sealed.out});
-    EXPECT_EQ(plain.out, "one\r\ntwo\r\nthree");
+        const RunResult text = run_cli({.args = with_password(dir, "pw", {}), .input = sealed.out});
+        EXPECT_EQ(text.out, "one\ntwo\nthree");
+        const RunResult bytes =
+            run_cli({.args = with_password(dir, "pw", {"--bytes"}), .input = sealed.out});
+        EXPECT_EQ(bytes.out, "one\r\ntwo\r\nthree");
+    }
+    // A lone CR or LF in a sealed text stays as it is.
     const std::string windows = engine_seal("pw", "a\r\nb\rc\n\r\nd");
     const RunResult lf_only =
         run_cli({.args = with_password(dir, "pw", {"--crlf"}), .input = windows});
     EXPECT_EQ(lf_only.exit_status, 0) << lf_only.err;
     EXPECT_EQ(lf_only.out, "a\nb\rc\n\nd");
+    // Bytes as they are cannot also have their line breaks changed.
+    for (const auto& args : {std::vector<std::string>{"--bytes", "--crlf"},
+                             std::vector<std::string>{"--crlf", "--bytes"}}) {
+        const RunResult refused = run_cli({.args = with_password(dir, "pw", args), .input = "x"});
+        EXPECT_EQ(refused.exit_status, 2) << refused.err;
+        EXPECT_NE(refused.err.find("--crlf cannot go with it"), std::string::npos) << refused.err;
+    }
 }
 
 }  // namespace

@@ -170,5 +170,18 @@ TEST(TerminalOutput, GarbledTextIsShownOnlyWithForce) {
     EXPECT_FALSE(forced.screen().empty());
 }
 
+// A C1 control in UTF-8 (here CSI, which some terminals obey) is as unsafe as a C0 one.
+TEST(TerminalOutput, AC1ControlIsKeptFromTheTerminalToo) {
+    TempDir dir;
+    const std::string sealed = ProcessText("pw",
+                                           "red \xC2\x9B"
+                                           "31m text")
+                                   .text;
+    TerminalSession refused(with_password(dir, "pw", {}), sealed, true);
+    const RunResult refusal = refused.finish();
+    EXPECT_EQ(refusal.exit_status, 1);
+    EXPECT_NE(refusal.err.find("control characters"), std::string::npos) << refusal.err;
+}
+
 }  // namespace
 }  // namespace tarnel::cli_test

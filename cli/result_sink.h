@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+// Where tarnel-cli puts the result the engine makes: standard output, or the path
+// given to -o, replaced only once the result is complete. An opened text bound
+// for a terminal is held until it is whole, to be looked at first.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "options.h"
+#include "tarnel/text_process.h"
+#ifndef _WIN32
+#include "output_file.h"
+#endif
+
+namespace tarnel::cli {
+
+class ResultSink final : public ProcessSink {
+  public:
+    explicit ResultSink(const Options& options);
+    ~ResultSink();  ///< wipes what it held
+    ResultSink(const ResultSink&) = delete;
+    ResultSink& operator=(const ResultSink&) = delete;
+
+    /// Prepares the output; reports a failure.
+    bool begin(bool sealing) noexcept override;
+    void write(const char* data, std::size_t size) noexcept override;
+    bool failed() const noexcept override;
+    bool discardable() const noexcept override;
+    bool discard() noexcept override;
+
+    /// Delivers a complete result: commits a file, writes what was held. Reports a
+    /// failure, a refused terminal included, and returns false.
+    bool finish();
+
+    /// Reports why writing failed (SinkFailed), once, and drops what was begun.
+    void report_failure();
+
+    /// Drops the result: a file is left as it was. True when part of it already
+    /// went out directly, where it cannot be taken back.
+    bool abandon() noexcept;
+
+  private:
+    bool to_stdout() const noexcept { return m_options.output_path.empty(); }
+    void pass_on(std::string_view piece) noexcept;
+    void flush() noexcept;
+
+    const Options& m_options;
+    bool m_sealing = false;
+    bool m_hold = false;  // the result is held until finish()
+    std::string m_held;
+    int m_error = 0;          // of standard output, or ENOMEM while holding
+    bool m_reported = false;  // the failure was said already
+    bool m_wrote = false;     // something went out directly
+#ifndef _WIN32
+    OutputFile m_file;
+    // A file is written in large pieces: the engine's come in tens of kilobytes.
+    static constexpr std::size_t kGather = std::size_t(1) << 20;
+    std::unique_ptr<char[]> m_gathered;
+    std::size_t m_gathered_size = 0;
+#endif
+};
+
+/// True when `text` holds a control character other than TAB, LF and CR (a C0
+/// byte, DEL, or a C1 control in UTF-8), as a wrong password's bytes nearly always
+/// do; such characters could also drive a terminal.
+bool has_control_bytes(std::string_view text) noexcept;
+
+}  // namespace tarnel::cli

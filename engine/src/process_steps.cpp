@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#include "process_steps.h"
+
+#include <string>
+
+#include "tarnel/secure_wipe.h"
+
+namespace tarnel {
+
+bool GivenPassword::provide(bool sealing, std::string& password) noexcept {
+    (void)sealing;
+    try {
+        password.assign(m_password);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+ProcessEnd check_password(std::string_view password) noexcept {
+    if (password.empty())
+        return ProcessEnd::EmptyPassword;
+    if (password.find('\0') != std::string_view::npos)
+        return ProcessEnd::PasswordNul;
+    return ProcessEnd::Done;
+}
+
+std::string_view process_message(ProcessEnd end) noexcept {
+    switch (end) {
+        case ProcessEnd::EmptyPassword:
+            return kEmptyPasswordMessage;
+        case ProcessEnd::PasswordNul:
+            return kPasswordNulMessage;
+        case ProcessEnd::TextNul:
+            return kTextNulMessage;
+        case ProcessEnd::CheckFailed:
+            return kSealCheckFailedMessage;
+        default:
+            return {};
+    }
+}
+
+bool choose_direction(bool sealed, ProcessDirection direction, ProcessReport& report) noexcept {
+    report.sealing = direction == ProcessDirection::Seal ||
+                     (direction == ProcessDirection::ByEnvelope && !sealed);
+    if (!report.sealing && !sealed) {
+        report.end = ProcessEnd::NotSealed;
+        return false;
+    }
+    return true;
+}
+
+ProcessKey::~ProcessKey() {
+    secure_wipe_object(m_key);
+}
+
+bool ProcessKey::obtain(PasswordProvider& provider, ProcessReport& report) noexcept {
+    std::string password;
+    ScopedWipe wipe(password);
+    if (!provider.provide(report.sealing, password)) {
+        report.end = ProcessEnd::NoPassword;
+        return false;
+    }
+    report.end = check_password(password);
+    if (report.end != ProcessEnd::Done)
+        return false;
+    m_cipher.SetPassword(password, m_key);
+    return true;
+}
+
+ProcessEnd seal_end(bool checked, const ProcessSink& sink) noexcept {
+    // A sink that failed stopped the feeding, which the check sees too.
+    if (sink.failed())
+        return ProcessEnd::SinkFailed;
+    return checked ? ProcessEnd::Done : ProcessEnd::CheckFailed;
+}
+
+}  // namespace tarnel

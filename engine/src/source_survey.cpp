@@ -1,0 +1,199 @@
+// SPDX-License-Identifier: MIT
+#include "source_survey.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarnel {
+namespace {
+
+// The end of a text is looked at backwards, in pieces no larger than this.
+constexpr std::size_t kTailPiece = 64 * 1024;
+// The first look at either end of a text.
+constexpr std::size_t kFirstLook = 256;
+
+uint64_t body_begin(const SourceSurvey& survey) noexcept {
+    return survey.begin + kSealedOpen.size();
+}
+
+}  // namespace
+
+bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noexcept {
+    // Reads of at least four bytes hold a whole separator or byte-order mark, so
+    // one cut at a read's edge is found whole by the next read.
+    const std::size_t head_piece = std::max<std::size_t>(reader.piece(), 4);
+    const std::size_t tail_piece = std::max<std::size_t>(std::min(reader.piece(), kTailPiece), 4);
+    const uint64_t size = reader.size();
+    // The ends are read in small pieces first: they are usually near.
+    std::size_t step = std::min(kFirstLook, head_piece);
+    uint64_t begin = 0;
+    while (begin < size) {
+        const std::size_t want = std::size_t(std::min<uint64_t>(step, size - begin));
+        step = std::min(2 * step, head_piece);
+        const std::string_view piece = reader.read(begin, want);
+        if (piece.empty())
+            return false;
+        bool cut = false;
+        const std::size_t k = trimmed_head(piece, form, begin == 0, begin + want < size, cut);
+        begin += k;
+        if (k < piece.size() && !cut)
+            break;
+    }
+    step = std::min(kFirstLook, tail_piece);
+    uint64_t end = size;
+    while (end > begin) {
+        const std::size_t want = std::size_t(std::min<uint64_t>(step, end - begin));
+        step = std::min(2 * step, tail_piece);
+        const std::string_view piece = reader.read(end - want, want);
+        if (piece.empty())
+            return false;
+        bool cut = false;
+        const std::size_t k = trimmed_tail(piece, form, end - want > begin, cut);
+        end -= k;
+        if (k < piece.size() && !cut)
+            break;
+    }
+    survey.begin = begin;
+    survey.end = end;
+    survey.sealed = false;
+    if (end - begin >= kSealedOpen.size() + kSealedClose.size()) {
+        const std::string_view head = reader.read(begin, kSealedOpen.size());
+        const bool open = head == kSealedOpen;
+        const std::string_view tail = reader.read(end - kSealedClose.size(), kSealedClose.size());
+        survey.sealed = open && tail == kSealedClose;
+    }
+    return !reader.failed();
+}
+
+namespace {
+
+// Feeds each piece of [from, to) to `take`; false when reading failed or `take` stops.
+template <class Take>
+bool each_piece(PieceReader& reader, uint64_t from, uint64_t to, Take take) noexcept {
+    for (uint64_t at = from; at < to;) {
+        const std::string_view piece = reader.next(at, to);
+        if (piece.empty() || !take(piece))
+            return false;
+        at += piece.size();
+    }
+    return true;
+}
+
+// Bytes the rule makes of [from, to), white space of the text's ends.
+bool converted_length(PieceReader& reader, uint64_t from, uint64_t to, bool windows1252,
+                      bool at_start, uint64_t& length) noexcept {
+    TextToBytes convert(windows1252);
+    CountingSink count;
+    if (!at_start)
+        convert.feed(" ", count);  // no byte-order mark to drop but at the start
+    const uint64_t before = count.count;
+    const bool read = each_piece(reader, from, to, [&](std::string_view piece) {
+        convert.feed(piece, count);
+        return true;
+    });
+    convert.finish(count);
+    length = count.count - before;
+    return read;
+}
+
+}  // namespace
+
+bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm form,
+                  PlainSurvey& plain) noexcept {
+    const bool text = form == PlainForm::Text;
+    TextBytesSurvey bytes;
+    auto take = [&](std::string_view piece) {
+        if (text)
+            bytes.feed(piece);
+        return true;
+    };
+    auto take_trimmed = [&](std::string_view piece) {
+        if (std::memchr(piece.data(), 0, piece.size()) != nullptr) {
+            plain.nul = true;
+            return false;
+        }
+        return take(piece);
+    };
+    if (!(text ? each_piece(reader, 0, survey.begin, take) : true) ||
+        !each_piece(reader, survey.begin, survey.end, take_trimmed) ||
+        !(text ? each_piece(reader, survey.end, reader.size(), take) : true))
+        return false;
+    plain.length = survey.end - survey.begin;
+    if (!text)
+        return true;
+    bytes.finish();
+    plain.valid_utf8 = bytes.valid_utf8();
+    plain.windows1252 = bytes.windows1252();
+    if (!plain.valid_utf8)
+        return true;
+    // The rule turns the whole text into bytes and trimming follows; the ends
+    // trimmed here become white space only, which the length leaves out.
+    uint64_t head = 0, tail = 0;
+    if (!converted_length(reader, 0, survey.begin, plain.windows1252, true, head) ||
+        !converted_length(reader, survey.end, reader.size(), plain.windows1252, false, tail))
+        return false;
+    plain.length = bytes.length() - head - tail;
+    return true;
+}
+
+// The trailer is the body's last ten characters that are not white space. White
+// space never counts in a body, so those ten alone, at the offset of the first,
+// tell the engine all that the body's end would: the end is found in one pass
+// backwards, however much white space surrounds it.
+bool find_body_end(PieceReader& reader, SourceSurvey& survey) noexcept {
+    const uint64_t body = body_begin(survey);
+    const uint64_t body_end = survey.end - kSealedClose.size();
+    const std::size_t tail_piece = std::min(reader.piece(), kTailPiece);
+    char reversed[kTrailerDigits];
+    std::size_t kept = 0;
+    survey.end_offset = 0;
+    std::size_t step = std::min(kFirstLook, tail_piece);
+    for (uint64_t from = body_end; from > body && kept < kTrailerDigits;) {
+        const std::size_t size = std::size_t(std::min<uint64_t>(step, from - body));
+        step = std::min(2 * step, tail_piece);
+        const std::string_view piece = reader.read(from - size, size);
+        if (piece.empty())
+            return false;
+        for (std::size_t k = piece.size(); k > 0 && kept < kTrailerDigits; --k) {
+            if (!is_format_space(piece[k - 1])) {
+                reversed[kept++] = piece[k - 1];
+                survey.end_offset = from - size + k - 1 - body;
+            }
+        }
+        from -= size;
+    }
+    survey.body_end.assign(std::make_reverse_iterator(reversed + kept),
+                           std::make_reverse_iterator(reversed));
+    survey.hex_end = body_hex_end(survey.body_end, std::size_t(survey.end_offset));
+    return true;
+}
+
+void assume_unbroken(SourceSurvey& survey) noexcept {
+    survey.unbroken = true;
+    damage_after(survey, false);
+}
+
+void damage_after(SourceSurvey& survey, bool stray) noexcept {
+    HexPartCount count;
+    count.stray = stray;
+    survey.layout =
+        analyse_body_end(survey.body_end, std::size_t(survey.end_offset), count, survey.damage);
+}
+
+bool survey_body(PieceReader& reader, SourceSurvey& survey) noexcept {
+    const uint64_t body = body_begin(survey);
+    HexPartCount count;
+    for (uint64_t at = body; at < body + survey.hex_end;) {
+        const std::string_view piece = reader.next(at, body + survey.hex_end);
+        if (piece.empty())
+            return false;
+        count += count_hex_part(piece);
+        at += piece.size();
+    }
+    survey.layout =
+        analyse_body_end(survey.body_end, std::size_t(survey.end_offset), count, survey.damage);
+    survey.unbroken = count.spaces == 0;
+    return true;
+}
+
+}  // namespace tarnel

@@ -1,0 +1,384 @@
+// SPDX-License-Identifier: MIT
+// The whole process over the three kinds of source: the same result and the same
+// refusals from each, refusals before the sink begins and before the password is
+// asked where they can be, the passes a file takes, and failures of the source or
+// the sink on the way.
+#include "tarnel/text_process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../support/script_samples.h"
+#include "tarnel/process.h"
+#include "tarnel/text_rule.h"
+
+namespace tarnel {
+namespace {
+
+// A text in memory read at offsets, counting the bytes read; fails from `fail_at` on.
+class TestFile final : public RandomAccessSource {
+  public:
+    explicit TestFile(std::string_view text) : m_text(text) {}
+    uint64_t size() const noexcept override { return m_text.size(); }
+    bool read_at(uint64_t offset, char* buffer, std::size_t size) noexcept override {
+        if (offset + size > fail_at)
+            return false;
+        std::memcpy(buffer, m_text.data() + offset, size);
+        bytes_read += size;
+        return true;
+    }
+    uint64_t bytes_read = 0;
+    uint64_t fail_at = UINT64_MAX;
+
+  private:
+    std::string_view m_text;
+};
+
+// A stream of `text` in runs of `step` bytes, then `endless` repeated forever.
+class TestStream final : public StreamSource {
+  public:
+    TestStream(std::string_view text, std::size_t step, std::string endless = {})
+        : m_text(text), m_step(step), m_endless(std::move(endless)) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) noexcept override {
+        std::size_t n = std::min({size, m_step, m_text.size()});
+        if (n > 0) {
+            std::memcpy(buffer, m_text.data(), n);
+            m_text.remove_prefix(n);
+        } else if (!m_endless.empty()) {
+            n = std::min(size, m_endless.size());
+            std::memcpy(buffer, m_endless.data(), n);
+        }
+        bytes_read += n;
+        return std::ptrdiff_t(n);
+    }
+    uint64_t bytes_read = 0;
+
+  private:
+    std::string_view m_text;
+    std::size_t m_step;
+    std::string m_endless;
+};
+
+class TestSink final : public ProcessSink {
+  public:
+    explicit TestSink(bool discardable = false) : m_discardable(discardable) {}
+    bool begin(bool sealing) noexcept override {
+        EXPECT_EQ(begins, 0) << "begun twice";
+        ++begins;
+        this->sealing = sealing;
+        return true;
+    }
+    void write(const char* data, std::size_t size) noexcept override {
+        EXPECT_EQ(begins, 1) << "written before it began";
+        if (text.size() + size > fail_after) {
+            broken = true;
+            return;
+        }
+        text.append(data, size);
+    }
+    bool failed() const noexcept override { return broken; }
+    bool discardable() const noexcept override { return m_discardable; }
+    bool discard() noexcept override {
+        EXPECT_TRUE(m_discardable);
+        ++discards;
+        text.clear();
+        return true;
+    }
+    std::string text;
+    int begins = 0;
+    int discards = 0;
+    bool sealing = false;
+    bool broken = false;
+    std::size_t fail_after = SIZE_MAX;
+
+  private:
+    bool m_discardable;
+};
+
+class CountingPassword final : public PasswordProvider {
+  public:
+    explicit CountingPassword(std::string password) : m_password(std::move(password)) {}
+    bool provide(bool sealing, std::string& password) noexcept override {
+        ++asked;
+        asked_sealing = sealing;
+        password = m_password;
+        return true;
+    }
+    int asked = 0;
+    bool asked_sealing = false;
+
+  private:
+    std::string m_password;
+};
+
+struct Outcome {
+    ProcessReport report;
+    std::string text;
+    int begins = 0;
+    int asked = 0;
+};
+
+enum class Kind { Memory, Stream, File, DiscardableFile };
+constexpr Kind kKinds[] = {Kind::Memory, Kind::Stream, Kind::File, Kind::DiscardableFile};
+
+Outcome run(Kind kind, std::string_view text, const ProcessSettings& settings,
+            const std::string& password = "pw") {
+    CountingPassword provider(password);
+    TestSink sink(kind == Kind::DiscardableFile);
+    Outcome result;
+    if (kind == Kind::Memory) {
+        result.report = ProcessTextFrom(text, provider, sink, settings);
+    } else if (kind == Kind::Stream) {
+        TestStream stream(text, 7);
+        result.report = ProcessTextFrom(stream, provider, sink, settings);
+    } else {
+        TestFile file(text);
+        result.report = ProcessTextFrom(file, provider, sink, settings);
+    }
+    result.text = sink.text;
+    result.begins = sink.begins;
+    result.asked = provider.asked;
+    return result;
+}
+
+ProcessSettings settings_for(PlainForm form, ProcessDirection direction, std::size_t piece = 5) {
+    ProcessSettings settings;
+    settings.form = form;
+    settings.direction = direction;
+    settings.piece = piece;
+    settings.line_break = LineBreak::Lf;
+    return settings;
+}
+
+std::string seal(std::string_view text) {
+    return ProcessText("pw", text, ProcessDirection::Seal).text;
+}
+
+const char* name(Kind kind) {
+    constexpr const char* kNames[] = {"memory", "stream", "file", "discardable file"};
+    return kNames[int(kind)];
+}
+
+TEST(TextProcess, EverySourceGivesTheSameResultAndTheSameRefusal) {
+    const std::string sealed = seal("Grüße\r\nzurück");
+    std::string wrapped;
+    for (std::size_t i = 0; i < sealed.size(); i += 30)
+        wrapped += sealed.substr(i, 30) + "\n";
+    std::string stray = sealed;
+    stray[9] = 'G';
+    const std::string texts[] = {
+        "",
+        "  plain text\n",
+        "\xEF\xBB\xBF" + sealed + "\xE2\x80\xA8",  // a byte-order mark, a line separator
+        " \xEF\xBB\xBFx \xE2\x80\xA9",             // a mark that is not the text's first
+        "caf\xE9 in Latin-1",                      // not UTF-8
+        std::string("a\0b", 3),
+        sealed,
+        "\r\n" + wrapped,
+        stray,
+        "{{}}",
+        "{{" + std::string(300, 'a') + "0000000000}}",
+        seal(std::string(1000, 'x') + "\xE9"),  // opens to bytes that are not UTF-8
+    };
+    for (const PlainForm form : {PlainForm::Bytes, PlainForm::Text}) {
+        for (const ProcessDirection direction :
+             {ProcessDirection::ByEnvelope, ProcessDirection::Seal, ProcessDirection::Open}) {
+            for (const std::string& text : texts) {
+                const ProcessSettings settings = settings_for(form, direction);
+                const Outcome expected = run(Kind::Memory, text, settings);
+                for (const Kind kind : kKinds) {
+                    SCOPED_TRACE(std::string(name(kind)) + ", form " + std::to_string(int(form)) +
+                                 ", direction " + std::to_string(int(direction)) + ": " + text);
+                    const Outcome got = run(kind, text, settings);
+                    EXPECT_EQ(got.report.end, expected.report.end);
+                    EXPECT_EQ(got.text, expected.text);
+                    EXPECT_EQ(got.report.sealing, expected.report.sealing);
+                    EXPECT_EQ(got.report.looks_genuine, expected.report.looks_genuine);
+                    EXPECT_EQ(got.report.damage.any(), expected.report.damage.any());
+                    EXPECT_EQ(got.report.doubtful(), expected.report.doubtful());
+                    EXPECT_EQ(got.begins, expected.begins);
+                }
+                // Bytes are what ProcessText makes; a text, what it makes of the rule's bytes.
+                const ProcessOutcome whole = ProcessText(
+                    "pw", form == PlainForm::Bytes ? text : *text_to_bytes(text), direction);
+                if (expected.report.end == ProcessEnd::Done) {
+                    EXPECT_EQ(whole.kind, ProcessOutcome::Kind::NewText);
+                    if (expected.report.sealing || form == PlainForm::Bytes) {
+                        EXPECT_EQ(expected.text, whole.text);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(TextProcess, RefusalsComeBeforeTheSinkBeginsAndBeforeThePasswordWhereTheTextDecides) {
+    struct Case {
+        std::string text;
+        PlainForm form;
+        ProcessDirection direction;
+        ProcessEnd end;
+        bool asks;  // the password is asked before the refusal
+    };
+    const Case cases[] = {
+        {"plain", PlainForm::Bytes, ProcessDirection::Open, ProcessEnd::NotSealed, false},
+        {std::string("x\0y", 3), PlainForm::Text, ProcessDirection::ByEnvelope, ProcessEnd::TextNul,
+         false},
+        {"caf\xE9", PlainForm::Text, ProcessDirection::Seal, ProcessEnd::InvalidText, false},
+        {"{{\xE9" + seal("x").substr(2), PlainForm::Text, ProcessDirection::Open,
+         ProcessEnd::InvalidText, true},
+        {"plain", PlainForm::Text, ProcessDirection::Seal, ProcessEnd::EmptyPassword, true},
+    };
+    for (const Case& c : cases) {
+        for (const Kind kind : kKinds) {
+            SCOPED_TRACE(std::string(name(kind)) + ": " + c.text);
+            const Outcome got = run(kind, c.text, settings_for(c.form, c.direction),
+                                    c.end == ProcessEnd::EmptyPassword ? "" : "pw");
+            EXPECT_EQ(got.report.end, c.end);
+            EXPECT_EQ(got.begins, 0);
+            EXPECT_EQ(got.text, "");
+            EXPECT_EQ(got.asked, c.asks ? 1 : 0);
+        }
+    }
+}
+
+TEST(TextProcess, ThePasswordIsAskedOnceTheDirectionIsKnown) {
+    for (const Kind kind : kKinds) {
+        for (const bool sealed : {false, true}) {
+            const std::string text = sealed ? seal("inner") : "outer";
+            CountingPassword provider("pw");
+            TestSink sink;
+            TestFile file(text);
+            TestStream stream(text, 3);
+            const ProcessSettings settings = settings_for(PlainForm::Text, {});
+            const ProcessReport report =
+                kind == Kind::Memory   ? ProcessTextFrom(text, provider, sink, settings)
+                : kind == Kind::Stream ? ProcessTextFrom(stream, provider, sink, settings)
+                                       : ProcessTextFrom(file, provider, sink, settings);
+            EXPECT_EQ(report.end, ProcessEnd::Done);
+            EXPECT_EQ(provider.asked, 1);
+            EXPECT_EQ(provider.asked_sealing, !sealed);
+            EXPECT_EQ(sink.sealing, !sealed);
+        }
+    }
+}
+
+// Passes over a file, told by the bytes read.
+TEST(TextProcess, AFileIsReadTwiceButOnceWhenItsOpenedTextCanBeThrownAway) {
+    const std::string plain(300000, 'p');
+    const std::string sealed = seal(plain);
+    struct Case {
+        std::string text;
+        PlainForm form;
+        bool discardable;
+        double passes;
+    };
+    std::string wrapped = sealed;
+    wrapped.insert(wrapped.size() / 2, "\r\n");
+    const Case cases[] = {
+        {plain, PlainForm::Bytes, true, 2},  // sealing surveys first
+        {plain, PlainForm::Text, true, 2},
+        {sealed, PlainForm::Bytes, false, 2},    // counts white space, then opens
+        {sealed, PlainForm::Bytes, true, 1},     // one pass
+        {sealed, PlainForm::Text, true, 2},      // is the opened text UTF-8?
+        {wrapped, PlainForm::Bytes, true, 2.5},  // half a pass, then two
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(int(c.form)) + " " + std::to_string(c.discardable) + " " +
+                     std::to_string(c.passes));
+        TestFile file(c.text);
+        TestSink sink(c.discardable);
+        CountingPassword provider("pw");
+        const ProcessReport report =
+            ProcessTextFrom(file, provider, sink, settings_for(c.form, {}, std::size_t(64) << 10));
+        ASSERT_EQ(report.end, ProcessEnd::Done);
+        EXPECT_EQ(sink.text, c.text == plain ? seal(plain) : plain);
+        EXPECT_EQ(sink.discards, c.text == wrapped ? 1 : 0);
+        const double passes = double(file.bytes_read) / double(c.text.size());
+        EXPECT_GE(passes, c.passes - 0.05);
+        EXPECT_LE(passes, c.passes + 0.05);
+    }
+}
+
+TEST(TextProcess, AStreamIsRefusedAsSoonAsItsFirstBytesDecide) {
+    struct Case {
+        std::string start, endless;
+        ProcessDirection direction;
+        ProcessEnd end;
+    };
+    const Case cases[] = {
+        {"  not sealed", "more", ProcessDirection::Open, ProcessEnd::NotSealed},
+        {"text", std::string(1000, '\0'), ProcessDirection::ByEnvelope, ProcessEnd::TextNul},
+        {"{{", std::string(1000, '\0'), ProcessDirection::Seal, ProcessEnd::TextNul},
+    };
+    for (const Case& c : cases) {
+        TestStream stream(c.start, 4096, c.endless);
+        TestSink sink;
+        CountingPassword provider("pw");
+        const ProcessReport report =
+            ProcessTextFrom(stream, provider, sink, settings_for(PlainForm::Text, c.direction));
+        EXPECT_EQ(report.end, c.end);
+        EXPECT_LT(stream.bytes_read, 1u << 20);
+        EXPECT_EQ(provider.asked, 0);
+    }
+    // A stream beyond its bound stops there.
+    TestStream endless("", 1, std::string(4096, 'a'));
+    TestSink sink;
+    CountingPassword provider("pw");
+    ProcessSettings settings = settings_for(PlainForm::Text, {});
+    settings.stream_limit = 100000;
+    EXPECT_EQ(ProcessTextFrom(endless, provider, sink, settings).end, ProcessEnd::StreamTooLarge);
+    EXPECT_LE(endless.bytes_read, 100000u + 4096);
+}
+
+TEST(TextProcess, AFailedReadOrWriteEndsTheProcessAndSaysWhich) {
+    const std::string plain(100000, 'r');
+    const std::string sealed = seal(plain);
+    for (const std::string* text : {&plain, &sealed}) {
+        for (const bool discardable : {false, true}) {
+            // The source fails in its second half: the survey or the pass finds it.
+            TestFile file(*text);
+            file.fail_at = text->size() / 2;
+            TestSink sink(discardable);
+            CountingPassword provider("pw");
+            EXPECT_EQ(
+                ProcessTextFrom(file, provider, sink, settings_for(PlainForm::Bytes, {}, 4096)).end,
+                ProcessEnd::ReadFailed);
+
+            // The sink fails early: reading stops soon after.
+            TestFile whole(*text);
+            TestSink broken(discardable);
+            broken.fail_after = 1000;
+            EXPECT_EQ(
+                ProcessTextFrom(whole, provider, broken, settings_for(PlainForm::Bytes, {}, 4096))
+                    .end,
+                ProcessEnd::SinkFailed);
+            EXPECT_LT(whole.bytes_read, 2 * text->size() - text->size() / 4);
+        }
+    }
+}
+
+// A text in any script, sealed in text form, is the seal of the rule's bytes and
+// opens to the text with LF line breaks.
+TEST(TextProcess, ScriptSamplesSealAsTheRulesBytesAndOpenBack) {
+    for (uint32_t seed = 0; seed < 40; ++seed) {
+        const std::string text = test::random_sample(seed, 200);
+        SCOPED_TRACE(seed);
+        for (const Kind kind : kKinds) {
+            const Outcome sealed = run(kind, text, settings_for(PlainForm::Text, {}, 64));
+            ASSERT_EQ(sealed.report.end, ProcessEnd::Done);
+            EXPECT_EQ(sealed.text, seal(*text_to_bytes(text)));
+            const Outcome opened = run(kind, sealed.text, settings_for(PlainForm::Text, {}, 64));
+            ASSERT_EQ(opened.report.end, ProcessEnd::Done);
+            EXPECT_FALSE(opened.report.doubtful());
+            EXPECT_EQ(opened.text, test::with_line_breaks(text, "\n"));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarnel
