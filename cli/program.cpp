@@ -78,7 +78,6 @@ ProcessReport process(int fd, const Options& options, PasswordProvider& password
     ProcessSettings settings;
     settings.direction = options.direction;
     settings.form = options.bytes ? PlainForm::Bytes : PlainForm::Text;
-    settings.line_break = LineBreak::Lf;
     settings.stream_limit = whole_text_limit();
 #ifndef _WIN32
     // A regular file is read in pieces, in bounded memory.

@@ -14,7 +14,11 @@ constexpr const char kHelp[] =
     "Seal a UTF-8 text with a password, or open a sealed text again. A text inside\n"
     "{{ ... }} is opened, anything else sealed. Without FILE, or with -, standard\n"
     "input. Surrounding white space is not kept. Line breaks are sealed as CR LF and\n"
+#ifdef _WIN32
+    "opened as CR LF; texts sealed from Latin-1 or binary files open with --bytes.\n"
+#else
     "opened as LF; texts sealed from Latin-1 or binary files open with --bytes.\n"
+#endif
     "      --seal                seal, whatever the text looks like\n"
     "      --open                open; a text that is not sealed is an error\n"
     "  -o, --output FILE         replace FILE, only on success, not standard output\n"

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "body_layout.h"
 #include "cipher_path.h"
 #include "ecb_cipher.h"
 #include "fuzz_support.h"
 #include "hex_path.h"
 #include "parallel_runner.h"
 #include "tarnel/text_cipher.h"
-#include "tarnel/text_stream.h"
+#include "text_stream.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "body_layout.h"
 #include "fuzz_support.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-#include "tarnel/text_stream.h"
+#include "text_stream.h"
 
 namespace tarnel {
 

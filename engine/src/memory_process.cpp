@@ -3,11 +3,12 @@
 
 #include <optional>
 
+#include "body_layout.h"
 #include "plain_forms.h"
 #include "process_steps.h"
 #include "tarnel/codepage.h"
 #include "tarnel/secure_wipe.h"
-#include "tarnel/text_stream.h"
+#include "text_stream.h"
 
 namespace tarnel {
 namespace {

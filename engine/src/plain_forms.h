@@ -11,7 +11,7 @@
 
 #include "tarnel/text_process.h"
 #include "tarnel/text_rule.h"
-#include "tarnel/text_stream.h"
+#include "text_stream.h"
 
 namespace tarnel {
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "body_layout.h"
 #include "hex_codec.h"
 #include "parallel_runner.h"
 #include "tarnel/sealed_format.h"

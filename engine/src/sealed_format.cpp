@@ -2,9 +2,9 @@
 #include "tarnel/sealed_format.h"
 
 #include <cstring>
-
 #include <mutex>
 
+#include "body_layout.h"
 #include "hex_codec.h"
 #include "parallel_runner.h"
 #include "unbroken_body.h"

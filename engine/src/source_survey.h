@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "body_layout.h"
 #include "piece_reader.h"
 #include "plain_forms.h"
 #include "tarnel/sealed_format.h"

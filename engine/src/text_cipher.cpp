@@ -3,11 +3,12 @@
 
 #include <new>
 
+#include "body_layout.h"
 #include "crc_key.h"
 #include "huge_pages.h"
 #include "lending_sink.h"
 #include "tarnel/secure_wipe.h"
-#include "tarnel/text_stream.h"
+#include "text_stream.h"
 #include "unbroken_body.h"
 
 namespace tarnel {

@@ -6,12 +6,13 @@
 #include <new>
 #include <optional>
 
+#include "body_layout.h"
 #include "ecb_cipher.h"
 #include "hex_codec.h"
 #include "lending_sink.h"
 #include "parallel_runner.h"
-#include "tarnel/text_stream.h"
 #include "text_blocks.h"
+#include "text_stream.h"
 
 namespace tarnel {
 

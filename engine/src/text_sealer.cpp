@@ -10,8 +10,8 @@
 #include "lending_sink.h"
 #include "parallel_runner.h"
 #include "seal_check.h"
-#include "tarnel/text_stream.h"
 #include "text_blocks.h"
+#include "text_stream.h"
 
 namespace tarnel {
 

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "body_layout.h"
 #include "tarnel/sealed_format.h"
 
 namespace tarnel {

@@ -64,8 +64,16 @@ TEST_P(ScriptRoundTrip, PastedTextsSealByTheRuleAndComeBack) {
 }
 
 TEST_P(ScriptRoundTrip, TypedTextsSealByTheRuleAndComeBack) {
-    for (uint32_t seed = 11; seed <= 12; ++seed) {
-        const std::string text = tarnel::test::script_sample(seed, GetParam(), Breaks::Lf, 25);
+#ifdef _WIN32
+    // Every key press is a round trip through Wine's server: type less there.
+    constexpr uint32_t kLastSeed = 11;
+    constexpr int kWords = 10;
+#else
+    constexpr uint32_t kLastSeed = 12;
+    constexpr int kWords = 25;
+#endif
+    for (uint32_t seed = 11; seed <= kLastSeed; ++seed) {
+        const std::string text = tarnel::test::script_sample(seed, GetParam(), Breaks::Lf, kWords);
         SealAndOpen(seed, text, [&](std::string_view typed) {
             for (std::size_t line_end; (line_end = typed.find('\n')) != std::string_view::npos;) {
                 driver().Type(std::string(typed.substr(0, line_end)));

@@ -32,16 +32,29 @@ TEST(Streams, BytesPassUnchangedAndASealedTextEndsInLf) {
         large,
     };
     for (const std::string& text : texts) {
-        const RunResult sealed = run_cli({.args = with_password(dir, "garden", {}), .input = text});
+        const RunResult sealed =
+            run_cli({.args = with_password(dir, "garden", {"--bytes"}), .input = text});
         ASSERT_EQ(sealed.exit_status, 0) << sealed.err;
         EXPECT_EQ(sealed.out, engine_seal("garden", text) + "\n");
         EXPECT_EQ(sealed.err, "");
 
         const RunResult opened =
-            run_cli({.args = with_password(dir, "garden", {}), .input = sealed.out});
+            run_cli({.args = with_password(dir, "garden", {"--bytes"}), .input = sealed.out});
         EXPECT_EQ(opened.exit_status, 0) << opened.err;
         EXPECT_EQ(opened.out, trim_text(text));
     }
+}
+
+TEST(Streams, AnOpenedTextHasTheSystemsLineBreaks) {
+    TempDir dir;
+    const RunResult sealed = run_cli(
+        {.args = with_password(dir, "garden", {}), .input = "caf\xc3\xa9\nna\xc3\xafve\rend"});
+    ASSERT_EQ(sealed.exit_status, 0) << sealed.err;
+    EXPECT_EQ(sealed.out, engine_seal("garden", "caf\xe9\r\nna\xefve\r\nend") + "\n");
+    const RunResult opened =
+        run_cli({.args = with_password(dir, "garden", {}), .input = sealed.out});
+    EXPECT_EQ(opened.exit_status, 0) << opened.err;
+    EXPECT_EQ(opened.out, "caf\xc3\xa9\r\nna\xc3\xafve\r\nend");
 }
 
 TEST(Streams, APasswordLineOnStandardInputKeepsTheTextsCrLf) {

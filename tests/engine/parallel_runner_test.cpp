@@ -18,12 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "body_layout.h"
 #include "cipher_path_fixture.h"
 #include "parallel_runner.h"
 #include "tarnel/process.h"
 #include "tarnel/text_cipher.h"
-#include "tarnel/text_stream.h"
 #include "test_sinks.h"
+#include "text_stream.h"
 
 namespace tarnel {
 namespace {

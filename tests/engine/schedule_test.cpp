@@ -15,9 +15,9 @@
 #include "parallel_runner.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
-#include "tarnel/text_stream.h"
 #include "test_hooks.h"
 #include "test_sinks.h"
+#include "text_stream.h"
 
 namespace tarnel {
 namespace {

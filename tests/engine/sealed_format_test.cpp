@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "body_layout.h"
 #include "tarnel/sealed_format.h"
 
 namespace tarnel {

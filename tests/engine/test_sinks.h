@@ -11,10 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "body_layout.h"
 #include "lending_sink.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
-#include "tarnel/text_stream.h"
+#include "text_stream.h"
 
 namespace tarnel::test {
 

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "body_layout.h"
 #include "parallel_runner.h"
-#include "tarnel/text_stream.h"
+#include "text_stream.h"
 
 namespace tarnel {
 namespace {

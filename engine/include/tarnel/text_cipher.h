@@ -18,7 +18,7 @@ enum class Envelope { Omitted, Included };
 struct OpenSummary {
     uint64_t blocks = 0;         ///< blocks decoded and decrypted
     bool looks_genuine = false;  ///< see looks_genuine() in sealed_format.h
-    BodyDamage damage;           ///< what the body got wrong, as inspect_body() tells
+    BodyDamage damage;           ///< what the body got wrong
 };
 
 /// One object serves one seal or one open: construct, SetPassword, then one of

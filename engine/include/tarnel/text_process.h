@@ -29,7 +29,7 @@
 #include "tarnel/process.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_rule.h"
-#include "tarnel/text_stream.h"
+#include "tarnel/text_sink.h"
 
 namespace tarnel {
 

@@ -46,7 +46,7 @@
 #include <string>
 #include <string_view>
 
-#include "tarnel/text_stream.h"
+#include "tarnel/text_sink.h"
 #include "tarnel/utf8_reader.h"
 
 namespace tarnel {

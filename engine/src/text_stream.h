@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Sealing and opening a text piece by piece, for texts too large to hold twice in
-// memory. CTextCipher and ProcessText are built on these, so a text sealed or
+// memory. CTextCipher and the process (text_process.h) are built on these, so a text sealed or
 // opened in pieces comes out exactly as it would whole.
 #pragma once
 
@@ -9,23 +9,13 @@
 #include <memory>
 #include <string_view>
 
+#include "body_layout.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
 #include "tarnel/text_key.h"
+#include "tarnel/text_sink.h"
 
 namespace tarnel {
-
-/// Where a sealer or an opener puts what it makes, in order. It must not throw; a
-/// sink that fails remembers it. Small runs of output come in pieces of at most a
-/// few tens of kilobytes; a large run is made on every CPU in a buffer of the
-/// engine's and comes in one piece of up to 16 MiB, to be written out as it is.
-class TextSink {
-  public:
-    virtual void write(const char* data, std::size_t size) noexcept = 0;
-
-  protected:
-    ~TextSink() = default;
-};
 
 /// Seals a plain text whose length is known up front: start, feed the text in any
 /// pieces, finish. The output is what EncryptText gives for the whole text.
