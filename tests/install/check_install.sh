@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Installs a build tree into a temporary DESTDIR, once whole and once only its
 # runtime component (what the Debian package holds), and checks where every file
-# lands. Usage: check_install.sh BUILD-DIR APP-ID VERSION
+# lands, and that a program builds against the installed engine. Usage:
+# check_install.sh BUILD-DIR APP-ID VERSION
 set -euo pipefail
 build=$1
 id=$2
@@ -79,6 +80,24 @@ for page in tarnel tarnel-cli; do
   header=$(gzip -dc "$man_page" | grep -m1 '^\.TH ')
   [[ $header == *" \"tarnel $version\" "* ]] || fail "$page.1 is not of tarnel $version: $header"
 done
+
+# A program outside the project builds against the installed package and runs:
+# the example the README shows.
+consumer=$root/consumer
+mkdir -p "$consumer"
+cat >"$consumer/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.25)
+project(consumer CXX)
+find_package(tarnel REQUIRED)
+add_executable(seal_a_note $(cd "$(dirname "$0")/../.." && pwd)/examples/seal_a_note.cpp)
+target_link_libraries(seal_a_note PRIVATE tarnel::engine)
+CMAKE
+if cmake -S "$consumer" -B "$consumer/build" -G Ninja -DCMAKE_PREFIX_PATH="$root/all/usr/local" >/dev/null &&
+  cmake --build "$consumer/build" >/dev/null; then
+  "$consumer/build/seal_a_note" >/dev/null || fail "the example built against the installed package fails"
+else
+  fail "the example does not build against the installed package"
+fi
 
 if ((failures)); then
   echo "$failures check(s) failed" >&2
