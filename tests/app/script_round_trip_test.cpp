@@ -2,8 +2,14 @@
 // Texts of every script, pasted or typed into the box: the window seals the bytes
 // the engine's text rule makes of them, under the bytes the password stands for,
 // and "Process" again shows the text as it was typed, with the box's line breaks.
+// Where tarnel-cli is built, the same characters in a UTF-8 file seal to the same
+// sealed text there.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -20,6 +26,31 @@ using tarnel::test::Script;
 using ui::IDOK;
 using ui::test::kCtrl;
 using ui::test::Key;
+
+#ifdef TARNEL_CLI_PATH
+// What tarnel-cli makes by default of `text` in a UTF-8 file, without the line
+// break it ends a sealed text with; a note of what failed otherwise.
+std::string SealedByCli(const std::string& password, const std::string& text) {
+    char dir_template[] = "/tmp/tarnel-window-cli-XXXXXX";
+    if (mkdtemp(dir_template) == nullptr)
+        return "(no temporary folder)";
+    const std::filesystem::path dir(dir_template);
+    std::ofstream(dir / "password", std::ios::binary) << password << '\n';
+    std::ofstream(dir / "text", std::ios::binary) << text;
+    const std::string command = "'" TARNEL_CLI_PATH "' --password-file '" +
+                                (dir / "password").string() + "' '" + (dir / "text").string() +
+                                "' > '" + (dir / "sealed").string() + "'";
+    const int status = std::system(command.c_str());
+    std::ifstream file(dir / "sealed", std::ios::binary);
+    std::string sealed{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::filesystem::remove_all(dir);
+    if (status != 0)
+        return "(tarnel-cli failed)";
+    if (!sealed.empty() && sealed.back() == '\n')
+        sealed.pop_back();
+    return sealed;
+}
+#endif
 
 class ScriptRoundTrip : public MainWindowTest, public ::testing::WithParamInterface<Script> {
   protected:
@@ -41,6 +72,9 @@ class ScriptRoundTrip : public MainWindowTest, public ::testing::WithParamInterf
         const std::optional<std::string> bytes = text_to_bytes(text);
         ASSERT_TRUE(bytes.has_value());
         EXPECT_EQ(Text(IDC_TEXT), ProcessText(password_bytes(password), *bytes).text);
+#ifdef TARNEL_CLI_PATH
+        EXPECT_EQ(SealedByCli(password, text), Text(IDC_TEXT));
+#endif
         driver().Click(dialog, IDOK);
         EXPECT_EQ(Text(IDC_TEXT), AsShown(text));
         SetText(IDC_PASSWORD, "");
