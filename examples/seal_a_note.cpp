@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
     // in every program that follows the text rule.
     tarnel::ProcessSettings settings;
     settings.form = tarnel::PlainForm::Text;
+    settings.line_break = tarnel::LineBreak::Lf;  // rather than the system's, CR LF on Windows
     tarnel::GivenPassword password(kPassword);
 
     if (argc > 1 && std::string_view(argv[1]) == "-") {
