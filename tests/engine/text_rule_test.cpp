@@ -228,5 +228,52 @@ TEST(TextRule, EverySampleComesBackWithItsLineBreaksAsAsked) {
     }
 }
 
+// The scans skip runs of ASCII several bytes at a time: whatever they stop at must
+// be found at every place in a run, whole and cut into pieces.
+TEST(TextRule, FindsWhatEndsAnAsciiRunAtEveryPlaceInIt) {
+    struct Case {
+        const char* text;    // within ASCII, as typed
+        const char* bytes;   // what it is sealed as
+        const char* opened;  // what those bytes open as, with LF
+        bool valid;
+    };
+    const Case cases[] = {
+        {"\n", "\r\n", "\n", true},
+        {"\r", "\r\n", "\n", true},
+        {"\r\n", "\r\n", "\n", true},
+        {"\u2028", "\r\n", "\n", true},
+        {"\u00E9", "\xE9", "\u00E9", true},
+        {"\u20AC\r", "\x80\r\n", "\u20AC\n", true},
+        {"\u0416", "\u0416", "\u0416", true},
+        {"\xFF", "\xFF", "\u00FF", false},
+        {"\xE2\x80", "\xE2\x80", "\u00E2\u20AC", false},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t before = 0; before < 40; ++before) {
+            for (const std::size_t after : {std::size_t(0), std::size_t(3), std::size_t(29)}) {
+                std::string head, tail;
+                for (std::size_t i = 0; i < before; ++i)
+                    head += char('a' + i % 26);
+                for (std::size_t i = 0; i < after; ++i)
+                    tail += char('A' + i % 26);
+                const std::string text = head + c.text + tail;
+                const std::string bytes = head + c.bytes + tail;
+                SCOPED_TRACE(::testing::PrintToString(text));
+                EXPECT_EQ(to_bytes(text), bytes);
+                EXPECT_EQ(to_text(bytes, LineBreak::Lf), head + c.opened + tail);
+                std::string opened_crlf = head;
+                for (const char* o = c.opened; *o != '\0'; ++o)
+                    opened_crlf += *o == '\n' ? std::string("\r\n") : std::string(1, *o);
+                EXPECT_EQ(to_text(bytes, LineBreak::CrLf), opened_crlf + tail);
+                const std::vector<std::size_t> cut{(before + after) / 2};
+                const Sealed sealed = to_bytes_in_pieces(pieces_of(text, cut));
+                EXPECT_EQ(sealed.bytes, bytes);
+                EXPECT_EQ(sealed.length, bytes.size());
+                EXPECT_EQ(sealed.valid, c.valid);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarnel
