@@ -288,6 +288,19 @@ struct FormWriter {
     bool invalid() noexcept { return true; }
 };
 
+// The length of the well-formed character of two or three bytes that begins at
+// `p`, whole before `end`; 0 for anything else, which the reader then judges. The
+// three-byte leads left to the reader are E0 and ED, whose second byte is narrower.
+std::size_t whole_character(const unsigned char* p, const unsigned char* end) noexcept {
+    const auto continues = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+    if (end - p >= 2 && p[0] >= 0xC2 && p[0] <= 0xDF && continues(p[1]))
+        return 2;
+    if (end - p >= 3 && p[0] >= 0xE1 && p[0] <= 0xEF && p[0] != 0xED && continues(p[1]) &&
+        continues(p[2]))
+        return 3;
+    return 0;
+}
+
 void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
     if (!scan.valid)
         return;
@@ -298,13 +311,13 @@ void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
             p = skip_words(p, end, non_ascii);
             while (p < end && *p < 0x80)
                 ++p;
+            // Most non-ASCII characters are whole in the piece, and come in runs.
+            for (std::size_t length; (length = whole_character(p, end)) != 0;)
+                p += length;
             if (p == end)
                 return;
-        }
-        if (scan.reader.between_characters() && end - p >= 2 && p[0] >= 0xC2 && p[0] <= 0xDF &&
-            (p[1] & 0xC0) == 0x80) {
-            p += 2;  // two bytes whole in the piece, as most non-ASCII characters are
-            continue;
+            if (*p < 0x80)
+                continue;
         }
         if (scan.reader.feed(*p++) == Utf8Reader::Step::Invalid) {
             scan.valid = false;

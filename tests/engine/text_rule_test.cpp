@@ -247,6 +247,10 @@ TEST(TextRule, FindsWhatEndsAnAsciiRunAtEveryPlaceInIt) {
         {"\u0416", "\u0416", "\u0416", true},
         {"\xFF", "\xFF", "\u00FF", false},
         {"\xE2\x80", "\xE2\x80", "\u00E2\u20AC", false},
+        {"\u4E2D\uFFFD", "\u4E2D\uFFFD", "\u4E2D\uFFFD", true},
+        {"\xED\xA0\x80", "\xED\xA0\x80", "\u00ED\u00A0\u20AC", false},  // a surrogate
+        {"\xE0\x80\xAF", "\xE0\x80\xAF", "\u00E0\u20AC\u00AF", false},  // overlong
+        {"\xE1\x80", "\xE1\x80", "\u00E1\u20AC", false},                // cut short
     };
     for (const Case& c : cases) {
         for (std::size_t before = 0; before < 40; ++before) {
@@ -273,6 +277,37 @@ TEST(TextRule, FindsWhatEndsAnAsciiRunAtEveryPlaceInIt) {
             }
         }
     }
+}
+
+// Texts of well-formed characters with now and then a sequence that is not, judged
+// as the one-byte reader judges them, whole and cut.
+TEST(Utf8Check, AgreesWithTheReaderOnTextsWithTheOddFlaw) {
+    const char* const good[] = {"a",      "\n",         "\u00E9", "\u4E2D",
+                                "\uFFFD", "\U0001F512", "\u0800", "\uD7FF"};
+    const char* const bad[] = {"\xED\xA0\x80", "\xE0\x80\xAF", "\xE0\x9F\xBF", "\xC0\xAF",
+                               "\xF5",         "\x80",         "\xE1\x80",     "\xF4\x90\x80\x80"};
+    uint32_t seed = 5;
+    int valid = 0;
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        for (int i = 0; i < 1 + round % 30; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const uint32_t draw = seed >> 16;
+            bytes +=
+                draw % 40 == 0 ? bad[draw / 40 % std::size(bad)] : good[draw % std::size(good)];
+        }
+        const bool want = is_valid_utf8(bytes);
+        valid += want;
+        Utf8Check whole;
+        whole.feed(bytes);
+        ASSERT_EQ(whole.finish(), want) << ::testing::PrintToString(bytes);
+        Utf8Check cut;
+        cut.feed(std::string_view(bytes).substr(0, bytes.size() / 3));
+        cut.feed(std::string_view(bytes).substr(bytes.size() / 3));
+        ASSERT_EQ(cut.finish(), want) << ::testing::PrintToString(bytes);
+    }
+    EXPECT_GT(valid, 200);
+    EXPECT_LT(valid, 1800);
 }
 
 }  // namespace
