@@ -278,6 +278,13 @@ TEST_F(Schedules, FilesReadAheadGiveWhatReadingInTurnGives) {
             }
         }
     }
+    // Where no thread can be had, the piece ahead is read at once, in turn.
+    set_parallel_settings({.threshold_blocks = 1024, .parts = 2, .refuse_threads = true});
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_TRUE(process_file(c.text, c.form, c.discardable, piece, c.fail_at) == want[i])
+            << "case " << i << " without threads";
+    }
     EXPECT_GT(stalled, runs / 2) << "most runs stalled a thread far behind";
     for (unsigned point = kRunnerPoints; point < kPoints; ++point)
         EXPECT_GT(g_long_stalls[int(Way::Pieces)][point], 0) << "point " << point;
