@@ -8,6 +8,8 @@
 //    caller's thread between units, they overlap the other CPUs' work.
 //  - consume: each unit is made in a buffer of the runner's and the caller takes
 //    the units in order, for a sink that takes output only piece by piece.
+// Beside the runs, a side job does one task on a thread of its own while the
+// caller goes on: reading a file's next piece while this one is worked.
 #pragma once
 
 #include <algorithm>
