@@ -49,6 +49,7 @@ class TimesReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
     tarnel::bench::register_cipher_benchmarks();
     tarnel::bench::register_sealing_benchmarks();
+    tarnel::bench::register_text_rule_benchmarks();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

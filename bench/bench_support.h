@@ -47,5 +47,6 @@ class TscTicks {
 
 void register_cipher_benchmarks();
 void register_sealing_benchmarks();
+void register_text_rule_benchmarks();
 
 }  // namespace tarnel::bench

@@ -125,6 +125,38 @@ unsigned thread_count(std::size_t blocks, std::size_t units) noexcept {
     return unsigned(std::min<std::size_t>({threads, kMaxThreads, units}));
 }
 
+void SideJob::start(void (*job)(void* context) noexcept, void* context) noexcept {
+    wait();
+    m_pending = true;
+    if (!parallel_settings().refuse_threads) {
+        try {
+            m_thread = std::thread([job, context] {
+                hand_over(HandOver::SideJobStarted);
+                job(context);
+                hand_over(HandOver::SideJobDone);
+            });
+            return;
+        } catch (...) {
+            // No thread: the caller does the job now.
+        }
+    }
+    job(context);
+}
+
+void SideJob::wait() noexcept {
+    if (!m_pending)
+        return;
+    m_pending = false;
+    if (!m_thread.joinable())
+        return;
+    hand_over(HandOver::SideJobAwaited);
+    try {
+        m_thread.join();
+    } catch (const std::system_error&) {
+        // Only a thread that is not joinable fails to join, and this one is.
+    }
+}
+
 void run(const Run& run) noexcept {
     Shared s(run);
     unsigned wanted =

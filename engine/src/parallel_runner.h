@@ -8,10 +8,13 @@
 //    caller's thread between units, they overlap the other CPUs' work.
 //  - consume: each unit is made in a buffer of the runner's and the caller takes
 //    the units in order, for a sink that takes output only piece by piece.
+// Beside the runs, a side job does one task on a thread of its own while the
+// caller goes on: reading a file's next piece while this one is worked.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
+#include <thread>
 #include <type_traits>
 
 namespace tarnel {
@@ -86,6 +89,28 @@ void run_units(std::size_t units, std::size_t blocks, Work& work, Grow& grow,
     }
     run(r);
 }
+
+/// One job done on a thread of its own while the caller goes on, as reading the
+/// next piece of a file while the caller works on this one. Where no thread can be
+/// had, start() does the job itself before it returns. wait() returns once the job
+/// is done, and what it wrote may then be read; the destructor waits too.
+class SideJob {
+  public:
+    SideJob() noexcept = default;
+    ~SideJob() { wait(); }
+    SideJob(const SideJob&) = delete;
+    SideJob& operator=(const SideJob&) = delete;
+
+    /// Starts job(context); a job already started is waited for first.
+    void start(void (*job)(void* context) noexcept, void* context) noexcept;
+    void wait() noexcept;
+    /// Started and not yet waited for.
+    bool pending() const noexcept { return m_pending; }
+
+  private:
+    std::thread m_thread;
+    bool m_pending = false;
+};
 
 /// Calls part(first, count) for consecutive parts that together cover blocks
 /// [0, blocks), one part per thread_count(blocks, blocks).

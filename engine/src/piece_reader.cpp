@@ -9,7 +9,23 @@
 namespace tarnel {
 
 PieceReader::~PieceReader() {
-    secure_wipe(m_buffer.get(), m_capacity);
+    m_job.wait();
+    for (Buffer& buffer : m_buffers)
+        secure_wipe(buffer.bytes.get(), buffer.capacity);
+}
+
+bool PieceReader::make_room(Buffer& buffer, std::size_t size) noexcept {
+    if (buffer.capacity >= size)
+        return true;
+    // One buffer of a whole piece serves every read.
+    const std::size_t capacity = std::max(size, m_piece);
+    secure_wipe(buffer.bytes.get(), buffer.capacity);
+    buffer.capacity = 0;
+    buffer.bytes.reset(new (std::nothrow) char[capacity]);
+    if (!buffer.bytes)
+        return false;
+    buffer.capacity = capacity;
+    return true;
 }
 
 std::string_view PieceReader::read(uint64_t offset, std::size_t size) noexcept {
@@ -17,28 +33,54 @@ std::string_view PieceReader::read(uint64_t offset, std::size_t size) noexcept {
         return {};
     if (size == 0)
         return std::string_view("", 0);
-    if (m_capacity < size) {
-        // One buffer of a whole piece serves every read.
-        const std::size_t capacity = std::max(size, m_piece);
-        secure_wipe(m_buffer.get(), m_capacity);
-        m_capacity = 0;
-        m_buffer.reset(new (std::nothrow) char[capacity]);
-        if (!m_buffer) {
-            m_failed = m_out_of_memory = true;
-            return {};
+    if (m_job.pending()) {
+        m_job.wait();
+        if (m_ahead.offset == offset && m_ahead.size == size) {
+            if (!m_ahead.read) {
+                m_failed = true;
+                return {};
+            }
+            m_current = 1 - m_current;
+            return std::string_view(m_ahead.into, size);
         }
-        m_capacity = capacity;
+        // Not what was read ahead: that is dropped, and read again if asked for.
+    }
+    Buffer& buffer = m_buffers[m_current];
+    if (!make_room(buffer, size)) {
+        m_failed = m_out_of_memory = true;
+        return {};
     }
     if (offset > m_size || size > m_size - offset ||
-        !m_source.read_at(offset, m_buffer.get(), size)) {
+        !m_source.read_at(offset, buffer.bytes.get(), size)) {
         m_failed = true;
         return {};
     }
-    return std::string_view(m_buffer.get(), size);
+    return std::string_view(buffer.bytes.get(), size);
+}
+
+void PieceReader::read_ahead(uint64_t offset, std::size_t size) noexcept {
+    if (thread_count(m_piece / 32, 2) < 2)
+        return;
+    Buffer& buffer = m_buffers[1 - m_current];
+    if (!make_room(buffer, size))
+        return;  // the piece is read when asked for, into the one buffer
+    m_ahead = Ahead{offset, size, buffer.bytes.get(), false};
+    m_job.start(
+        [](void* context) noexcept {
+            auto& reader = *static_cast<PieceReader*>(context);
+            Ahead& ahead = reader.m_ahead;
+            ahead.read = reader.m_source.read_at(ahead.offset, ahead.into, ahead.size);
+        },
+        this);
 }
 
 std::string_view PieceReader::next(uint64_t at, uint64_t end) noexcept {
-    return read(at, std::size_t(std::min<uint64_t>(m_piece, end - at)));
+    const std::size_t size = std::size_t(std::min<uint64_t>(m_piece, end - at));
+    const std::string_view piece = read(at, size);
+    // Within the source, as read() checked for this piece.
+    if (!piece.empty() && end - at > size && end <= m_size)
+        read_ahead(at + size, std::size_t(std::min<uint64_t>(m_piece, end - at - size)));
+    return piece;
 }
 
 }  // namespace tarnel

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Pieces of a random-access source, read into one reused buffer that is wiped
-// when it goes: it may hold plain text.
+// Pieces of a random-access source, read into reused buffers that are wiped when
+// they go: they may hold plain text. A pass that reads a large source piece by
+// piece with next() has the following piece read on a thread of its own while the
+// caller works on this one, so that reading, which for a file in memory costs as
+// much as the cipher, overlaps the work. The source is never read by two threads
+// at once.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +12,7 @@
 #include <memory>
 #include <string_view>
 
+#include "parallel_runner.h"
 #include "tarnel/text_process.h"
 
 namespace tarnel {
@@ -24,9 +29,12 @@ class PieceReader {
     uint64_t size() const noexcept { return m_size; }
 
     /// Bytes [offset, offset + size), size at most piece(); an empty view when
-    /// reading failed or memory ran out (see failed()).
+    /// reading failed or memory ran out (see failed()). The view holds until the
+    /// next call.
     std::string_view read(uint64_t offset, std::size_t size) noexcept;
-    /// The next piece of [at, end): at most piece() bytes.
+    /// The next piece of [at, end): at most piece() bytes. When more of [at, end)
+    /// follows and pieces are large enough to be worth a thread (thread_count()),
+    /// the piece after it is read ahead.
     std::string_view next(uint64_t at, uint64_t end) noexcept;
 
     bool failed() const noexcept { return m_failed; }
@@ -34,13 +42,31 @@ class PieceReader {
     bool out_of_memory() const noexcept { return m_out_of_memory; }
 
   private:
+    struct Buffer {
+        std::unique_ptr<char[]> bytes;
+        std::size_t capacity = 0;
+    };
+    // A piece read ahead into the buffer not handed out.
+    struct Ahead {
+        uint64_t offset = 0;
+        std::size_t size = 0;
+        char* into = nullptr;
+        bool read = false;  // set by the side job; read once it is waited for
+    };
+
+    bool make_room(Buffer& buffer, std::size_t size) noexcept;
+    void read_ahead(uint64_t offset, std::size_t size) noexcept;
+
     RandomAccessSource& m_source;
     std::size_t m_piece;
     uint64_t m_size;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_capacity = 0;
+    Buffer m_buffers[2];
+    int m_current = 0;  // the buffer the last view lies in
+    Ahead m_ahead;
     bool m_failed = false;
     bool m_out_of_memory = false;
+    // Last, so that it is destroyed first: the job is waited for before the buffers go.
+    SideJob m_job;
 };
 
 }  // namespace tarnel

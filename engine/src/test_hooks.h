@@ -18,6 +18,10 @@ enum class HandOver {
     UnitAwaited,    ///< the caller is about to wait for the next unit in order
     UnitConsumed,   ///< the caller consumed a unit, its buffer not yet released
     Joining,        ///< the caller is done with the units and joins the helpers
+    // A side job (SideJob, parallel_runner.h), such as reading the next piece ahead:
+    SideJobStarted,  ///< its thread starts, before the job
+    SideJobDone,     ///< the job is done, its thread not yet ended
+    SideJobAwaited,  ///< the caller is about to wait for the job
 };
 
 struct TestHooks {

@@ -2,6 +2,8 @@
 #include "tarnel/text_rule.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -24,6 +26,58 @@ const unsigned char* begin_of(std::string_view piece) noexcept {
 
 const char* chars(const unsigned char* bytes) noexcept {
     return reinterpret_cast<const char*>(bytes);
+}
+
+// Scanning a word of eight bytes at a time: most of a text is ASCII without a line
+// break, and a loop that tests each byte spends most of its time there.
+constexpr uint64_t kOnes = 0x0101010101010101u;
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+
+uint64_t load_word(const unsigned char* p) noexcept {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+
+// The top bit of each byte of `word` that is `value`, and no other bit. Exact: no
+// carry crosses from one byte into the next.
+constexpr uint64_t bytes_equal(uint64_t word, unsigned char value) noexcept {
+    const uint64_t x = word ^ (kOnes * value);
+    return ~(((x & ~kHighBits) + ~kHighBits) | x | ~kHighBits);
+}
+
+// Where the first byte at or after `p` that `stops` marks lies, or, when none does,
+// within eight bytes of `end`: the caller's own loop tests what is left byte by
+// byte. `stops(word)` sets the top bit of each byte that stops the scan, and no
+// bit of the others.
+template <class Stops>
+const unsigned char* skip_words(const unsigned char* p, const unsigned char* end,
+                                Stops stops) noexcept {
+    while (end - p >= 16) {
+        const uint64_t first = stops(load_word(p));
+        const uint64_t second = stops(load_word(p + 8));
+        if ((first | second) != 0) {
+            if constexpr (std::endian::native == std::endian::little) {
+                return first != 0 ? p + std::countr_zero(first) / 8
+                                  : p + 8 + std::countr_zero(second) / 8;
+            } else {
+                return first != 0 ? p : p + 8;
+            }
+        }
+        p += 16;
+    }
+    if (end - p >= 8 && stops(load_word(p)) == 0)
+        p += 8;
+    return p;
+}
+
+// Stops at a byte of 0x80 or more.
+constexpr uint64_t non_ascii(uint64_t word) noexcept {
+    return word & kHighBits;
+}
+// Stops at CR or LF.
+constexpr uint64_t line_ends(uint64_t word) noexcept {
+    return bytes_equal(word, '\r') | bytes_equal(word, '\n');
 }
 
 // Gathers small pieces of output in a local buffer and hands the sink runs of it;
@@ -134,6 +188,8 @@ void scan_bytes(std::string_view piece, detail::ByteScan& scan, Out& out) noexce
             continue;
         }
         const unsigned char* const run = p;
+        p = skip_words(p, end,
+                       [](uint64_t word) { return line_ends(word) | bytes_equal(word, 0xE2); });
         while (p < end && *p != '\r' && *p != '\n' && *p != 0xE2)
             ++p;
         if (p > run) {
@@ -171,6 +227,7 @@ std::size_t scan_chars(std::string_view piece, detail::CharScan& scan, Out& out)
         char32_t c;
         if (scan.reader.between_characters()) {
             const unsigned char* const run = p;
+            p = skip_words(p, end, [](uint64_t word) { return non_ascii(word) | line_ends(word); });
             while (p < end && *p < 0x80 && *p != '\r' && *p != '\n')
                 ++p;
             if (p > run) {
@@ -231,6 +288,19 @@ struct FormWriter {
     bool invalid() noexcept { return true; }
 };
 
+// The length of the well-formed character of two or three bytes that begins at
+// `p`, whole before `end`; 0 for anything else, which the reader then judges. The
+// three-byte leads left to the reader are E0 and ED, whose second byte is narrower.
+std::size_t whole_character(const unsigned char* p, const unsigned char* end) noexcept {
+    const auto continues = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+    if (end - p >= 2 && p[0] >= 0xC2 && p[0] <= 0xDF && continues(p[1]))
+        return 2;
+    if (end - p >= 3 && p[0] >= 0xE1 && p[0] <= 0xEF && p[0] != 0xED && continues(p[1]) &&
+        continues(p[2]))
+        return 3;
+    return 0;
+}
+
 void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
     if (!scan.valid)
         return;
@@ -238,23 +308,16 @@ void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
     const unsigned char* const end = p + piece.size();
     while (p < end) {
         if (scan.reader.between_characters()) {
-            // ASCII, eight bytes at a time.
-            while (end - p >= 8) {
-                uint64_t word;
-                std::memcpy(&word, p, 8);
-                if ((word & 0x8080808080808080u) != 0)
-                    break;
-                p += 8;
-            }
+            p = skip_words(p, end, non_ascii);
             while (p < end && *p < 0x80)
                 ++p;
+            // Most non-ASCII characters are whole in the piece, and come in runs.
+            for (std::size_t length; (length = whole_character(p, end)) != 0;)
+                p += length;
             if (p == end)
                 return;
-        }
-        if (scan.reader.between_characters() && end - p >= 2 && p[0] >= 0xC2 && p[0] <= 0xDF &&
-            (p[1] & 0xC0) == 0x80) {
-            p += 2;  // two bytes whole in the piece, as most non-ASCII characters are
-            continue;
+            if (*p < 0x80)
+                continue;
         }
         if (scan.reader.feed(*p++) == Utf8Reader::Step::Invalid) {
             scan.valid = false;
@@ -432,6 +495,15 @@ void BytesToText::feed(std::string_view piece, TextSink& out) noexcept {
     }
     while (p < end) {
         const unsigned char* const run = p;
+        if (m_utf8 && to_lf)
+            p = skip_words(p, end, [](uint64_t word) { return bytes_equal(word, '\r'); });
+        else if (m_utf8)
+            p = end;
+        else if (to_lf)
+            p = skip_words(p, end,
+                           [](uint64_t word) { return non_ascii(word) | bytes_equal(word, '\r'); });
+        else
+            p = skip_words(p, end, non_ascii);
         while (p < end && (*p < 0x80 || m_utf8) && !(to_lf && *p == '\r'))
             ++p;
         if (p > run)

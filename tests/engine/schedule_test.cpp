@@ -7,14 +7,17 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "parallel_runner.h"
+#include "piece_reader.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
+#include "tarnel/text_process.h"
 #include "test_hooks.h"
 #include "test_sinks.h"
 #include "text_stream.h"
@@ -24,7 +27,9 @@ namespace {
 
 using test::Way;
 
-constexpr unsigned kPoints = unsigned(HandOver::Joining) + 1;
+// The runner's own points, then those of a side job.
+constexpr unsigned kRunnerPoints = unsigned(HandOver::Joining) + 1;
+constexpr unsigned kPoints = unsigned(HandOver::SideJobAwaited) + 1;
 
 // A schedule: one hand-over point, chosen by the seed, is where threads fall far
 // behind (long enough for the others to run well ahead); every point yields or
@@ -102,13 +107,13 @@ TEST_F(Schedules, ResultsMatchTheOneThreadResultWhateverTheStalls) {
         const std::string cut_body = test::seal(Way::Pieces, key, cut_plain, length);
         ASSERT_EQ(test::open(Way::Pieces, key, want_body, want_body.size()), plain);
 
-        for (uint64_t seed = 0; seed < kPoints; ++seed) {
+        for (uint64_t seed = 0; seed < kRunnerPoints; ++seed) {
             for (const unsigned parts : {2u, 3u, 5u}) {
                 const std::size_t piece = (std::size_t(1) << 20) + seed * 4099;
                 set_parallel_settings({.threshold_blocks = 1024, .parts = parts});
                 for (const Way way :
                      {Way::InMemory, Way::Pieces, Way::LentPieces, Way::RefusedPieces}) {
-                    const uint64_t victim = (seed + parts) % kPoints;
+                    const uint64_t victim = (seed + parts) % kRunnerPoints;
                     g_schedule.reset(seed * 1000 + parts * 10 + unsigned(way), HandOver(victim));
                     g_way = way;
                     set_test_hooks({.stall = stall_at});
@@ -135,7 +140,7 @@ TEST_F(Schedules, ResultsMatchTheOneThreadResultWhateverTheStalls) {
     EXPECT_GT(stalled, cases / 2) << "most schedules stalled a thread far behind";
     // Every way was stalled long at each hand-over point it has: units consumed in
     // order where the sink lends no room, growing output where it does.
-    for (unsigned point = 0; point < kPoints; ++point) {
+    for (unsigned point = 0; point < kRunnerPoints; ++point) {
         const bool ordered =
             point == unsigned(HandOver::UnitAwaited) || point == unsigned(HandOver::UnitConsumed);
         const bool grown = point == unsigned(HandOver::OutputGrown);
@@ -146,6 +151,175 @@ TEST_F(Schedules, ResultsMatchTheOneThreadResultWhateverTheStalls) {
             }
         }
     }
+}
+
+// A file in memory whose reads that cover byte `fail_at` fail (reads of its ends
+// succeed), noting reads that overlap: the engine reads a source from one thread
+// at a time, ahead or not.
+class File final : public RandomAccessSource {
+  public:
+    explicit File(std::string_view text, uint64_t fail_at = UINT64_MAX)
+        : m_text(text), m_fail_at(fail_at) {}
+    uint64_t size() const noexcept override { return m_text.size(); }
+    bool read_at(uint64_t offset, char* buffer, std::size_t size) noexcept override {
+        overlapped = overlapped || m_reading.exchange(true);
+        const bool fine = m_fail_at < offset || m_fail_at >= offset + size;
+        if (fine)
+            std::memcpy(buffer, m_text.data() + offset, size);
+        m_reading = false;
+        return fine;
+    }
+    std::atomic<bool> overlapped{false};
+
+  private:
+    std::string_view m_text;
+    uint64_t m_fail_at;
+    std::atomic<bool> m_reading{false};
+};
+
+struct Sink final : ProcessSink {
+    explicit Sink(bool discardable_) : can_discard(discardable_) {}
+    bool can_discard;
+    std::string text;
+    void write(const char* data, std::size_t size) noexcept override { text.append(data, size); }
+    bool discardable() const noexcept override { return can_discard; }
+    bool discard() noexcept override {
+        text.clear();
+        return true;
+    }
+};
+
+struct FileResult {
+    ProcessEnd end = ProcessEnd::Done;
+    std::string text;
+    bool operator==(const FileResult&) const = default;
+};
+
+FileResult process_file(std::string_view text, PlainForm form, bool discardable, std::size_t piece,
+                        uint64_t fail_at = UINT64_MAX) {
+    File file(text, fail_at);
+    Sink sink(discardable);
+    GivenPassword password("pw");
+    ProcessSettings settings;
+    settings.form = form;
+    settings.line_break = LineBreak::Lf;
+    settings.piece = piece;
+    const ProcessReport report = ProcessTextFrom(file, password, sink, settings);
+    EXPECT_FALSE(file.overlapped) << "two reads of the source at once";
+    return {report.end, sink.text};
+}
+
+// Files read piece by piece, the next piece read ahead on a thread of its own:
+// whatever the stalls, each pass gives what reading without threads gives, a
+// read that fails ends the process, and a pass that ends early (white space in a
+// body opened as unbroken) drops the piece read ahead.
+TEST_F(Schedules, FilesReadAheadGiveWhatReadingInTurnGives) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> letter(' ', '~');
+    std::string plain(std::size_t(1) << 20 | 333, ' ');
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = i % 61 == 60 ? '\n' : char(letter(rng));
+    plain.front() = plain.back() = 'x';
+    const std::size_t piece = (std::size_t(64) << 10) + 13;
+    set_parallel_settings({.parts = 1});  // no thread: nothing is read ahead
+    const FileResult sealed = process_file(plain, PlainForm::Text, true, piece);
+    ASSERT_EQ(sealed.end, ProcessEnd::Done);
+    std::string wrapped = sealed.text;
+    for (std::size_t at = wrapped.size() * 3 / 4; at > 100000; at -= 100000)
+        wrapped.insert(at, "\r\n");
+    struct Case {
+        std::string_view text;
+        PlainForm form;
+        bool discardable;
+        uint64_t fail_at;
+    };
+    const Case cases[] = {
+        {plain, PlainForm::Bytes, false, UINT64_MAX},
+        {plain, PlainForm::Text, true, UINT64_MAX},
+        {sealed.text, PlainForm::Bytes, true, UINT64_MAX},
+        {sealed.text, PlainForm::Bytes, false, UINT64_MAX},
+        {sealed.text, PlainForm::Text, true, UINT64_MAX},
+        {wrapped, PlainForm::Bytes, true, UINT64_MAX},
+        {wrapped, PlainForm::Text, false, UINT64_MAX},
+        {sealed.text, PlainForm::Bytes, true, sealed.text.size() / 2},
+        {plain, PlainForm::Text, true, plain.size() * 2 / 3},
+    };
+    std::vector<FileResult> want;
+    for (const Case& c : cases)
+        want.push_back(process_file(c.text, c.form, c.discardable, piece, c.fail_at));
+    std::string crlf;
+    for (const char c : plain)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(want[2].text, crlf);
+    EXPECT_EQ(want[4].text, plain);
+    EXPECT_EQ(want[5].text, want[3].text);
+    EXPECT_EQ(want[6].text, plain);
+    EXPECT_EQ(want[7].end, ProcessEnd::ReadFailed);
+    EXPECT_EQ(want[8].end, ProcessEnd::ReadFailed);
+
+    g_way = Way::Pieces;
+    int stalled = 0, runs = 0;
+    for (uint64_t seed = 0; seed < 6; ++seed) {
+        const HandOver victim = HandOver(kRunnerPoints + seed % (kPoints - kRunnerPoints));
+        for (const unsigned parts : {2u, 3u}) {
+            set_parallel_settings({.threshold_blocks = 1024, .parts = parts});
+            for (std::size_t i = 0; i < std::size(cases); ++i) {
+                const Case& c = cases[i];
+                g_schedule.reset(seed * 100 + parts * 10 + i, victim);
+                set_test_hooks({.stall = stall_at});
+                const FileResult got =
+                    process_file(c.text, c.form, c.discardable, piece, c.fail_at);
+                set_test_hooks({});
+                stalled += g_schedule.stalls > 0;
+                ++runs;
+                ASSERT_TRUE(got == want[i])
+                    << "case " << i << ", seed " << seed << ", " << parts
+                    << " parts: " << int(got.end) << " " << got.text.size() << " bytes";
+            }
+        }
+    }
+    // Where no thread can be had, the piece ahead is read at once, in turn.
+    set_parallel_settings({.threshold_blocks = 1024, .parts = 2, .refuse_threads = true});
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_TRUE(process_file(c.text, c.form, c.discardable, piece, c.fail_at) == want[i])
+            << "case " << i << " without threads";
+    }
+    EXPECT_GT(stalled, runs / 2) << "most runs stalled a thread far behind";
+    for (unsigned point = kRunnerPoints; point < kPoints; ++point)
+        EXPECT_GT(g_long_stalls[int(Way::Pieces)][point], 0) << "point " << point;
+}
+
+// A piece read ahead serves only a read of exactly its bytes; any other read,
+// at the same offset or not, reads the source again.
+TEST_F(Schedules, APieceReadAheadServesOnlyTheSameRead) {
+    std::string text(1000, ' ');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = char('0' + i % 43);
+    set_parallel_settings({.threshold_blocks = 1, .parts = 2});
+    g_schedule.reset(1, HandOver::SideJobStarted);
+    set_test_hooks({.stall = stall_at});
+    File file(text);
+    PieceReader reader(file, 100);
+    struct Read {
+        bool next;
+        uint64_t at, end_or_size;
+    };
+    const Read reads[] = {
+        {true, 0, 1000},  {false, 100, 60},   // the same offset, fewer bytes
+        {true, 100, 250}, {false, 200, 100},  // the same offset, more bytes
+        {true, 200, 950}, {true, 300, 350},   // the same offset, a nearer end
+        {true, 350, 900}, {true, 450, 900},  {false, 10, 5}, {true, 550, 900},
+    };
+    for (const Read& r : reads) {
+        const std::size_t size =
+            r.next ? std::size_t(std::min<uint64_t>(100, r.end_or_size - r.at)) : r.end_or_size;
+        const std::string_view got =
+            r.next ? reader.next(r.at, r.end_or_size) : reader.read(r.at, r.end_or_size);
+        EXPECT_EQ(got, std::string_view(text).substr(r.at, size)) << r.at;
+    }
+    set_test_hooks({});
+    EXPECT_FALSE(file.overlapped);
 }
 
 }  // namespace

@@ -228,5 +228,87 @@ TEST(TextRule, EverySampleComesBackWithItsLineBreaksAsAsked) {
     }
 }
 
+// The scans skip runs of ASCII several bytes at a time: whatever they stop at must
+// be found at every place in a run, whole and cut into pieces.
+TEST(TextRule, FindsWhatEndsAnAsciiRunAtEveryPlaceInIt) {
+    struct Case {
+        const char* text;    // within ASCII, as typed
+        const char* bytes;   // what it is sealed as
+        const char* opened;  // what those bytes open as, with LF
+        bool valid;
+    };
+    const Case cases[] = {
+        {"\n", "\r\n", "\n", true},
+        {"\r", "\r\n", "\n", true},
+        {"\r\n", "\r\n", "\n", true},
+        {"\u2028", "\r\n", "\n", true},
+        {"\u00E9", "\xE9", "\u00E9", true},
+        {"\u20AC\r", "\x80\r\n", "\u20AC\n", true},
+        {"\u0416", "\u0416", "\u0416", true},
+        {"\xFF", "\xFF", "\u00FF", false},
+        {"\xE2\x80", "\xE2\x80", "\u00E2\u20AC", false},
+        {"\u4E2D\uFFFD", "\u4E2D\uFFFD", "\u4E2D\uFFFD", true},
+        {"\xED\xA0\x80", "\xED\xA0\x80", "\u00ED\u00A0\u20AC", false},  // a surrogate
+        {"\xE0\x80\xAF", "\xE0\x80\xAF", "\u00E0\u20AC\u00AF", false},  // overlong
+        {"\xE1\x80", "\xE1\x80", "\u00E1\u20AC", false},                // cut short
+    };
+    for (const Case& c : cases) {
+        for (std::size_t before = 0; before < 40; ++before) {
+            for (const std::size_t after : {std::size_t(0), std::size_t(3), std::size_t(29)}) {
+                std::string head, tail;
+                for (std::size_t i = 0; i < before; ++i)
+                    head += char('a' + i % 26);
+                for (std::size_t i = 0; i < after; ++i)
+                    tail += char('A' + i % 26);
+                const std::string text = head + c.text + tail;
+                const std::string bytes = head + c.bytes + tail;
+                SCOPED_TRACE(::testing::PrintToString(text));
+                EXPECT_EQ(to_bytes(text), bytes);
+                EXPECT_EQ(to_text(bytes, LineBreak::Lf), head + c.opened + tail);
+                std::string opened_crlf = head;
+                for (const char* o = c.opened; *o != '\0'; ++o)
+                    opened_crlf += *o == '\n' ? std::string("\r\n") : std::string(1, *o);
+                EXPECT_EQ(to_text(bytes, LineBreak::CrLf), opened_crlf + tail);
+                const std::vector<std::size_t> cut{(before + after) / 2};
+                const Sealed sealed = to_bytes_in_pieces(pieces_of(text, cut));
+                EXPECT_EQ(sealed.bytes, bytes);
+                EXPECT_EQ(sealed.length, bytes.size());
+                EXPECT_EQ(sealed.valid, c.valid);
+            }
+        }
+    }
+}
+
+// Texts of well-formed characters with now and then a sequence that is not, judged
+// as the one-byte reader judges them, whole and cut.
+TEST(Utf8Check, AgreesWithTheReaderOnTextsWithTheOddFlaw) {
+    const char* const good[] = {"a",      "\n",         "\u00E9", "\u4E2D",
+                                "\uFFFD", "\U0001F512", "\u0800", "\uD7FF"};
+    const char* const bad[] = {"\xED\xA0\x80", "\xE0\x80\xAF", "\xE0\x9F\xBF", "\xC0\xAF",
+                               "\xF5",         "\x80",         "\xE1\x80",     "\xF4\x90\x80\x80"};
+    uint32_t seed = 5;
+    int valid = 0;
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        for (int i = 0; i < 1 + round % 30; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const uint32_t draw = seed >> 16;
+            bytes +=
+                draw % 40 == 0 ? bad[draw / 40 % std::size(bad)] : good[draw % std::size(good)];
+        }
+        const bool want = is_valid_utf8(bytes);
+        valid += want;
+        Utf8Check whole;
+        whole.feed(bytes);
+        ASSERT_EQ(whole.finish(), want) << ::testing::PrintToString(bytes);
+        Utf8Check cut;
+        cut.feed(std::string_view(bytes).substr(0, bytes.size() / 3));
+        cut.feed(std::string_view(bytes).substr(bytes.size() / 3));
+        ASSERT_EQ(cut.finish(), want) << ::testing::PrintToString(bytes);
+    }
+    EXPECT_GT(valid, 200);
+    EXPECT_LT(valid, 1800);
+}
+
 }  // namespace
 }  // namespace tarnel
