@@ -143,4 +143,11 @@ OutputTarget find_output_target(const std::string& path) {
     return refused(ELOOP, "cannot follow the links of");
 }
 
+bool may_replace_file(const std::string& path) noexcept {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        return errno == ENOENT;
+    return S_ISREG(status.st_mode) && status.st_nlink == 1;
+}
+
 }  // namespace tarnel::cli

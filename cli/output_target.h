@@ -35,4 +35,8 @@ struct OutputTarget {
 /// Opening a FIFO waits for its reader, as any writer does.
 OutputTarget find_output_target(const std::string& path);
 
+/// A forecast of find_output_target() that opens nothing: true when `path` leads
+/// to a regular file with no other hard link, or to no file at all.
+bool may_replace_file(const std::string& path) noexcept;
+
 }  // namespace tarnel::cli

@@ -9,6 +9,9 @@
 
 #include "messages.h"
 #include "output.h"
+#ifndef _WIN32
+#include "output_target.h"
+#endif
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel::cli {
@@ -23,6 +26,7 @@ ResultSink::~ResultSink() {
 }
 
 bool ResultSink::begin(bool sealing) noexcept {
+    m_begun = true;
     m_sealing = sealing;
     // An opened text bound for a terminal is looked at whole first. Windows writes
     // a file in one go.
@@ -106,6 +110,14 @@ bool ResultSink::failed() const noexcept {
 }
 
 bool ResultSink::discardable() const noexcept {
+    if (!m_begun) {
+        // A forecast of what begin() makes of the output.
+#ifdef _WIN32
+        return !to_stdout();
+#else
+        return !to_stdout() && may_replace_file(m_options.output_path);
+#endif
+    }
 #ifndef _WIN32
     if (!to_stdout())
         return m_file.replaces_file();

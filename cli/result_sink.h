@@ -47,6 +47,7 @@ class ResultSink final : public ProcessSink {
     void flush() noexcept;
 
     const Options& m_options;
+    bool m_begun = false;
     bool m_sealing = false;
     bool m_hold = false;  // the result is held until finish()
     std::string m_held;

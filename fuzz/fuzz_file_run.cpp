@@ -128,7 +128,12 @@ void check(const ProcessSettings& settings, std::string_view password, const std
         StringSink sink(discardable);
         const ProcessReport report = ProcessTextFrom(source, given, sink, settings);
         require(report.end == expected.end);
-        require(sink.begun == whole.begun);
+        // Bytes sealed into a discardable sink in one pass meet a NUL once the sink
+        // began, and leave it empty.
+        const bool nul_in_one_pass =
+            discardable && settings.form == PlainForm::Bytes && report.end == ProcessEnd::TextNul;
+        require(sink.begun == (whole.begun || nul_in_one_pass));
+        require(!nul_in_one_pass || sink.text.empty());
         if (report.end != ProcessEnd::Done)
             continue;
         require(report.sealing == expected.sealing && sink.sealing == report.sealing);

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 // A text in a random-access source, read in pieces so memory stays bounded: a
 // read-only pass finds everything that could refuse it before the sink gets its
-// first byte, then a second pass seals or opens it. Opening into a discardable
+// first byte, then a second pass seals or opens it. Sealing bytes into a
+// discardable sink takes one pass: a NUL, the only refusal left once the ends are
+// known, throws the output away. Opening into a discardable
 // sink takes the chance of one pass: a body without white space (what sealing
 // writes) is opened as it is read, its damage told by the pass itself; white
 // space in it throws the output away, and the two passes follow. Opening in text
 // form takes two passes: whether the opened bytes are UTF-8 shows only at their end.
+#include <cstring>
+
 #include "piece_reader.h"
 #include "plain_forms.h"
 #include "process_steps.h"
@@ -18,12 +22,17 @@ ProcessEnd read_end(const PieceReader& reader) noexcept {
     return reader.out_of_memory() ? ProcessEnd::TooLarge : ProcessEnd::ReadFailed;
 }
 
-ProcessEnd seal_pass(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
-                     PlainForm form, const TextKey& key, ProcessSink& sink) noexcept {
-    if (plain.length > kMaxPlainLength)
-        return ProcessEnd::TooLarge;
-    if (!sink.begin(true))
-        return ProcessEnd::SinkFailed;
+// Bytes into a discardable sink may be sealed without a survey: only a NUL could
+// refuse them once their ends are known.
+bool seals_in_one_pass(PlainForm form, const ProcessSink& sink) noexcept {
+    return form == PlainForm::Bytes && sink.discardable();
+}
+
+// Feeds the trimmed text to a sealer into `sink`; with `check_nul`, a NUL stops
+// it (the sealer is gone once this returns, with all it would write).
+ProcessEnd seal_pieces(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
+                       PlainForm form, const TextKey& key, ProcessSink& sink,
+                       bool check_nul) noexcept {
     TextSealer sealer;
     if (!sealer.start(key, plain.length, Envelope::Included, sink))
         return ProcessEnd::TooLarge;
@@ -41,11 +50,30 @@ ProcessEnd seal_pass(PieceReader& reader, const SourceSurvey& survey, const Plai
         const std::string_view piece = reader.next(at, survey.end);
         if (piece.empty())
             return read_end(reader);
+        if (check_nul && std::memchr(piece.data(), 0, piece.size()) != nullptr)
+            return ProcessEnd::TextNul;
         input.feed(piece);
         at += piece.size();
     }
     input.finish();
     return seal_end(sealer.finish(), sink);
+}
+
+ProcessEnd seal_pass(PieceReader& reader, const SourceSurvey& survey, PlainSurvey& plain,
+                     PlainForm form, const TextKey& key, ProcessSink& sink,
+                     bool surveyed) noexcept {
+    if (plain.length > kMaxPlainLength)
+        return ProcessEnd::TooLarge;
+    if (!sink.begin(true))
+        return ProcessEnd::SinkFailed;
+    // The forecast held, or the survey comes now, with nothing written yet.
+    const bool one_pass = !surveyed && sink.discardable();
+    if (!surveyed && !one_pass && !survey_plain(reader, survey, form, plain))
+        return plain.nul ? ProcessEnd::TextNul : read_end(reader);
+    const ProcessEnd end = seal_pieces(reader, survey, plain, form, key, sink, one_pass);
+    if (end == ProcessEnd::TextNul)
+        sink.discard();
+    return end;
 }
 
 // One pass over the body as surveyed, opened into `out`. `input`, when given,
@@ -187,7 +215,10 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
     if (!choose_direction(survey.sealed, settings.direction, report))
         return report;
     PlainSurvey plain;
-    if (report.sealing) {
+    const bool surveyed = !(report.sealing && seals_in_one_pass(settings.form, sink));
+    if (!surveyed) {
+        plain.length = survey.end - survey.begin;
+    } else if (report.sealing) {
         if (!survey_plain(reader, survey, settings.form, plain)) {
             report.end = plain.nul ? ProcessEnd::TextNul : read_end(reader);
             return report;
@@ -203,8 +234,9 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
     ProcessKey key;
     if (!key.obtain(password, report))
         return report;
-    report.end = report.sealing ? seal_pass(reader, survey, plain, settings.form, key.key(), sink)
-                                : open_source(reader, survey, key.key(), settings, sink, report);
+    report.end = report.sealing
+                     ? seal_pass(reader, survey, plain, settings.form, key.key(), sink, surveyed)
+                     : open_source(reader, survey, key.key(), settings, sink, report);
     return report;
 }
 

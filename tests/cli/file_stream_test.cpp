@@ -138,6 +138,24 @@ TEST(FileStream, RefusalsComeBeforeAnyOutput) {
     expect_file_and_pipe_agree(dir, with_password(dir, "", {}), "text", "empty password");
 }
 
+// Bytes sealed to a file that is replaced only once complete take one pass: a
+// zero byte far into the text is met after the output began, and leaves the file
+// as it was, with nothing beside it.
+TEST(FileStream, AZeroByteLateInAOnePassSealLeavesTheOutputAsItWas) {
+    TempDir dir;
+    std::string text(9 << 20, 'p');
+    text[text.size() - 1000] = '\0';
+    write_file(dir.path("input"), text);
+    write_file(dir.path("output"), "kept");
+    const RunResult result =
+        run_cli({.args = with_password(dir, "garden",
+                                       {"--bytes", "-o", dir.path("output"), dir.path("input")})});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_NE(result.err.find("zero byte"), std::string::npos) << result.err;
+    EXPECT_EQ(read_file(dir.path("output")), "kept");
+    EXPECT_EQ(dir.names().size(), 3u);  // input, output and the password file
+}
+
 TEST(FileStream, OutputFilesMatchTheWholeTextWay) {
     TempDir dir;
     const std::string text(100000, 'z');

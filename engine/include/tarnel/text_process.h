@@ -109,8 +109,10 @@ class ProcessSink : public TextSink {
     /// True once a write failed: reading stops.
     virtual bool failed() const noexcept { return false; }
     /// True when everything written can still be thrown away, as a temporary file
-    /// that replaces its target only once complete can. Asked after begin().
-    /// Opening a random-access source then takes one pass.
+    /// that replaces its target only once complete can. Asked after begin(), and
+    /// before it as a forecast: a sink that expects to be discardable once begun
+    /// says so, and the answer after begin() is the one that counts. Opening a
+    /// random-access source then takes one pass, and so does sealing its bytes.
     virtual bool discardable() const noexcept { return false; }
     /// Throws away everything written so far and starts over; false when it cannot.
     virtual bool discard() noexcept { return false; }
@@ -176,7 +178,9 @@ std::string_view process_message(ProcessEnd end) noexcept;
 /// InvalidText, then the password's; when opening the password's, then
 /// InvalidText (found while the body is opened for the first time, still before
 /// the sink begins). A random-access source is read:
-///  - sealing: once to survey, once to seal;
+///  - sealing: once to survey, once to seal; bytes into a sink that forecasts it
+///    is discardable once: the password is then asked first, and a NUL ends the
+///    seal with TextNul and the sink discarded;
 ///  - opening bytes: once to count the body's white space, once to open; into a
 ///    discardable sink once, unless the body turns out to hold white space;
 ///  - opening text: once to learn whether the opened bytes are UTF-8, once to
