@@ -6,6 +6,7 @@
 
 #include "bench_support.h"
 #include "tarnel/text_rule.h"
+#include "text_rule_pieces.h"
 
 namespace tarnel::bench {
 namespace {

@@ -10,6 +10,7 @@
 #include "fuzz_support.h"
 #include "tarnel/codepage.h"
 #include "tarnel/text_rule.h"
+#include "text_rule_pieces.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "tarnel/secure_wipe.h"
-#include "tarnel/utf8_reader.h"
+#include "utf8_reader.h"
 
 namespace tarnel {
 namespace {

@@ -14,6 +14,7 @@
 #include "plain_forms.h"
 #include "process_steps.h"
 #include "source_survey.h"
+#include "text_rule_pieces.h"
 
 namespace tarnel {
 namespace {

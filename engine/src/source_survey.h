@@ -12,6 +12,7 @@
 #include "plain_forms.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_rule.h"
+#include "text_rule_pieces.h"
 
 namespace tarnel {
 

@@ -10,6 +10,7 @@
 
 #include "tarnel/codepage.h"
 #include "tarnel/secure_wipe.h"
+#include "text_rule_pieces.h"
 
 namespace tarnel {
 namespace {

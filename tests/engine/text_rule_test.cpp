@@ -2,6 +2,7 @@
 // The text rule: the bytes sealed for a text, the text opened bytes stand for, and
 // the same whole and in pieces cut anywhere.
 #include "tarnel/text_rule.h"
+#include "text_rule_pieces.h"
 
 #include <gtest/gtest.h>
 
