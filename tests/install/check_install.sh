@@ -92,7 +92,11 @@ find_package(tarnel REQUIRED)
 add_executable(seal_a_note $(cd "$(dirname "$0")/../.." && pwd)/examples/seal_a_note.cpp)
 target_link_libraries(seal_a_note PRIVATE tarnel::engine)
 CMAKE
-if cmake -S "$consumer" -B "$consumer/build" -G Ninja -DCMAKE_PREFIX_PATH="$root/all/usr/local" >/dev/null &&
+# Built as the library was: a sanitizer build's library needs its runtime.
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+if cmake -S "$consumer" -B "$consumer/build" -G Ninja -DCMAKE_PREFIX_PATH="$root/all/usr/local" \
+  -DCMAKE_CXX_COMPILER="$(cached CMAKE_CXX_COMPILER)" -DCMAKE_CXX_FLAGS="$(cached CMAKE_CXX_FLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(cached CMAKE_EXE_LINKER_FLAGS)" >/dev/null &&
   cmake --build "$consumer/build" >/dev/null; then
   "$consumer/build/seal_a_note" >/dev/null || fail "the example built against the installed package fails"
 else
