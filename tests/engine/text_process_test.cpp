@@ -337,6 +337,14 @@ TEST(TextProcess, AOnePassSealStopsAtANulAndTrustsOnlyABegunSinksWord) {
         EXPECT_EQ(sink.begins, 1);
         EXPECT_EQ(provider.asked, 1);  // a one-pass seal asks before it reads
     }
+    // So a password the seal refuses is refused before the NUL is met.
+    TestFile file(text);
+    TestSink sink(true);
+    CountingPassword provider("");
+    const ProcessReport report = ProcessTextFrom(
+        file, provider, sink, settings_for(PlainForm::Bytes, {}, std::size_t(64) << 10));
+    EXPECT_EQ(report.end, ProcessEnd::EmptyPassword);
+    EXPECT_EQ(sink.begins, 0);
 }
 
 TEST(TextProcess, AStreamIsRefusedAsSoonAsItsFirstBytesDecide) {
