@@ -19,6 +19,8 @@ packages=(
   # the archive, Python for the icon and the console test.
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 fonts-wine nsis icoutils zip
   python3
+  # The engine in WebAssembly, run by Node.js.
+  emscripten nodejs
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The whole test suite: formatting, the normal build's tests, the window on a virtual
-# display, the Windows build and its tests under Wine, the same tests under ASan and UBSan, a short fuzzing run, the Debian
+# display, the Windows build and its tests under Wine, the engine in WebAssembly, the same tests under ASan and UBSan, a short fuzzing run, the Debian
 # package, and a quick benchmark run (so neither rots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +30,9 @@ bash scripts/screenshots.sh build/default/app/tarnel build/screenshots
 
 step "Windows build under Wine"
 timeout 900 bash scripts/test-windows.sh build/default/cli/tarnel-cli
+
+step "The engine in WebAssembly"
+bash scripts/test-web.sh build/default/examples/seal_a_note
 
 step "Build and test: ASan + UBSan preset"
 cmake --preset asan

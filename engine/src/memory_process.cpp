@@ -23,7 +23,8 @@ struct WipedText {
 };
 
 ProcessEnd seal_bytes(std::string_view plain, const TextKey& key, ProcessSink& sink) noexcept {
-    if (plain.size() > kMaxPlainLength)
+    // Widened first: where size_t has 32 bits no text reaches the limit.
+    if (uint64_t(plain.size()) > kMaxPlainLength)
         return ProcessEnd::TooLarge;
     if (!sink.begin(true))
         return ProcessEnd::SinkFailed;

@@ -118,17 +118,28 @@ unsigned usable_cpus() noexcept {
 }
 
 unsigned thread_count(std::size_t blocks, std::size_t units) noexcept {
+#ifdef TARNEL_NO_THREADS
+    (void)blocks;
+    (void)units;
+    return 1;  // a build without threads, such as WebAssembly's
+#else
     const ParallelSettings settings = parallel_settings();
     if (blocks < 2 || blocks < settings.threshold_blocks || units < 2)
         return 1;
     const std::size_t threads = settings.parts != 0 ? settings.parts : usable_cpus();
     return unsigned(std::min<std::size_t>({threads, kMaxThreads, units}));
+#endif
 }
 
 void SideJob::start(void (*job)(void* context) noexcept, void* context) noexcept {
     wait();
     m_pending = true;
-    if (!parallel_settings().refuse_threads) {
+#ifdef TARNEL_NO_THREADS
+    constexpr bool kThreads = false;
+#else
+    constexpr bool kThreads = true;
+#endif
+    if (kThreads && !parallel_settings().refuse_threads) {
         try {
             m_thread = std::thread([job, context] {
                 hand_over(HandOver::SideJobStarted);

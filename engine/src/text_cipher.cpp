@@ -48,6 +48,11 @@ class StringSink final : public LendingSink {
 };
 
 bool reserve(std::string& text, uint64_t size) noexcept {
+    // A size that size_t cannot hold (a 32-bit build) is as much memory as there is not.
+    if (size > text.max_size()) {
+        std::string().swap(text);
+        return false;
+    }
     try {
         reserve_on_huge_pages(text, std::size_t(size));
         return true;
@@ -77,7 +82,8 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
                               Envelope envelope) noexcept {
     result.clear();
     m_sealCheckFailed = false;
-    if (plain.size() > kMaxPlainLength)
+    // Widened first: where size_t has 32 bits no text reaches the limit.
+    if (uint64_t(plain.size()) > kMaxPlainLength)
         return false;
     if (!reserve(result, TextSealer::sealed_length(plain.size(), envelope)))
         return false;
