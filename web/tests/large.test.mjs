@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+// A text of 10 MiB: sealed as tarnel-cli seals it and opened back, with the
+// working state shown and the controls shut while the engine works.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+import { boxValue, pageSuite, pressProcess } from './lib/browser.mjs';
+import { seal } from './lib/cli.mjs';
+import { openedForm, randomSource, randomText, sealedLength, seedFromEnv } from './lib/texts.mjs';
+
+const kMiB = 1 << 20;
+const seed = seedFromEnv();
+
+// About 10 MiB of UTF-8 in several scripts and lines.
+function largeText() {
+  const rng = randomSource(seed);
+  let text = randomText(rng, ['latin', 'latin', 'latin', 'cyrillic', 'greek', 'cjk'], 9 * kMiB, '\n');
+  while (Buffer.byteLength(text) < 10 * kMiB) text += '\n' + randomText(rng, ['latin'], 64 * 1024);
+  return text;
+}
+
+// Watches #window and #working from inside the page and notes, at the first
+// moment the window says it is busy, what a user would see and could touch.
+function watchBusy() {
+  const win = document.getElementById('window');
+  const working = document.getElementById('working');
+  const locked = (e) =>
+    e.matches(':disabled') || !!e.closest('[inert]') || (e.matches('input, textarea') && e.readOnly);
+  window.busySeen = null;
+  const look = () => {
+    if (window.busySeen || win.getAttribute('aria-busy') !== 'true') return;
+    const style = getComputedStyle(working);
+    window.busySeen = {
+      workingShown:
+        !working.hidden && style.display !== 'none' && style.visibility !== 'hidden' && working.getClientRects().length > 0,
+      workingRole: working.getAttribute('role'),
+      locked: Object.fromEntries(['process', 'password', 'text'].map((id) => [id, locked(document.getElementById(id))])),
+    };
+  };
+  new MutationObserver(look).observe(document.body, { attributes: true, subtree: true });
+}
+
+const suite = pageSuite();
+
+test(`a 10 MiB text seals as tarnel-cli seals it and opens back (seed ${seed})`, { timeout: 150000 }, async () => {
+  const text = largeText();
+  const password = 'große Menge';
+  const { page } = await suite.open();
+  let crashed = false;
+  page.on('crash', () => (crashed = true));
+  await page.fill('#password', password);
+  // Set as a paste would leave it; typing ten million characters is no test.
+  await page.$eval('#text', (box, t) => {
+    box.value = t;
+    box.dispatchEvent(new Event('input', { bubbles: true }));
+  }, text);
+
+  for (const step of ['seal', 'open']) {
+    await page.evaluate(watchBusy);
+    await pressProcess(page, 120000);
+    assert.equal(crashed, false);
+    const seen = await page.evaluate(() => window.busySeen);
+    assert.ok(seen, `${step}: #window never said aria-busy="true"`);
+    assert.deepEqual(seen, {
+      workingShown: true,
+      workingRole: 'status',
+      locked: { process: true, password: true, text: true },
+    }, `${step}: the working state`);
+    assert.equal(await page.getAttribute('#window', 'aria-busy') ?? 'false', 'false');
+    assert.equal(await page.isVisible('#working'), false, `${step}: #working hidden again`);
+  }
+  const opened = await boxValue(page);
+  assert.ok(opened === openedForm(text), `opened back to ${opened.length} characters of ${text.length}, not the text`);
+
+  // The sealed text is checked against tarnel-cli's, from the undo the page keeps.
+  await page.focus('#text');
+  await page.keyboard.press('Control+Z');
+  const sealed = await boxValue(page);
+  assert.equal(sealed.length, sealedLength(Buffer.byteLength(openedForm(text).replace(/\n/g, '\r\n'))));
+  const reference = await seal(password, text);
+  assert.ok(sealed === reference, 'sealed otherwise than tarnel-cli');
+});

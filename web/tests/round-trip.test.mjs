@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+// Texts of every script sealed in the page and by tarnel-cli with the same
+// password: the sealed texts are the same bytes, and each opens back both ways.
+import assert from 'node:assert/strict';
+import { after, before, describe, test } from 'node:test';
+import { boxValue, fillBoth, launch, openPage, pressProcess, webDir, assertNoErrors } from './lib/browser.mjs';
+import { open, seal } from './lib/cli.mjs';
+import { serve } from './lib/server.mjs';
+import { openedForm, randomPassword, randomSource, randomText, seedFromEnv } from './lib/texts.mjs';
+
+const seed = seedFromEnv();
+const rng = randomSource(seed);
+const all = ['latin', 'greek', 'cyrillic', 'cjk', 'arabic', 'emoji'];
+
+// The box is a textarea: its value has every CR LF and lone CR as LF, so the page
+// seals LF where the CLI reads CR LF or CR. Both reach the engine as CR LF (the
+// text rule), so the sealed texts must still be equal; opened, both give LF.
+const cases = [
+  ['Latin with accents (all in Windows-1252)', randomText(rng, ['latin'], 300)],
+  ['Greek', randomText(rng, ['greek'], 200)],
+  ['Cyrillic', randomText(rng, ['cyrillic'], 200)],
+  ['CJK', randomText(rng, ['cjk'], 150)],
+  ['Arabic', randomText(rng, ['arabic'], 200)],
+  ['emoji', randomText(rng, ['emoji'], 80)],
+  ['mixed scripts', randomText(rng, all, 400)],
+  ['lines with LF', randomText(rng, all, 300, '\n')],
+  ['lines with CR LF', randomText(rng, all, 300, '\r\n')],
+  ['lines with lone CR', randomText(rng, ['latin', 'greek'], 300, '\r')],
+  ['mixed line breaks and U+2028', randomText(rng, all, 150, '\r\n') + '\r' + randomText(rng, all, 100, '\u2028')],
+  ['surrounding spaces and breaks', `  \t ${randomText(rng, all, 60)}  \r\n \n`],
+  ['a leading byte-order mark', `\uFEFF${randomText(rng, ['latin', 'cyrillic'], 60)}`],
+  ['exactly 32 bytes', 'a'.repeat(31) + 'é'], // é is one byte in Windows-1252
+  ['a long text of 300 000 characters', randomText(rng, all, 300000, '\r\n')],
+];
+
+describe(`texts sealed alike in the page and by tarnel-cli (seed ${seed}, TARNEL_SEED to repeat)`, () => {
+  let browser;
+  let server;
+  let session;
+  before(async () => {
+    browser = await launch();
+    server = await serve(webDir);
+    session = await openPage(browser, `${server.origin}/`);
+  });
+  after(async () => {
+    await browser?.close();
+    await server?.stop();
+  });
+
+  for (const [name, text] of cases) {
+    test(name, async () => {
+      const { page } = session;
+      const password = randomPassword(rng);
+      const why = `seed ${seed}, password ${JSON.stringify(password)}`;
+      const expected = openedForm(text);
+
+      await fillBoth(page, password, text);
+      await pressProcess(page);
+      const pageSealed = await boxValue(page);
+      const cliSealed = await seal(password, text);
+      assert.equal(pageSealed, cliSealed, `sealed otherwise than tarnel-cli (${why})`);
+
+      assert.equal(await open(password, pageSealed), expected, `tarnel-cli opens the page's seal otherwise (${why})`);
+
+      await page.fill('#text', cliSealed);
+      await pressProcess(page);
+      assert.equal(await boxValue(page), expected, `the page opens tarnel-cli's seal otherwise (${why})`);
+    });
+  }
+
+  test('no errors on the console', () => assertNoErrors(session.errors));
+});
