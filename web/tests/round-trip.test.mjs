@@ -3,7 +3,7 @@
 // password: the sealed texts are the same bytes, and each opens back both ways.
 import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
-import { boxValue, fillBoth, launch, openPage, pressProcess, webDir, assertNoErrors } from './lib/browser.mjs';
+import { assertNoErrors, boxValue, fillBoth, launch, openPage, pasteText, pressProcess, webDir } from './lib/browser.mjs';
 import { open, seal } from './lib/cli.mjs';
 import { serve } from './lib/server.mjs';
 import { openedForm, randomPassword, randomSource, randomText, seedFromEnv } from './lib/texts.mjs';
@@ -62,7 +62,7 @@ describe(`texts sealed alike in the page and by tarnel-cli (seed ${seed}, TARNEL
 
       assert.equal(await open(password, pageSealed), expected, `tarnel-cli opens the page's seal otherwise (${why})`);
 
-      await page.fill('#text', cliSealed);
+      await pasteText(page, cliSealed);
       await pressProcess(page);
       assert.equal(await boxValue(page), expected, `the page opens tarnel-cli's seal otherwise (${why})`);
     });

@@ -75,12 +75,10 @@ export function measureCount(page) {
   return page.evaluate(() => performance.getEntriesByName('tarnel-process').length);
 }
 
-// Runs `trigger` (a click or a key), then waits until the page has measured one
-// more Process and is no longer busy.
-export async function processWith(page, trigger, timeout = 60000) {
-  const before = await measureCount(page);
-  await trigger();
-  await page.waitForFunction(
+// Waits until the page has measured more than `before` Processes and is no
+// longer busy.
+export function processDone(page, before, timeout = 60000) {
+  return page.waitForFunction(
     (n) =>
       performance.getEntriesByName('tarnel-process').length > n &&
       document.getElementById('window')?.getAttribute('aria-busy') !== 'true',
@@ -89,15 +87,38 @@ export async function processWith(page, trigger, timeout = 60000) {
   );
 }
 
+// Runs `trigger` (a click or a key) and waits for the Process it starts.
+export async function processWith(page, trigger, timeout) {
+  const before = await measureCount(page);
+  await trigger();
+  await processDone(page, before, timeout);
+}
+
 export function pressProcess(page, timeout) {
   return processWith(page, () => page.click('#process'), timeout);
 }
 
-// The box's and the password's value as a user who pasted them would leave them
-// (fill() goes through the same input events as a paste).
+// Puts text in the box as a paste leaves it: the value set, one input event.
+// (fill() does the same for short texts but takes minutes for long ones.)
+export async function pasteText(page, text) {
+  if (text.length < 20000) {
+    await page.fill('#text', text);
+    return;
+  }
+  await page.$eval(
+    '#text',
+    (box, t) => {
+      box.focus();
+      box.value = t;
+      box.dispatchEvent(new InputEvent('input', { bubbles: true, inputType: 'insertFromPaste' }));
+    },
+    text,
+  );
+}
+
 export async function fillBoth(page, password, text) {
   await page.fill('#password', password);
-  await page.fill('#text', text);
+  await pasteText(page, text);
 }
 
 export function boxValue(page) {
