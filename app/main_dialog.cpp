@@ -25,10 +25,6 @@ namespace {
 
 constexpr UINT kVirtualKeyA = 0x41;
 
-// For what memory, the text box's limit or the format's block count cannot hold;
-// the text box is left as it was.
-constexpr std::string_view kTooLargeMessage = "The text is too large to process.";
-
 // The bytes the engine seals for the box's text, by the engine's text rule. Throws
 // std::bad_alloc when memory runs out.
 std::string TextBytes(std::string_view text) {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -14,6 +13,15 @@
 #include "text_stream.h"
 
 namespace tarnel {
+namespace {
+
+// The trailer: `value` in kTrailerDigits decimal digits, zeros in front.
+void write_trailer(uint32_t value, char* out) noexcept {
+    for (std::size_t i = kTrailerDigits; i-- > 0; value /= 10)
+        out[i] = char('0' + value % 10);
+}
+
+}  // namespace
 
 struct TextSealer::State {
     EcbCipher cipher;
@@ -167,7 +175,7 @@ bool TextSealer::finish() noexcept {
     char out[64 + kTrailerDigits + 1 + kSealedClose.size()];
     hex_encode(cipher_block, 32, out);
     const uint64_t blocks = s.text_blocks + 1;
-    std::snprintf(out + 64, kTrailerDigits + 1, "%010u", unsigned(~uint32_t(blocks)));
+    write_trailer(~uint32_t(blocks), out + 64);
     std::size_t size = 64 + kTrailerDigits;
     if (s.envelope) {
         kSealedClose.copy(out + size, kSealedClose.size());

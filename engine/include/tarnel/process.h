@@ -16,6 +16,9 @@ inline constexpr std::string_view kPasswordNulMessage = "The password holds a NU
 /// Opening ends a text at its first NUL, so a text holding one would not come back.
 inline constexpr std::string_view kTextNulMessage =
     "The text holds a NUL character, which a sealed text cannot keep.";
+/// For a result that memory, a text box or the format's block count cannot hold;
+/// the text stays as it was.
+inline constexpr std::string_view kTooLargeMessage = "The text is too large to process.";
 /// Every seal is opened again and compared with the text before it is handed out.
 inline constexpr std::string_view kSealCheckFailedMessage =
     "The sealed text failed its check; nothing was changed.";

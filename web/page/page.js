@@ -1,0 +1,230 @@
+// The page: the window's one dialog. "Process" hands the password and the text
+// to the engine in a worker and puts what comes back into the box, or shows the
+// engine's message; the keys and the menu are the window's.
+'use strict';
+(() => {
+  const byId = (id) => document.getElementById(id);
+  const frame = byId('window');
+  const form = byId('main-form');
+  const processButton = byId('process');
+  const password = byId('password');
+  const box = byId('text');
+  const working = byId('working');
+  const menuButton = byId('menu-button');
+  const menu = byId('menu');
+  const aboutItem = byId('about-item');
+  const messageBox = byId('message');
+  const messageText = byId('message-text');
+  const aboutBox = byId('about');
+
+  // ---- The engine, in a worker made from the page's own text: nothing is fetched.
+  const packedModule = Uint8Array.from(atob(byId('engine-module').textContent.trim()),
+                                       (c) => c.charCodeAt(0));
+  const workerUrl = URL.createObjectURL(
+      new Blob([byId('engine-worker').textContent], { type: 'text/javascript' }));
+  let worker = null;
+  let engineReady = null;
+  let tooLargeMessage = '';
+  let pendingReply = null;
+
+  function startWorker() {
+    worker = new Worker(workerUrl);
+    engineReady = new Promise((resolve) => {
+      worker.onmessage = (event) => {
+        const reply = event.data;
+        if (reply.type === 'ready') {
+          tooLargeMessage = reply.tooLarge;
+          document.documentElement.dataset.engine = 'ready';
+          resolve();
+        } else if (reply.type === 'result' && pendingReply) {
+          pendingReply(reply);
+        }
+      };
+    });
+    // A worker that dies answers the request it had as a failure.
+    worker.onerror = (event) => {
+      event.preventDefault();
+      if (pendingReply) pendingReply({ kind: 'failed', text: '' });
+    };
+    worker.postMessage({ type: 'load', packedModule });
+  }
+
+  function askEngine(passwordText, text) {
+    return new Promise((resolve) => {
+      pendingReply = (reply) => {
+        pendingReply = null;
+        resolve(reply);
+      };
+      worker.postMessage({ type: 'process', password: passwordText, text });
+    });
+  }
+
+  // ---- Process.
+  let busy = false;
+
+  function setBusy(on) {
+    busy = on;
+    frame.setAttribute('aria-busy', String(on));
+    working.hidden = !on;
+    password.readOnly = on;
+    box.readOnly = on;
+    processButton.setAttribute('aria-disabled', String(on));
+  }
+
+  // The page's own undo of a Process: setting a box's value clears the browser's
+  // undo, and the browser's way of keeping it is far too slow for large texts.
+  let undo = null;  // { before, after, done }
+
+  async function runProcess() {
+    if (busy) return;
+    const start = performance.now();
+    // As the window: no selection left, and nothing is trimmed here.
+    box.setSelectionRange(box.selectionEnd, box.selectionEnd);
+    setBusy(true);
+    let reply;
+    try {
+      await engineReady;
+      reply = await askEngine(password.value, box.value);
+    } finally {
+      setBusy(false);
+    }
+    if (reply.kind === 'failed') {
+      worker.terminate();
+      startWorker();
+      showMessage(tooLargeMessage);
+    } else if (reply.kind === 'message') {
+      showMessage(reply.text);
+    } else {
+      const before = box.value;
+      setBoxText(reply.text);
+      // The box keeps its own form of the text (its line breaks), so keep that.
+      undo = { before, after: box.value, done: true };
+      requestAnimationFrame(() => setTimeout(() => {
+        performance.measure('tarnel-process', { start, end: performance.now() });
+      }));
+    }
+  }
+
+  function setBoxText(text) {
+    box.value = text;
+    box.setSelectionRange(0, 0);
+    box.scrollTop = 0;
+  }
+
+  function undoProcess(redo) {
+    if (!undo || undo.done === redo) return false;
+    if (box.value !== (redo ? undo.before : undo.after)) return false;
+    setBoxText(redo ? undo.after : undo.before);
+    undo.done = redo;
+    return true;
+  }
+
+  form.addEventListener('submit', (event) => {
+    event.preventDefault();
+    runProcess();
+  });
+
+  box.addEventListener('beforeinput', (event) => {
+    if (event.inputType === 'historyUndo' || event.inputType === 'historyRedo') {
+      if (undoProcess(event.inputType === 'historyRedo')) event.preventDefault();
+    }
+  });
+
+  // ---- Dialogs: modal, and the focus goes back where it was when one closes.
+  function openDialog(dialog) {
+    const returnTo = menuReturn || document.activeElement;
+    menuReturn = null;
+    dialog.addEventListener('close', () => {
+      if (returnTo && returnTo.isConnected) returnTo.focus();
+    }, { once: true });
+    dialog.showModal();
+  }
+
+  function showMessage(text) {
+    messageText.textContent = text;
+    openDialog(messageBox);
+  }
+
+  const dialogOpen = () => messageBox.open || aboutBox.open;
+
+  // ---- The menu: the window's system menu, with the about box.
+  let menuReturn = null;
+
+  function openMenu() {
+    if (!menu.hidden || dialogOpen()) return;
+    menuReturn = document.activeElement;
+    menu.hidden = false;
+    menuButton.setAttribute('aria-expanded', 'true');
+    aboutItem.focus();
+  }
+
+  function closeMenu(restoreFocus) {
+    if (menu.hidden) return;
+    menu.hidden = true;
+    menuButton.setAttribute('aria-expanded', 'false');
+    if (restoreFocus && menuReturn) menuReturn.focus();
+    if (restoreFocus) menuReturn = null;
+  }
+
+  menuButton.addEventListener('click', () => (menu.hidden ? openMenu() : closeMenu(true)));
+  aboutItem.addEventListener('click', () => {
+    closeMenu(false);
+    openDialog(aboutBox);
+  });
+  menu.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape' || event.key === 'Tab') {
+      event.preventDefault();
+      closeMenu(true);
+    } else if (event.key === 'ArrowDown' || event.key === 'ArrowUp' || event.key === 'Home' ||
+               event.key === 'End') {
+      event.preventDefault();
+      aboutItem.focus();
+    } else if (event.key.toLowerCase() === 'a') {
+      event.preventDefault();
+      aboutItem.click();
+    }
+  });
+  document.addEventListener('pointerdown', (event) => {
+    if (!menu.contains(event.target) && !menuButton.contains(event.target)) closeMenu(false);
+  });
+  menu.addEventListener('focusout', (event) => {
+    if (!menu.contains(event.relatedTarget) && event.relatedTarget !== null) closeMenu(false);
+  });
+
+  // ---- Keys.
+  document.addEventListener('keydown', (event) => {
+    const control = event.ctrlKey || event.metaKey;
+    if (event.key === 'Escape') {
+      // A dialog closes itself; otherwise Esc does nothing (a page cannot close).
+      if (!dialogOpen()) event.preventDefault();
+    } else if ((event.altKey && event.code === 'Space') || event.key === 'ContextMenu' ||
+               (event.shiftKey && event.key === 'F10')) {
+      event.preventDefault();
+      openMenu();
+    } else if (control && !event.altKey && event.code === 'KeyA' && !dialogOpen()) {
+      if (event.target === box) {
+        // Select all, and show its end, as the window does.
+        event.preventDefault();
+        box.setSelectionRange(0, box.value.length, 'forward');
+        box.scrollTop = box.scrollHeight;
+      } else if (event.target !== password) {
+        // Nothing else on the page is there to be selected.
+        event.preventDefault();
+      }
+    } else if (control && !event.altKey && event.target === box && !busy) {
+      const key = event.key.toLowerCase();
+      const redo = (key === 'z' && event.shiftKey) || (key === 'y' && !event.shiftKey);
+      if ((key === 'z' || redo) && undoProcess(redo)) event.preventDefault();
+    }
+  });
+
+  // ---- Start: the engine loads while the page is already usable.
+  startWorker();
+  processButton.focus();
+
+  // Installed or served, the page keeps its own files for offline use; opened as a
+  // file it needs no such help, and browsers refuse it there anyway.
+  if ('serviceWorker' in navigator && window.isSecureContext && location.protocol !== 'file:') {
+    navigator.serviceWorker.register('sw.js').catch(() => {});
+  }
+})();
