@@ -11,6 +11,10 @@ if [ $# -ne 1 ]; then
   echo "usage: $0 NATIVE-CLI" >&2
   exit 2
 fi
+if [ ! -x "$1" ]; then
+  echo "test-web-page: $1 is not the native tarnel-cli" >&2
+  exit 2
+fi
 TARNEL_CLI=$(realpath "$1")
 export TARNEL_CLI
 export TARNEL_WEB_DIR=${TARNEL_WEB_DIR:-$PWD/build/web}

@@ -27,7 +27,11 @@ const row = (what, values, unit = ms) =>
 function textOf(bytes, seed) {
   const rng = randomSource(seed);
   let text = randomText(rng, ['latin', 'latin', 'latin', 'cyrillic', 'greek', 'cjk'], bytes, '\n');
-  while (Buffer.byteLength(text) > bytes) text = text.slice(0, -1 - (text.length >> 12));
+  // Cut in proportion until it fits, never inside a surrogate pair.
+  for (let size = Buffer.byteLength(text); size > bytes; size = Buffer.byteLength(text)) {
+    text = text.slice(0, Math.min(text.length - 1, Math.floor((text.length * bytes) / size)));
+    if (/[\uD800-\uDBFF]$/.test(text)) text = text.slice(0, -1);
+  }
   return text;
 }
 

@@ -128,6 +128,19 @@ describe('on a phone, 360 x 640', () => {
     }
   });
 
+  test('the menu item and the boxes\' OK buttons are touch targets too', async () => {
+    const page = await fresh(kPhone);
+    const height = async (id) => (await page.locator(`#${id}`).boundingBox()).height;
+    await page.tap('#menu-button');
+    assert.ok((await height('about-item')) >= 44, 'the menu item');
+    await page.tap('#about-item');
+    assert.ok((await height('about-ok')) >= 44, "the about box's OK");
+    await page.tap('#about-ok');
+    await page.tap('#process');
+    await page.waitForSelector('#message[open]');
+    assert.ok((await height('message-ok')) >= 44, "the message's OK");
+  });
+
   test('the box keeps the free height on a taller phone', async () => {
     const page = await fresh({ ...kPhone, viewport: { width: 360, height: 800 } });
     const small = await fresh(kPhone);
