@@ -62,13 +62,19 @@
   // ---- Process.
   let busy = false;
 
+  // While the engine works nothing may change the text it will replace. The fields
+  // are not made read-only for that: restyling a box that holds megabytes costs
+  // as much as showing them again.
   function setBusy(on) {
     busy = on;
     frame.setAttribute('aria-busy', String(on));
     working.hidden = !on;
-    password.readOnly = on;
-    box.readOnly = on;
     processButton.setAttribute('aria-disabled', String(on));
+  }
+  for (const field of [password, box]) {
+    field.addEventListener('beforeinput', (event) => {
+      if (busy) event.preventDefault();
+    });
   }
 
   // The page's own undo of a Process: setting a box's value clears the browser's
