@@ -36,6 +36,16 @@ if [[ ! -x $bench ]]; then
 fi
 "$bench" "${bench_flags[@]}"
 
+# The engine in WebAssembly (once the web preset is built), beside the same work done
+# natively on one CPU with the portable code, which is what the web build runs.
+web_module=build/wasm/web/tarnel_web_node.js
+if [[ -f $web_module ]] && command -v node >/dev/null; then
+    "$bench" --benchmark_filter="$( ((quick)) && echo '(BM_Seal|BM_Open)/1MiB/tarnel-one-cpu-portable|BM_EcbEncrypt/1MiB/portable' ||
+        echo '(BM_Seal|BM_Open)/(1|64)MiB/tarnel-one-cpu-portable|BM_EcbEncrypt/1MiB/portable')" \
+        --benchmark_min_time=$( ((quick)) && echo 0.01 || echo 0.5)
+    node bench/web_engine.mjs "$web_module" $( ((quick)) && echo --quick)
+fi
+
 # The window with a text of 10 MiB, against its targets; a shared machine may miss
 # one now and then, so only a wrong text fails here.
 QT_QPA_PLATFORM=offscreen build/release/bench/tarnel-window-bench --mib $((quick ? 1 : 10))

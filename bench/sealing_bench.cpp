@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Whole seals and opens through ProcessText on one CPU and on all of them, beside
 // the bare libmcrypt ECB work they contain, and one block with its hex: the unit
-// that a seal's set-up cost is measured against. Seals run with and without the
-// check that opens every seal again, to show what the check costs beside an open.
+// that a seal's set-up cost is measured against. On one CPU with the portable code
+// they are also what the WebAssembly build does (bench/web_engine.mjs). Seals run with and without
+// the check that opens every seal again, to show what the check costs beside an open.
 #include <cstring>
 #include <vector>
 
 #include "bench_support.h"
+#include "cipher_path.h"
 #include "ecb_cipher.h"
 #include "hex_codec.h"
+#include "hex_path.h"
 #include "mcrypt_peer.h"
 #include "parallel_runner.h"
 #include "tarnel/process.h"
@@ -23,7 +26,11 @@ std::size_t padded_size(std::size_t plain_size) {
 
 // Opening starts from a text sealed beforehand; both directions count plain bytes.
 void process_tarnel(benchmark::State& state, std::size_t size, bool seal, bool one_cpu,
-                    bool checked = true) {
+                    bool checked = true, bool portable = false) {
+    if (portable) {
+        set_cipher_path(CipherPath::Portable);
+        set_hex_path(HexPath::Portable);
+    }
     const std::string_view plain(printable_bytes().data(), size);
     const auto sealed = ProcessText(kPassword, plain, ProcessDirection::Seal);
     const std::string_view input = seal ? plain : std::string_view(sealed.text);
@@ -41,6 +48,8 @@ void process_tarnel(benchmark::State& state, std::size_t size, bool seal, bool o
     ticks.report(state, size);
     set_test_hooks({});
     reset_parallel_settings();
+    reset_cipher_path();
+    reset_hex_path();
 }
 
 // The cipher work inside a seal or an open with libmcrypt: key the cipher,
@@ -100,6 +109,10 @@ void register_sealing_benchmarks() {
                                          [=](auto& s) { process_tarnel(s, size, seal, false); })
                 ->Unit(unit)
                 ->UseRealTime();
+            benchmark::RegisterBenchmark(
+                (prefix + "tarnel-one-cpu-portable").c_str(),
+                [=](auto& s) { process_tarnel(s, size, seal, true, true, true); })
+                ->Unit(unit);
             if (seal) {
                 benchmark::RegisterBenchmark(
                     (prefix + "tarnel-one-cpu-unchecked").c_str(),

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # The Debian package, built by CPack from the runtime component: the two programs,
-# the desktop files, the icons, the man pages and the package's own documents.
+# the desktop files, the icons, the man pages, the web page and the package's own
+# documents.
 # Its dependencies come from the built binaries (dpkg-shlibdeps).
 set(TARNEL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
 
@@ -8,6 +9,11 @@ set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 install(FILES ${packaging_dir}/copyright DESTINATION ${TARNEL_DOC_DIR} COMPONENT runtime)
 # The package has a Debian revision, so its changelog goes by Debian's name.
 tarnel_install_compressed(${packaging_dir}/changelog ${TARNEL_DOC_DIR} changelog.Debian.gz)
+
+if(TARNEL_SHIP_WEB_PAGE)
+  install(DIRECTORY "${TARNEL_WEB_PAGE}/" DESTINATION ${CMAKE_INSTALL_DATADIR}/${PROJECT_NAME}/web
+    COMPONENT runtime)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})

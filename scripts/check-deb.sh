@@ -32,8 +32,11 @@ trap 'DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq tarnel >/dev/nu
 status=0
 QT_QPA_PLATFORM=offscreen timeout 2 /usr/bin/tarnel || status=$?
 [ "$status" -eq 124 ] || { echo "check-deb: the installed tarnel exited with $status" >&2; exit 1; }
-for file in /usr/bin/tarnel /usr/share/applications/io.github.tarnel.Tarnel.desktop \
-  /usr/share/man/man1/tarnel.1.gz /usr/share/man/man1/tarnel-cli.1.gz; do
+shipped=(/usr/bin/tarnel /usr/share/applications/io.github.tarnel.Tarnel.desktop
+  /usr/share/man/man1/tarnel.1.gz /usr/share/man/man1/tarnel-cli.1.gz)
+# The web page, when one was built (the web preset) before the package.
+[ ! -f build/web/index.html ] || shipped+=(/usr/share/tarnel/web/index.html /usr/share/tarnel/web/sw.js)
+for file in "${shipped[@]}"; do
   [ -e "$file" ] || { echo "check-deb: the package did not install $file" >&2; exit 1; }
 done
 echo "check-deb: installed, ran and removed cleanly"

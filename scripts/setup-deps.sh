@@ -19,8 +19,9 @@ packages=(
   # the archive, Python for the icon and the console test.
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 fonts-wine nsis icoutils zip
   python3
-  # The engine in WebAssembly, run by Node.js.
-  emscripten nodejs
+  # The web page: the engine in WebAssembly, Node.js (with npm) to build the page and
+  # run the module's tests, and Chromium for the page's tests (Playwright, from npm).
+  emscripten nodejs chromium
 )
 
 missing=()
@@ -28,6 +29,9 @@ for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing+=("$package")
 done
+# Debian's Node.js comes without npm, which the page's tests install Playwright with;
+# a Node.js that brings its own needs no other.
+command -v npm >/dev/null || missing+=(npm)
 
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"

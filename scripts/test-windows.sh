@@ -54,10 +54,14 @@ if [ -x "$linux_cli" ]; then
   note "the sample seals alike on Linux and under Wine"
 fi
 
-# The zip holds the two programs, the README and the licence.
+# The zip holds the two programs, the README and the licence, and the web page
+# when one was built (the web preset) before the package.
 zip=$build/packages/$package.zip
 listed=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
 wanted="$package/ $package/LICENSE.txt $package/README.md $package/tarnel-cli.exe $package/tarnel.exe "
+if [ -f build/web/index.html ]; then
+  wanted=$( (printf '%s\n' $wanted; (cd build/web && find . -mindepth 1 -type d -printf "$package/web/%P/\n" -o -type f -printf "$package/web/%P\n"); echo "$package/web/") | sort | tr '\n' ' ')
+fi
 if [ "$listed" != "$wanted" ]; then
   echo "test-windows: the zip holds: $listed" >&2
   exit 1
@@ -67,7 +71,9 @@ fi
 wine "$build/packages/$package-setup.exe" /S
 installed="$prefix/drive_c/Program Files/tarnel"
 menu_entry="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/tarnel.lnk"
-for file in tarnel.exe tarnel-cli.exe README.md LICENSE.txt uninstall.exe; do
+shipped=(tarnel.exe tarnel-cli.exe README.md LICENSE.txt uninstall.exe)
+[ ! -f build/web/index.html ] || shipped+=(web/index.html web/sw.js)
+for file in "${shipped[@]}"; do
   [ -f "$installed/$file" ] || { echo "test-windows: the installer left out $file" >&2; exit 1; }
 done
 [ -f "$menu_entry" ] || { echo "test-windows: no Start-menu entry" >&2; exit 1; }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The whole test suite: formatting, the normal build's tests, the window on a virtual
-# display, the Windows build and its tests under Wine, the engine in WebAssembly, the same tests under ASan and UBSan, a short fuzzing run, the Debian
-# package, and a quick benchmark run (so neither rots).
+# display, the web page and the engine in WebAssembly (headless Chromium, Node.js),
+# the Windows build and its tests under Wine, the same tests under ASan and UBSan, a
+# short fuzzing run, the Debian package, and a quick benchmark run (so neither rots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,11 +29,12 @@ ctest --preset default -j "$jobs"
 step "The window for real, on a virtual display"
 bash scripts/screenshots.sh build/default/app/tarnel build/screenshots
 
+# Before the packages, which carry the page.
+step "The web page, and the engine in WebAssembly"
+bash scripts/test-web.sh build/default
+
 step "Windows build under Wine"
 timeout 900 bash scripts/test-windows.sh build/default/cli/tarnel-cli
-
-step "The engine in WebAssembly"
-bash scripts/test-web.sh build/default/examples/seal_a_note
 
 step "Build and test: ASan + UBSan preset"
 cmake --preset asan

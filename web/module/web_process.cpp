@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -150,21 +151,26 @@ const char* tarnel_too_large_message() {
     return kTooLargeMessage.data();
 }
 
-/// One 32-byte block through Rijndael-256 with a 16-, 24- or 32-byte key:
-/// encrypted, or decrypted when `decrypt` is not 0. Returns 1, or 0 for a key
-/// length the cipher refuses.
+/// A 32-byte block through Rijndael-256 with a 16-, 24- or 32-byte key, `times`
+/// times in a row: encrypted, or decrypted when `decrypt` is not 0. Returns 1, or
+/// 0 for a key length the cipher refuses.
 int tarnel_rijndael_block(const unsigned char* key, std::size_t key_size, int decrypt,
-                          const unsigned char* in, unsigned char* out) {
+                          unsigned times, const unsigned char* in, unsigned char* out) {
     if (key_size > kRijndaelBlockBytes)
         return 0;
     RijndaelContext context{};
     const unsigned direction = decrypt ? RIJNDAEL_DECRYPT : RIJNDAEL_ENCRYPT;
     if (!rijndael_set_key(key, static_cast<uint32_t>(key_size), direction, &context))
         return 0;
-    const int done = decrypt ? rijndael_decrypt_block(in, out, &context)
-                             : rijndael_encrypt_block(in, out, &context);
+    std::memmove(out, in, kRijndaelBlockBytes);
+    for (unsigned i = 0; i < times; ++i) {
+        if (decrypt)
+            rijndael_decrypt_block(out, out, &context);
+        else
+            rijndael_encrypt_block(out, out, &context);
+    }
     secure_wipe_object(context);
-    return done;
+    return 1;
 }
 
 }  // extern "C"

@@ -29,18 +29,22 @@
 
   function startWorker() {
     worker = new Worker(workerUrl);
-    engineReady = new Promise((resolve) => {
+    engineReady = new Promise((resolve, reject) => {
       worker.onmessage = (event) => {
         const reply = event.data;
         if (reply.type === 'ready') {
           tooLargeMessage = reply.tooLarge;
           document.documentElement.dataset.engine = 'ready';
           resolve();
+        } else if (reply.type === 'unavailable') {
+          document.documentElement.dataset.engine = 'unavailable';
+          reject(reply.text);
         } else if (reply.type === 'result' && pendingReply) {
           pendingReply(reply);
         }
       };
     });
+    engineReady.catch(() => {});
     // A worker that dies answers the request it had as a failure.
     worker.onerror = (event) => {
       event.preventDefault();
@@ -62,13 +66,19 @@
   // ---- Process.
   let busy = false;
 
+  // While the engine works nothing may change the text it will replace. The fields
+  // are not made read-only for that: restyling a box that holds megabytes costs
+  // as much as showing them again.
   function setBusy(on) {
     busy = on;
     frame.setAttribute('aria-busy', String(on));
     working.hidden = !on;
-    password.readOnly = on;
-    box.readOnly = on;
     processButton.setAttribute('aria-disabled', String(on));
+  }
+  for (const field of [password, box]) {
+    field.addEventListener('beforeinput', (event) => {
+      if (busy) event.preventDefault();
+    });
   }
 
   // The page's own undo of a Process: setting a box's value clears the browser's
@@ -81,27 +91,28 @@
     // As the window: no selection left, and nothing is trimmed here.
     box.setSelectionRange(box.selectionEnd, box.selectionEnd);
     setBusy(true);
-    let reply;
-    try {
-      await engineReady;
-      reply = await askEngine(password.value, box.value);
-    } finally {
-      setBusy(false);
-    }
-    if (reply.kind === 'failed') {
-      worker.terminate();
-      startWorker();
-      showMessage(tooLargeMessage);
-    } else if (reply.kind === 'message') {
-      showMessage(reply.text);
-    } else {
+    const reply = await engineReady.then(() => askEngine(password.value, box.value),
+                                         (why) => ({ kind: 'message', text: why }));
+    if (reply.kind === 'sealed' || reply.kind === 'opened') {
       const before = box.value;
       setBoxText(reply.text);
       // The box keeps its own form of the text (its line breaks), so keep that.
       undo = { before, after: box.value, done: true };
+      // Working until the new text has been drawn.
       requestAnimationFrame(() => setTimeout(() => {
+        setBusy(false);
         performance.measure('tarnel-process', { start, end: performance.now() });
       }));
+      return;
+    }
+    setBusy(false);
+    if (reply.kind === 'failed') {
+      // The module stopped (memory beyond what it could refuse): a fresh one.
+      worker.terminate();
+      startWorker();
+      showMessage(tooLargeMessage);
+    } else {
+      showMessage(reply.text);
     }
   }
 

@@ -32,6 +32,8 @@ function tooLargeMessage() {
 }
 
 const kinds = ['sealed', 'opened', 'message'];
+const unavailable = 'This browser cannot run the engine: it needs WebAssembly and DecompressionStream ' +
+                    '(Chromium, Firefox or Safari from 2023 on).';
 
 function processText(password, text) {
   const passwordBuffer = copyIn(password);
@@ -58,8 +60,13 @@ async function unpack(packed) {
 self.onmessage = async (event) => {
   const request = event.data;
   if (request.type === 'load') {
-    engine = await createTarnelModule({ wasmBinary: await unpack(request.packedModule),
-                                        print() {}, printErr() {} });
+    try {
+      engine = await createTarnelModule({ wasmBinary: await unpack(request.packedModule),
+                                          print() {}, printErr() {} });
+    } catch (error) {
+      self.postMessage({ type: 'unavailable', text: unavailable });
+      return;
+    }
     self.postMessage({ type: 'ready', tooLarge: tooLargeMessage() });
   } else if (request.type === 'process') {
     // An abort inside the module (memory exhausted beyond what the engine can
