@@ -5,11 +5,14 @@ import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import {
   boxValue,
+  engineReady,
   fillBoth,
   focusedId,
+  holdWorkerHandOvers,
   isModal,
   measureCount,
   pageSuite,
+  processDone,
   processWith,
   pressProcess,
   settle,
@@ -182,5 +185,62 @@ describe('editing the box', () => {
     await page.fill('#password', 'right one');
     await pressProcess(page);
     assert.equal(await boxValue(page), text);
+  });
+});
+
+describe('while the engine works', () => {
+  test('at each hand-over to and from the worker, the working state shows and no key, paste or press takes', async () => {
+    const page = await fresh();
+    await page.addInitScript(holdWorkerHandOvers);
+    await page.reload();
+    await engineReady(page);
+    const text = 'a note\nof two lines';
+    await fillBoth(page, 'pw', text);
+    const measured = await measureCount(page);
+    const held = () => page.waitForFunction(() => window.workerGate.queue.length > 0);
+    const state = () =>
+      page.evaluate(() => ({
+        busy: document.getElementById('window').getAttribute('aria-busy'),
+        working: !document.getElementById('working').hidden && document.getElementById('working').getClientRects().length > 0,
+      }));
+    // Everything a user might try: typing, Enter and pasting in both fields, Process again.
+    const tryEverything = async () => {
+      for (const id of ['text', 'password']) {
+        await page.focus(`#${id}`);
+        await page.keyboard.type('zz');
+        await page.keyboard.press('Enter');
+        await page.keyboard.insertText('pasted');
+      }
+      await page.click('#process', { force: true });
+      await page.focus('#process');
+      await page.keyboard.press('Enter');
+    };
+
+    const posted = await page.evaluate(() => {
+      window.workerGate.holding = true;
+      return window.workerGate.posted;
+    });
+    await page.click('#process');
+    await held(); // the request, not yet with the worker
+    assert.deepEqual(await state(), { busy: 'true', working: true });
+    await tryEverything();
+    await page.evaluate(() => window.workerGate.release());
+    await held(); // the worker's answer, not yet with the page
+    assert.deepEqual(await state(), { busy: 'true', working: true });
+    await tryEverything();
+    assert.equal(await boxValue(page), text);
+    assert.equal(await page.inputValue('#password'), 'pw');
+    await page.evaluate(() => {
+      window.workerGate.holding = false;
+      window.workerGate.release();
+    });
+    await processDone(page, measured);
+    await settle(page);
+    assert.equal(await measureCount(page), measured + 1, 'one Process, the other presses ignored');
+    assert.equal(await page.evaluate(() => window.workerGate.posted), posted + 1, 'one request to the engine');
+    assert.match(await boxValue(page), /^\{\{[0-9a-f]{64}4294967294\}\}$/);
+    await page.fill('#text', await boxValue(page));
+    await pressProcess(page);
+    assert.equal(await boxValue(page), text, 'sealed with the password as it was');
   });
 });

@@ -175,3 +175,36 @@ export function pageSuite() {
   suite.fresh = async (options) => (await suite.open(options)).page;
   return suite;
 }
+
+// An init script: holds the page's messages to and from its workers while
+// window.workerGate.holding is set, until workerGate.release(), so that a test can
+// act at each hand-over of a Process however fast the engine is.
+export function holdWorkerHandOvers() {
+  const Native = window.Worker;
+  const gate = {
+    holding: false,
+    queue: [],
+    posted: 0, // messages the page has handed to its workers
+    release() {
+      for (const deliver of this.queue.splice(0)) deliver();
+    },
+  };
+  window.workerGate = gate;
+  const later = (deliver) => (gate.holding ? gate.queue.push(deliver) : deliver());
+  const held = (worker, handler) => handler && ((event) => later(() => handler.call(worker, event)));
+  window.Worker = class extends Native {
+    postMessage(...args) {
+      gate.posted++;
+      later(() => super.postMessage(...args));
+    }
+    set onmessage(handler) {
+      super.onmessage = held(this, handler);
+    }
+    get onmessage() {
+      return super.onmessage;
+    }
+    addEventListener(type, handler, options) {
+      super.addEventListener(type, type === 'message' ? held(this, handler) : handler, options);
+    }
+  };
+}
