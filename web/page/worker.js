@@ -11,6 +11,8 @@ const decoder = new TextDecoder();
 // or null when the module's memory cannot grow that far.
 function copyIn(text) {
   const capacity = Math.max(1, text.length * 3);
+  // A size the module's 32-bit memory cannot hold would wrap on its way in.
+  if (capacity > 0x7fffffff) return null;
   const pointer = engine._tarnel_alloc(capacity);
   if (!pointer) return null;
   // Memory may have grown, which replaces HEAPU8: read it after allocating.
