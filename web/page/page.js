@@ -149,6 +149,8 @@
       if (returnTo && returnTo.isConnected) returnTo.focus();
     }, { once: true });
     dialog.showModal();
+    // OK is a dialog's only control and its default button.
+    dialog.querySelector('.dialog-buttons button').focus();
   }
 
   function showMessage(text) {
