@@ -22,6 +22,8 @@
                                        (c) => c.charCodeAt(0));
   const workerUrl = URL.createObjectURL(
       new Blob([byId('engine-worker').textContent], { type: 'text/javascript' }));
+  const kUnavailable = 'This browser cannot run the engine: it needs WebAssembly and ' +
+                       'DecompressionStream (Chromium, Firefox or Safari from 2023 on).';
   let worker = null;
   let engineReady = null;
   let tooLargeMessage = '';
@@ -29,7 +31,13 @@
 
   function startWorker() {
     worker = new Worker(workerUrl);
+    let unavailable = null;
     engineReady = new Promise((resolve, reject) => {
+      unavailable = () => {
+        if (document.documentElement.dataset.engine === 'ready') return;
+        document.documentElement.dataset.engine = 'unavailable';
+        reject(kUnavailable);
+      };
       worker.onmessage = (event) => {
         const reply = event.data;
         if (reply.type === 'ready') {
@@ -37,18 +45,19 @@
           document.documentElement.dataset.engine = 'ready';
           resolve();
         } else if (reply.type === 'unavailable') {
-          document.documentElement.dataset.engine = 'unavailable';
-          reject(reply.text);
+          unavailable();
         } else if (reply.type === 'result' && pendingReply) {
           pendingReply(reply);
         }
       };
     });
     engineReady.catch(() => {});
-    // A worker that dies answers the request it had as a failure.
+    // A worker that dies answers the request it had as a failure; one that dies
+    // loading leaves no engine (a settled promise ignores the later call).
     worker.onerror = (event) => {
       event.preventDefault();
       if (pendingReply) pendingReply({ kind: 'failed', text: '' });
+      else unavailable();
     };
     worker.postMessage({ type: 'load', packedModule });
   }

@@ -34,8 +34,6 @@ function tooLargeMessage() {
 }
 
 const kinds = ['sealed', 'opened', 'message'];
-const unavailable = 'This browser cannot run the engine: it needs WebAssembly and DecompressionStream ' +
-                    '(Chromium, Firefox or Safari from 2023 on).';
 
 function processText(password, text) {
   const passwordBuffer = copyIn(password);
@@ -66,7 +64,7 @@ self.onmessage = async (event) => {
       engine = await createTarnelModule({ wasmBinary: await unpack(request.packedModule),
                                           print() {}, printErr() {} });
     } catch (error) {
-      self.postMessage({ type: 'unavailable', text: unavailable });
+      self.postMessage({ type: 'unavailable' });
       return;
     }
     self.postMessage({ type: 'ready', tooLarge: tooLargeMessage() });
