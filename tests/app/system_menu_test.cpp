@@ -38,6 +38,13 @@ void ExpectTheSystemMenu(const PopupMenu& seen, ui::CDialog& dialog) {
     ASSERT_GE(seen.items.size(), 3u);
     EXPECT_EQ(seen.items[seen.items.size() - 2], "");
     EXPECT_EQ(seen.items.back(), "&About tarnel...");
+#ifndef _WIN32
+    // A screen reader reads each item's name alone: no "&", no tab and shortcut.
+    ASSERT_EQ(seen.accessible_names.size(), seen.items.size());
+    const auto close = std::find(seen.items.begin(), seen.items.end(), "&Close\tAlt+F4");
+    EXPECT_EQ(seen.accessible_names[std::size_t(close - seen.items.begin())], "Close");
+    EXPECT_EQ(seen.accessible_names.back(), "About tarnel...");
+#endif
 }
 
 TEST_F(SystemMenu, EndsWithASeparatorAndTheAboutEntry) {
@@ -96,6 +103,10 @@ TEST_F(SystemMenu, TheAboutEntryOpensTheAboutBoxOverABlockedMainWindow) {
     EXPECT_EQ(about.texts,
               (std::vector<std::string>{"tarnel Version 1.0", "Seals a text with a password"}));
     EXPECT_EQ(about.buttons, std::vector<std::string>{"OK"});
+#ifndef _WIN32
+    // The icon is named, so that a screen reader does not pass over it as "image".
+    EXPECT_EQ(about.image_names, std::vector<std::string>{"tarnel icon"});
+#endif
     EXPECT_TRUE(about.owned_by_main_window);
     EXPECT_TRUE(about.centred_over_owner);
     EXPECT_FALSE(about.owner_takes_input);

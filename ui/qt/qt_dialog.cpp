@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -106,6 +107,8 @@ QWidget* make_control(const ControlTemplate& control, DialogWidget* dialog) {
                 const int size = GetSystemMetrics(SM_CXICON);
                 if (icon != nullptr)
                     label->setPixmap(icon_of(icon)->pixmap(size, size));
+                // A picture says nothing to a screen reader unless it is named.
+                label->setAccessibleName(to_qstring(AfxGetAppName()) + QStringLiteral(" icon"));
                 widget = label;
             } else {
                 widget = make_label(text, dialog);
@@ -195,7 +198,16 @@ void DialogWidget::track_system_menu(QPoint global_position) {
             menu.addSeparator();
             continue;
         }
-        QAction* action = menu.addAction(to_qstring(system_menu->GetMenuString(i)));
+        // "&Close\tAlt+F4": the shortcut is shown beside the item, and a screen reader
+        // reads the name alone ("Close") and the shortcut as the item's accelerator.
+        const QString item = to_qstring(system_menu->GetMenuString(i));
+        const qsizetype tab = item.indexOf(u'\t');
+        QAction* action = menu.addAction(item.left(tab));
+        if (tab >= 0) {
+            action->setShortcut(QKeySequence(item.mid(tab + 1), QKeySequence::PortableText));
+            // Shown, not a key of its own: the key is the window system's.
+            action->setShortcutContext(Qt::WidgetShortcut);
+        }
         action->setData(system_menu->GetMenuItemID(i));
     }
     QAction* chosen = menu.exec(global_position);

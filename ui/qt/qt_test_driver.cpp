@@ -152,6 +152,12 @@ void poll(std::function<bool()> step, std::function<void()> give_up) {
     timer->start(kPollMs);
 }
 
+std::string accessible_name(QObject* object) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+    return accessible != nullptr ? accessible->text(QAccessible::Name).toStdString()
+                                 : std::string();
+}
+
 void record(QWidget* modal, ModalWindow& seen) {
     seen.found = true;
     seen.caption = modal->windowTitle().toStdString();
@@ -162,8 +168,11 @@ void record(QWidget* modal, ModalWindow& seen) {
             seen.buttons.push_back(button->text().toStdString());
     } else {
         for (QObject* child : modal->children()) {
-            if (auto* label = dynamic_cast<QLabel*>(child); label && label->pixmap().isNull())
+            auto* label = dynamic_cast<QLabel*>(child);
+            if (label && label->pixmap().isNull())
                 seen.texts.push_back(label->text().toStdString());
+            else if (label)
+                seen.image_names.push_back(accessible_name(label));
             else if (auto* button = dynamic_cast<QAbstractButton*>(child))
                 seen.buttons.push_back(button->text().toStdString());
         }
@@ -584,11 +593,20 @@ void Driver::WhenPopupOpens(PopupMenu& seen, const std::string& choose) {
                 return false;
             seen.found = true;
             QAction* target = nullptr;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(menu);
+            int index = 0;
             for (QAction* action : menu->actions()) {
-                seen.items.push_back(action->isSeparator() ? std::string()
-                                                           : action->text().toStdString());
+                // The menu's own string: its text, then its shortcut after a tab.
+                QString text = action->text();
+                if (!action->shortcut().isEmpty())
+                    text += u'\t' + action->shortcut().toString(QKeySequence::PortableText);
+                seen.items.push_back(action->isSeparator() ? std::string() : text.toStdString());
                 seen.enabled.push_back(action->isEnabled());
-                if (!action->isSeparator() && action->text() == wanted)
+                QAccessibleInterface* item =
+                    accessible != nullptr ? accessible->child(index++) : nullptr;
+                seen.accessible_names.push_back(
+                    item != nullptr ? item->text(QAccessible::Name).toStdString() : std::string());
+                if (!action->isSeparator() && text == wanted)
                     target = action;
             }
             if (target != nullptr) {

@@ -51,8 +51,9 @@ enum Modifiers : unsigned {
 struct ModalWindow {
     bool found = false;
     std::string caption;
-    std::vector<std::string> texts;    ///< its labels, in order
-    std::vector<std::string> buttons;  ///< its buttons' texts, in order
+    std::vector<std::string> texts;        ///< its labels, in order
+    std::vector<std::string> buttons;      ///< its buttons' texts, in order
+    std::vector<std::string> image_names;  ///< what a screen reader says for each image
     bool warning_icon = false;
     bool owned_by_main_window = false;
     bool centred_over_owner = false;
@@ -62,8 +63,9 @@ struct ModalWindow {
 /// The items of a popup menu that the driver found open.
 struct PopupMenu {
     bool found = false;
-    std::vector<std::string> items;  ///< "" for a separator
-    std::vector<bool> enabled;       ///< for each item
+    std::vector<std::string> items;             ///< "" for a separator
+    std::vector<bool> enabled;                  ///< for each item
+    std::vector<std::string> accessible_names;  ///< what a screen reader says for each item
 };
 
 enum class CloseBy { Enter, Escape, CloseBox };
