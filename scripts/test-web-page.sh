@@ -33,4 +33,4 @@ if [ ! -d node_modules ] || [ package-lock.json -nt node_modules ]; then
   npm ci --no-audit --no-fund
   touch node_modules
 fi
-node --test --test-concurrency=1 --test-reporter=spec ./*.test.mjs
+node --test --test-concurrency=1 ./*.test.mjs

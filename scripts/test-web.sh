@@ -9,8 +9,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 native=$(realpath "$1")
 
-# emscripten's JavaScript optimiser finds Debian's acorn only through NODE_PATH.
-export NODE_PATH=/usr/share/nodejs
 cmake --preset web -DTARNEL_NATIVE_CLI="$native/cli/tarnel-cli"
 cmake --build --preset web
 ctest --preset web

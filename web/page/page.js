@@ -150,7 +150,10 @@
     }
   });
 
-  // ---- Dialogs: modal, and the focus goes back where it was when one closes.
+  // ---- Dialogs: modal, and the focus goes back where it was when one closes (or,
+  // opened from the menu, where it was before the menu).
+  let menuReturn = null;
+
   function openDialog(dialog) {
     const returnTo = menuReturn || document.activeElement;
     menuReturn = null;
@@ -170,8 +173,6 @@
   const dialogOpen = () => messageBox.open || aboutBox.open;
 
   // ---- The menu: the window's system menu, with the about box.
-  let menuReturn = null;
-
   function openMenu() {
     if (!menu.hidden || dialogOpen()) return;
     menuReturn = document.activeElement;

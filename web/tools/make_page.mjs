@@ -27,11 +27,10 @@ const sha256 = (text, encoding) => createHash('sha256').update(text).digest(enco
 // Replaces each @NAME@ with its value, and fails on one left without a value: a
 // page with a placeholder in it would be quietly broken.
 function fill(template, values) {
-  const filled = template.replace(/@([A-Z]+)@/g, (whole, name) => {
+  return template.replace(/@([A-Z]+)@/g, (whole, name) => {
     if (!(name in values)) throw new Error(`no value for ${whole}`);
     return values[name];
   });
-  return filled;
 }
 
 // Text that goes inside a <script> element must not end it early.
