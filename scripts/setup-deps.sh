@@ -10,6 +10,10 @@ packages=(
   # The window: Qt 6 Widgets, and a virtual display with a small window manager
   # for the screenshots (xclip puts a large text on its clipboard).
   qt6-base-dev xvfb xauth openbox x11-utils xdotool xclip imagemagick fonts-dejavu-core
+  # Qt's window system interface for the dialog tests' driver, and the window natively
+  # on Wayland: Qt's Wayland client, a headless compositor, its virtual keyboard, its
+  # clipboard and its screenshots.
+  qt6-base-private-dev qt6-wayland sway wtype wl-clipboard grim
   # Installing and packaging: the validators, groff for the man pages, and what
   # CPack and lintian need for the Debian package.
   desktop-file-utils appstream groff-base file dpkg-dev fakeroot lintian

@@ -29,6 +29,9 @@ ctest --preset default -j "$jobs"
 step "The window for real, on a virtual display"
 bash scripts/screenshots.sh build/default/app/tarnel build/screenshots
 
+step "The dialog tests on X11 and on Wayland"
+bash scripts/test-dialogs.sh build/default
+
 # Before the packages, which carry the page.
 step "The web page, and the engine in WebAssembly"
 bash scripts/test-web.sh build/default

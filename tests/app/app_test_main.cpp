@@ -3,6 +3,7 @@
 // environment names a platform, so that a developer can watch them on a display.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app_test_support.h"
@@ -30,6 +31,14 @@ int main(int argc, char** argv) {
     // Local, so the window system ends before the program's statics do.
     tarnel::ui::test::Driver driver("/usr/bin/tarnel");
     tarnel::app::testing::g_driver = &driver;
+    // A run meant for one window system must not pass quietly on another (offscreen,
+    // say, when no compositor was reached).
+    const char* expected = std::getenv("TARNEL_TEST_WINDOW_SYSTEM");
+    if (expected != nullptr && *expected != '\0' && driver.WindowSystem() != expected) {
+        std::fprintf(stderr, "The tests ran on \"%s\", not on \"%s\".\n",
+                     driver.WindowSystem().c_str(), expected);
+        return 1;
+    }
     const int status = RUN_ALL_TESTS();
     tarnel::app::testing::g_driver = nullptr;
     return status;

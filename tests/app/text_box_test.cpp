@@ -28,24 +28,30 @@ class TextBox : public MainWindowTest {
 
     /// Opens the text box's context menu and chooses the entry whose label starts
     /// with `label`; returns whether there was one and it was enabled.
-    bool ChooseFromMenu(const std::string& label) {
+    ::testing::AssertionResult ChooseFromMenu(const std::string& label) {
         PopupMenu seen;
         driver().WhenPopupOpens(seen);
         driver().RightClick(dialog, IDC_TEXT);
         std::string entry;
         bool enabled = false;
+        std::string items;
         for (std::size_t i = 0; i < seen.items.size(); ++i) {
+            items += " [" + seen.items[i] + (seen.enabled[i] ? "]" : " (disabled)]");
             if (seen.items[i].rfind(label, 0) == 0) {
                 entry = seen.items[i];
                 enabled = seen.enabled[i];
             }
         }
+        if (!seen.found)
+            return ::testing::AssertionFailure() << "no menu opened";
         if (entry.empty() || !enabled)
-            return false;
+            return ::testing::AssertionFailure() << label << " is not enabled in:" << items;
         PopupMenu chosen;
         driver().WhenPopupOpens(chosen, entry);
         driver().RightClick(dialog, IDC_TEXT);
-        return chosen.found;
+        if (!chosen.found)
+            return ::testing::AssertionFailure() << "no menu opened the second time";
+        return ::testing::AssertionSuccess();
     }
 };
 

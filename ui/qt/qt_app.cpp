@@ -201,6 +201,22 @@ HICON LoadIcon(int id) {
     return reinterpret_cast<HICON>(icon.get());
 }
 
+namespace {
+
+/// A message box that lets its window show its last frame before it hides.
+class MessageBox : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+
+    void setVisible(bool visible) override {
+        if (!visible)
+            qt::finish_last_frame(this);
+        QMessageBox::setVisible(visible);
+    }
+};
+
+}  // namespace
+
 int AfxMessageBox(std::string_view text, UINT type) {
     CWnd* main = AfxGetMainWnd();
     QWidget* owner = main != nullptr ? qt::widget_of(main->GetSafeHwnd()) : nullptr;
@@ -212,16 +228,19 @@ int AfxMessageBox(std::string_view text, UINT type) {
         kind = QMessageBox::Question;
     else if (icon == 0x40u)
         kind = QMessageBox::Information;
-    QMessageBox box(kind, qt::to_qstring(AfxGetAppName()), qt::to_qstring(text), QMessageBox::Ok,
-                    owner);
-    box.setTextFormat(Qt::PlainText);
     // The focus comes back where it was, whatever the window manager activates.
     QPointer<QWidget> focus = QApplication::focusWidget();
-    box.exec();
-    if (focus != nullptr && focus->isVisible()) {
-        focus->activateWindow();
-        focus->setFocus(Qt::OtherFocusReason);
+    {
+        // Gone before the focus returns. A compositor may report the box active after it
+        // has closed, and Qt 6.4 then keeps the closed box, its native window gone, as
+        // the window with the focus; activating another, as setting the focus does,
+        // then crashes in its Wayland client. Destroyed, the box is no such window.
+        MessageBox box(kind, qt::to_qstring(AfxGetAppName()), qt::to_qstring(text), QMessageBox::Ok,
+                       owner);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
     }
+    qt::return_focus(focus);
     return IDOK;
 }
 

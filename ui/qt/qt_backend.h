@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QMenu>
 #include <QString>
 #include <QWidget>
 #include <map>
@@ -40,6 +41,8 @@ class DialogWidget : public QDialog {
     BaseUnits base_units() const { return m_units; }
     void track_system_menu(QPoint global_position);
     void end(int result);
+    /// Hiding waits for the window's last frame, as finish_last_frame says.
+    void setVisible(bool visible) override;
 
   protected:
     void reject() override;
@@ -65,6 +68,17 @@ QIcon* icon_of(HICON icon);
 
 /// The widget being painted while a paint event runs, else null.
 QWidget*& painting_widget();
+
+/// Before a window hides, on Wayland: waits until the compositor has shown the frame
+/// it was last given (at most a tenth of a second), drawing nothing new meanwhile.
+void finish_last_frame(QWidget* widget);
+
+/// A menu that lets its window show its last frame before a key or a click closes it.
+void finish_frames_before_closing(QMenu& menu);
+
+/// After a modal window has closed: the focus back on `focus`, the control that had
+/// it before, whatever the window system activated meanwhile. Nothing if it is gone.
+void return_focus(QWidget* focus);
 
 /// Makes sure the key filter is installed on the application.
 void install_key_filter();

@@ -172,6 +172,12 @@ void DialogWidget::end(int result) {
     QDialog::done(result);
 }
 
+void DialogWidget::setVisible(bool visible) {
+    if (!visible)
+        finish_last_frame(this);
+    QDialog::setVisible(visible);
+}
+
 void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
     // The Menu key on a button is the key filter's; only the mouse comes here.
     if (event->reason() == QContextMenuEvent::Keyboard || m_owner->GetSystemMenu(FALSE) == nullptr)
@@ -193,6 +199,7 @@ void DialogWidget::track_system_menu(QPoint global_position) {
         return;
     QMenu menu(this);
     menu.setAccessibleName(QStringLiteral("System"));
+    finish_frames_before_closing(menu);
     for (int i = 0; i < system_menu->GetMenuItemCount(); ++i) {
         if (system_menu->IsSeparator(i)) {
             menu.addSeparator();
@@ -281,11 +288,7 @@ int CDialog::DoModal() {
     m_window->widget->exec();
     const int result = m_result;
     DestroyWindow();
-    // Back to the owner's focused control, whatever the window manager activates.
-    if (focus != nullptr && focus->isVisible()) {
-        focus->activateWindow();
-        focus->setFocus(Qt::OtherFocusReason);
-    }
+    qt::return_focus(focus);
     return result;
 }
 
@@ -338,6 +341,7 @@ void CDialog::ForgetWindow() {
     for (QWidget* control : m_window->widget->controls())
         going.push_back(qt::handle_of(control));
     DetachAll(going);
+    qt::finish_last_frame(m_window->widget);
     delete m_window->widget;
     m_window.reset();
     m_system_menu.m_items.clear();

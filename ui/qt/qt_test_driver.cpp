@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The test driver on Qt: QTest events on the offscreen platform.
+#include <qpa/qwindowsysteminterface.h>
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAbstractTextDocumentLayout>
@@ -22,6 +23,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <QtTest/QTest>
 
 #include "qt_backend.h"
@@ -179,7 +181,13 @@ void record(QWidget* modal, ModalWindow& seen) {
     }
     CWnd* main = AfxGetMainWnd();
     QWidget* owner = main != nullptr ? qt::widget_of(main->GetSafeHwnd()) : nullptr;
-    seen.owned_by_main_window = owner != nullptr && modal->parentWidget() == owner;
+    // The window system learns of the owner through the native window's transient
+    // parent, which is all that a Wayland compositor is told of the relation.
+    const QWindow* native = modal->windowHandle();
+    seen.owned_by_main_window = owner != nullptr && modal->parentWidget() == owner &&
+                                native != nullptr &&
+                                native->transientParent() == owner->windowHandle();
+    seen.placement_known = QGuiApplication::platformName() != QLatin1String("wayland");
     if (owner != nullptr) {
         const QPoint difference = modal->geometry().center() - owner->geometry().center();
         seen.centred_over_owner = difference.manhattanLength() <= 2;
@@ -187,17 +195,50 @@ void record(QWidget* modal, ModalWindow& seen) {
     }
 }
 
-/// The offscreen platform has no window manager to activate the main window again
-/// when a modal window over it closes; the driver does what one would.
-void settle() {
-    if (QApplication::activeWindow() != nullptr || QApplication::activePopupWidget() != nullptr)
+/// What a compositor's late notice leaves: the closed window's native window gone
+/// (Qt's Wayland client lets it go as the window hides), and the window reported
+/// active all the same.
+void report_active_late(QWidget* closed) {
+    QWindow* window = closed->windowHandle();
+    if (window == nullptr)
         return;
+    window->destroy();
+    QWindowSystemInterface::handleWindowActivated(window, Qt::ActiveWindowFocusReason);
+    QWindowSystemInterface::flushWindowSystemEvents();
+}
+
+/// The window that takes the next input: the modal window in front, or the main window.
+QWidget* front_window() {
     QWidget* window = QApplication::activeModalWidget();
     if (window == nullptr) {
         CWnd* main = AfxGetMainWnd();
         window = main != nullptr ? qt::widget_of(main->GetSafeHwnd()) : nullptr;
     }
-    if (window != nullptr && window->isVisible())
+    return window != nullptr && window->isVisible() ? window : nullptr;
+}
+
+/// A compositor answers in its own time: when a window closes, its notice that the
+/// one below is active again comes later, and closes a menu opened before it. A
+/// person's next action comes after the compositor's answers, and so does the driver's:
+/// a round trip to the window system, and the events it brought.
+void await_window_system() {
+    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+        return;
+    // Twice: the compositor may send what a request changed only once it is idle.
+    for (int round = 0; round < 2; ++round) {
+        QGuiApplication::sync();
+        QCoreApplication::processEvents();
+    }
+}
+
+/// After each input: the window system's answers, and on the offscreen platform, which
+/// has no window manager to activate the main window again when a modal window over it
+/// closes, what one would do.
+void settle() {
+    await_window_system();
+    if (QApplication::activeWindow() != nullptr || QApplication::activePopupWidget() != nullptr)
+        return;
+    if (QWidget* window = front_window())
         QApplication::setActiveWindow(window);
 }
 
@@ -443,6 +484,10 @@ std::string Driver::Clipboard() const {
     return QGuiApplication::clipboard()->text().toStdString();
 }
 
+std::string Driver::WindowSystem() const {
+    return QGuiApplication::platformName().toStdString();
+}
+
 bool Driver::HasPrimarySelection() const {
     return QGuiApplication::clipboard()->supportsSelection();
 }
@@ -577,6 +622,10 @@ void Driver::WhenModalOpens(const std::string& caption, ModalWindow& seen, Close
                     break;
                 case CloseBy::CloseBox:
                     modal->close();
+                    break;
+                case CloseBy::EnterActivatedLate:
+                    QTest::keyClick(target, Qt::Key_Return);
+                    report_active_late(modal);
                     break;
             }
             return true;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <utility>
 
+#include "qt_backend.h"
 #include "qt_line_fill.h"
 #include "qt_raw_text.h"
 #include "qt_text_box_accessible.h"
@@ -284,6 +285,7 @@ void TextBox::contextMenuEvent(QContextMenuEvent* event) {
     // Qt's own menu would outlive the event.
     const std::unique_ptr<QMenu> menu(createStandardContextMenu());
     OfferLargeStep(*menu);
+    finish_frames_before_closing(*menu);
     menu->exec(event->globalPos());
 }
 

@@ -452,6 +452,10 @@ std::string Driver::Clipboard() const {
     return {};
 }
 
+std::string Driver::WindowSystem() const {
+    return "windows";
+}
+
 void Driver::WhenModalOpens(const std::string& caption, ModalWindow& seen, CloseBy by,
                             std::function<void()> while_open) {
     poll([caption, &seen, by, while_open] {
@@ -467,6 +471,8 @@ void Driver::WhenModalOpens(const std::string& caption, ModalWindow& seen, Close
             while_open();
         switch (by) {
             case CloseBy::Enter:
+            // Windows activates as it is asked, so a closed window is never reported active.
+            case CloseBy::EnterActivatedLate:
                 send({key_input(VK_RETURN, false), key_input(VK_RETURN, true)});
                 break;
             case CloseBy::Escape:

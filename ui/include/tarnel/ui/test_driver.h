@@ -55,9 +55,14 @@ struct ModalWindow {
     std::vector<std::string> buttons;      ///< its buttons' texts, in order
     std::vector<std::string> image_names;  ///< what a screen reader says for each image
     bool warning_icon = false;
+    /// Its owner is the main window: for the program, and for the window system,
+    /// which keeps an owned window over its owner (X11's and Wayland's transient parent).
     bool owned_by_main_window = false;
-    bool centred_over_owner = false;
-    bool owner_takes_input = true;  ///< whether the main window still took input
+    /// Whether the window system tells a program where its windows are; Wayland does
+    /// not, and leaves their placement to the compositor.
+    bool placement_known = true;
+    bool centred_over_owner = false;  ///< meaningful where the placement is known
+    bool owner_takes_input = true;    ///< whether the main window still took input
 };
 
 /// The items of a popup menu that the driver found open.
@@ -68,7 +73,14 @@ struct PopupMenu {
     std::vector<std::string> accessible_names;  ///< what a screen reader says for each item
 };
 
-enum class CloseBy { Enter, Escape, CloseBox };
+enum class CloseBy {
+    Enter,
+    Escape,
+    CloseBox,
+    /// Enter, and then the window system reports the closed window active, as a
+    /// compositor does when its notice crosses the close: a user's quick Enter.
+    EnterActivatedLate,
+};
 
 /// Where a control of an open dialog sits, in pixels of its client area.
 struct ControlGeometry {
@@ -163,6 +175,10 @@ class Driver {
 
     /// Disarms every watch that has not fired, so none outlives its test.
     void CancelWatches();
+
+    /// The window system the backend runs on: "windows", or Qt's platform name
+    /// ("xcb", "wayland", "offscreen").
+    std::string WindowSystem() const;
 
     /// Lets the backend handle what is pending.
     void ProcessEvents();
