@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -215,6 +216,17 @@ int AfxMessageBox(std::string_view text, UINT type) {
     QMessageBox box(kind, qt::to_qstring(AfxGetAppName()), qt::to_qstring(text), QMessageBox::Ok,
                     owner);
     box.setTextFormat(Qt::PlainText);
+    // The icon says how grave the message is; a screen reader says only "image"
+    // for it unless it is named.
+    static const std::map<QMessageBox::Icon, QString> kIconNames{
+        {QMessageBox::Warning, QStringLiteral("Warning")},
+        {QMessageBox::Critical, QStringLiteral("Error")},
+        {QMessageBox::Question, QStringLiteral("Question")},
+        {QMessageBox::Information, QStringLiteral("Information")},
+    };
+    for (QLabel* label : box.findChildren<QLabel*>())
+        if (!label->pixmap().isNull())
+            label->setAccessibleName(kIconNames.at(kind));
     // The focus comes back where it was, whatever the window manager activates.
     QPointer<QWidget> focus = QApplication::focusWidget();
     box.exec();
