@@ -185,7 +185,8 @@ TEST_F(MainWindowKeys, ThePasswordIsMaskedAndCannotBeCopied) {
 #ifndef _WIN32
 TEST_F(MainWindowKeys, AScreenReaderHearsTheTextBoxButOnlyMaskCharactersOfThePassword) {
     const std::string password = "hunter2";
-    const std::vector<std::string> heard = driver().HeardTextChanges(dialog, IDC_PASSWORD, password);
+    const std::vector<std::string> heard =
+        driver().HeardTextChanges(dialog, IDC_PASSWORD, password);
     // Typed, deleted, and typed over (what went, what came): four texts, none in clear.
     ASSERT_EQ(heard.size(), 4u);
     for (const std::string& text : heard) {
