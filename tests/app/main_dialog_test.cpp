@@ -2,6 +2,7 @@
 // The main window from the keyboard and mouse: focus, keys, "Process" and its text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app_test_support.h"
@@ -38,6 +39,10 @@ TEST_F(MainWindowKeys, EnterRightAfterStartShowsTheMessageAndChangesNothing) {
     ASSERT_EQ(seen.texts.size(), 1u);
     EXPECT_EQ(seen.texts[0], "Please Enter the Password to Process");
     EXPECT_TRUE(seen.warning_icon);
+#ifndef _WIN32
+    // A screen reader says "Warning" for the icon, not "image".
+    EXPECT_EQ(seen.image_names, std::vector<std::string>{"Warning"});
+#endif
     EXPECT_EQ(seen.buttons, std::vector<std::string>{"OK"});
     EXPECT_TRUE(seen.owned_by_main_window);
     EXPECT_FALSE(seen.owner_takes_input);
@@ -189,6 +194,24 @@ TEST_F(MainWindowKeys, ThePasswordIsMaskedAndCannotBeCopied) {
     EXPECT_EQ(driver().Clipboard(), "clipboard before");
     EXPECT_EQ(Text(IDC_PASSWORD), "hunter2");
 }
+
+#ifndef _WIN32
+TEST_F(MainWindowKeys, AScreenReaderHearsTheTextBoxButOnlyMaskCharactersOfThePassword) {
+    const std::string password = "hunter2";
+    const std::vector<std::string> heard =
+        driver().HeardTextChanges(dialog, IDC_PASSWORD, password);
+    // Typed, deleted, and typed over (what went, what came): four texts, none in clear.
+    ASSERT_EQ(heard.size(), 4u);
+    for (const std::string& text : heard) {
+        const auto characters = std::count_if(text.begin(), text.end(),
+                                              [](char byte) { return (byte & 0xC0) != 0x80; });
+        EXPECT_EQ(std::size_t(characters), password.size()) << text;
+        EXPECT_EQ(text.find_first_of(password), std::string::npos) << text;
+    }
+    EXPECT_EQ(driver().HeardTextChanges(dialog, IDC_TEXT, "ab"),
+              (std::vector<std::string>(4, "ab")));
+}
+#endif
 
 using ProcessButton = MainWindowTest;
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -228,6 +229,12 @@ int AfxMessageBox(std::string_view text, UINT type) {
         kind = QMessageBox::Question;
     else if (icon == 0x40u)
         kind = QMessageBox::Information;
+    // The icon says how grave the message is; a screen reader says only "image" for
+    // it unless it is named.
+    const QString icon_name = kind == QMessageBox::Critical      ? QStringLiteral("Error")
+                              : kind == QMessageBox::Question    ? QStringLiteral("Question")
+                              : kind == QMessageBox::Information ? QStringLiteral("Information")
+                                                                 : QStringLiteral("Warning");
     // The focus comes back where it was, whatever the window manager activates.
     QPointer<QWidget> focus = QApplication::focusWidget();
     {
@@ -238,6 +245,9 @@ int AfxMessageBox(std::string_view text, UINT type) {
         MessageBox box(kind, qt::to_qstring(AfxGetAppName()), qt::to_qstring(text), QMessageBox::Ok,
                        owner);
         box.setTextFormat(Qt::PlainText);
+        for (QLabel* label : box.findChildren<QLabel*>())
+            if (!label->pixmap().isNull())
+                label->setAccessibleName(icon_name);
         box.exec();
     }
     qt::return_focus(focus);

@@ -15,6 +15,7 @@
 #include <QStyle>
 
 #include "qt_backend.h"
+#include "qt_password_events.h"
 #include "qt_text_box.h"
 #include "tarnel/ui/app.h"
 #include "tarnel/ui/layout.h"
@@ -94,8 +95,10 @@ QWidget* make_control(const ControlTemplate& control, DialogWidget* dialog) {
                 widget = edit;
             } else {
                 auto* edit = new QLineEdit(dialog);
-                if (control.style & ES_PASSWORD)
+                if (control.style & ES_PASSWORD) {
                     edit->setEchoMode(QLineEdit::Password);
+                    MaskPasswordTextEvents();
+                }
                 edit->setFrame((control.style & WS_BORDER) != 0);
                 widget = edit;
             }

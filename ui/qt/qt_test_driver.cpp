@@ -33,6 +33,9 @@
 #include "tarnel/ui/test_driver.h"
 
 namespace tarnel::ui::test {
+
+void install_accessibility_ear();  // qt_test_driver_events.cpp
+
 namespace {
 
 constexpr int kPollMs = 10;
@@ -166,6 +169,9 @@ void record(QWidget* modal, ModalWindow& seen) {
     if (auto* box = dynamic_cast<QMessageBox*>(modal)) {
         seen.texts.push_back(box->text().toStdString());
         seen.warning_icon = box->icon() == QMessageBox::Warning;
+        for (QLabel* label : box->findChildren<QLabel*>())
+            if (!label->pixmap().isNull())
+                seen.image_names.push_back(accessible_name(label));
         for (QAbstractButton* button : box->buttons())
             seen.buttons.push_back(button->text().toStdString());
     } else {
@@ -245,6 +251,8 @@ void settle() {
 }  // namespace
 
 Driver::Driver(const char* program_path) {
+    // Before the window installs its own handlers, so that the ear hears their output.
+    install_accessibility_ear();
     AfxWinInit(program_path);
 }
 

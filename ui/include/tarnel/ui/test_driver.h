@@ -153,6 +153,12 @@ class Driver {
     /// What a screen reader learns of an edit control: its text and the caret.
     std::string AccessibleText(CDialog& dialog, int id) const;
     int AccessibleCaret(CDialog& dialog, int id) const;
+    /// What a screen reader hears when control `id` reports `text` typed, deleted,
+    /// and typed over itself, as Qt's edit controls report changes to a live
+    /// accessibility bridge: the texts the change events carry when they reach the
+    /// bridge, in order. (The offscreen platform has no bridge, and on it Qt's
+    /// controls report nothing, so the driver reports for them.)
+    std::vector<std::string> HeardTextChanges(CDialog& dialog, int id, const std::string& text);
     /// Where the separately laid-out regions of the control's long lines begin, in
     /// characters; empty for a control that lays a line out whole.
     std::vector<int> RegionStarts(CDialog& dialog, int id) const;
