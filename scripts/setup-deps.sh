@@ -14,6 +14,9 @@ packages=(
   # on Wayland: Qt's Wayland client, a headless compositor, its virtual keyboard, its
   # clipboard and its screenshots.
   qt6-base-private-dev qt6-wayland sway wtype wl-clipboard grim
+  # The window as a screen reader reads it: a D-Bus session, the accessibility bus,
+  # gdbus to switch it on, and pyatspi for Debian's Python.
+  dbus-daemon dbus-x11 at-spi2-core libglib2.0-bin python3-pyatspi
   # Installing and packaging: the validators, groff for the man pages, and what
   # CPack and lintian need for the Debian package.
   desktop-file-utils appstream groff-base file dpkg-dev fakeroot lintian
