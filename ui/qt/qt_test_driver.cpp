@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The test driver on Qt: QTest events on the offscreen platform.
+// The test driver on Qt: QTest events, on the offscreen platform, X11 or Wayland.
 #include <qpa/qwindowsysteminterface.h>
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
