@@ -27,9 +27,15 @@ set(QT_HOST_PATH /usr CACHE PATH "The host's Qt, for moc, rcc and uic")
 set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "The host Qt's CMake packages")
 
 # -cpu max offers every extension qemu knows (the ARMv8 crypto instructions among
-# them); -L gives it the arm64 loader and C library.
+# them). The programs load with multiarch's arm64 loader and C library
+# (/lib/ld-linux-aarch64.so.1, libc6:arm64), not with -L /usr/${triplet}: that
+# prefix holds the cross compiler's loader, which then loads the multiarch
+# libc.so.6 of another build, and the two disagree about the loader's data (a
+# thread's start loops for ever). Cached, so that scripts read it from the build's
+# CMakeCache.txt.
 find_program(TARNEL_QEMU_AARCH64 qemu-aarch64-static REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TARNEL_QEMU_AARCH64} -cpu max -L /usr/${triplet})
+set(CMAKE_CROSSCOMPILING_EMULATOR "${TARNEL_QEMU_AARCH64};-cpu;max" CACHE STRING
+  "Runs the arm64 programs")
 
 # pkg-config's arm64 wrapper reads the arm64 .pc files (Qt asks it for xkbcommon).
 set(PKG_CONFIG_EXECUTABLE ${triplet}-pkg-config CACHE FILEPATH "pkg-config for the target")
