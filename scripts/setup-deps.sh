@@ -12,8 +12,9 @@ packages=(
   qt6-base-dev xvfb xauth openbox x11-utils xdotool xclip imagemagick fonts-dejavu-core
   # Qt's window system interface for the dialog tests' driver, and the window natively
   # on Wayland: Qt's Wayland client, a headless compositor, its virtual keyboard, its
-  # clipboard and its screenshots.
-  qt6-base-private-dev qt6-wayland sway wtype wl-clipboard grim
+  # clipboard and its screenshots, a dark theme for Qt, and jq to read the compositor's
+  # window tree.
+  qt6-base-private-dev qt6-wayland sway wtype wl-clipboard grim qt6ct jq
   # The window as a screen reader reads it: a D-Bus session, the accessibility bus,
   # gdbus to switch it on, and pyatspi for Debian's Python.
   dbus-daemon dbus-x11 at-spi2-core libglib2.0-bin python3-pyatspi

@@ -25,7 +25,7 @@ xvfb-run -a env QT_QPA_PLATFORM=xcb TARNEL_TEST_WINDOW_SYSTEM=xcb "$tests" --gte
 # than a popup, and the compositor's late notice that the window below is active
 # again can close the next menu the driver opens within the same millisecond. A
 # person's session has a keyboard and a mouse, and its menus are popups: the session
-# run by wayland-session.sh chooses from them.
+# run by wayland-session.sh opens the system menu as one and chooses from it.
 #
 # The run keeps the client's protocol log, which shows whether each window waited for
 # its last frame before it went (see frames_finished.py).
@@ -36,6 +36,6 @@ status=0
 bash scripts/with-sway.sh env TARNEL_TEST_WINDOW_SYSTEM=wayland WAYLAND_DEBUG=client \
   "$tests" --gtest_brief=1 --gtest_filter='-*.TheContextMenu*' 2>"$log" || status=$?
 # What the tests said on stderr, without the protocol.
-grep -v '^\[[0-9.]*\] ' "$log" >&2 || true
+grep -v '^\[ *[0-9.]*\] ' "$log" >&2 || true
 [ "$status" -eq 0 ] || exit "$status"
 python3 tests/wayland/frames_finished.py "$log"

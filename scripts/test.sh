@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The whole test suite: formatting, the normal build's tests, the window on a virtual
-# display, its dialogs on X11 and on Wayland, its accessible tree, the web page and the
-# engine in WebAssembly (headless Chromium, Node.js), the Windows build and its tests
-# under Wine, the same tests under ASan and UBSan, a short fuzzing run, the Debian
-# package, and a quick benchmark run (so neither rots).
+# display, its dialogs on X11 and on Wayland, a session on Wayland at two scales and in
+# a dark theme, its accessible tree, the web page and the engine in WebAssembly
+# (headless Chromium, Node.js), the Windows build and its tests under Wine, the same
+# tests under ASan and UBSan, a short fuzzing run, the Debian package, and a quick
+# benchmark run (so neither rots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +33,9 @@ bash scripts/screenshots.sh build/default/app/tarnel build/screenshots
 
 step "The dialog tests on X11 and on Wayland"
 bash scripts/test-dialogs.sh build/default
+
+step "The window on Wayland, end to end: sealing, scale 2, a dark theme"
+bash scripts/wayland-session.sh build/default/app/tarnel build/default/cli/tarnel-cli build/screenshots
 
 step "The window as a screen reader reads it"
 bash scripts/test-screen-reader.sh build/default/app/tarnel

@@ -14,7 +14,7 @@ import re
 import sys
 
 FRAME = re.compile(r"-> wl_surface@(\d+)\.frame\(new id wl_callback@(\d+)\)")
-DONE = re.compile(r"^\[[\d.]+\]\s+(?:\{[^}]*\}\s+)?wl_callback@(\d+)\.done\(")
+DONE = re.compile(r"^\[\s*[\d.]+\]\s+(?:\{[^}]*\}\s+)?wl_callback@(\d+)\.done\(")
 DESTROY = re.compile(r"-> wl_surface@(\d+)\.destroy\(\)")
 
 
