@@ -4,7 +4,8 @@
 # runtime component (what the Debian package holds), and checks where every file
 # lands, and that a program builds against the installed engine. Usage:
 # check_install.sh BUILD-DIR APP-ID VERSION [EMULATOR...]
-# A cross build's emulator runs the program built against the engine.
+# A cross build's emulator runs the program built against the engine; the
+# environment's TARNEL_SHIPPED_WEB_PAGE names the web page a build ships.
 set -euo pipefail
 build=$1
 id=$2
@@ -35,6 +36,10 @@ usr/share/man/man1/tarnel-cli.1.gz
 usr/share/man/man1/tarnel.1.gz
 usr/share/metainfo/$id.metainfo.xml
 LIST
+  # The web page, where the build ships one.
+  if [ -n "${TARNEL_SHIPPED_WEB_PAGE:-}" ]; then
+    (cd "$TARNEL_SHIPPED_WEB_PAGE" && find . -type f -o -type l | sed 's|^\./|usr/share/tarnel/web/|')
+  fi
 }
 
 # The runtime component: exactly the expected files, nothing more.
