@@ -92,7 +92,9 @@ def check_case(runner, native, other, password, data, extra, name):
         return problems
     status, sealed = sealed_native
     if status != 0:
-        return problems  # both refused alike, as for an empty text
+        # Every text here holds no zero byte, and even an empty one seals.
+        problems.append(f"{name}: both refused to seal it (exit {status})")
+        return problems
     expected = data if "--bytes" in extra else kept(data)
     for opener, label in ((other, "the other build"), (native, "the native build")):
         opened_status, opened = runner.run(opener, password, sealed, ["--open"] + extra)
