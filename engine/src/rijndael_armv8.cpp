@@ -27,21 +27,23 @@ namespace {
 constexpr int kLastRound = int(kRijndaelRounds);
 constexpr std::size_t kInFlight = 4;
 
-// Table lookup indexes over the pair (low half, high half): 0-15 take a byte of
-// the low half, 16-31 one of the high half. Derived from the blend and shuffle of
-// the x86 kernels, which pick from the other half where the blend says so.
+// The exchange of the x86 kernels: output byte i of a half is byte j = shuffle[i]
+// of the other half where blend[j] says so, of the same half otherwise. Here a
+// table lookup in the same half fills the first kind and leaves zeros, and a
+// lookup-with-keep in the other half (TBX leaves a byte whose index is out of
+// range) fills the rest. Two single-register lookups, unlike one over both halves,
+// need no pair of adjacent registers, which the compiler would copy into place.
 struct Exchange {
-    uint8_t to_lo[16];
-    uint8_t to_hi[16];
+    uint8_t own[16];    ///< index into the same half, or 0xff
+    uint8_t other[16];  ///< index into the other half, or 0xff
 };
 
 constexpr Exchange make_exchange(const uint8_t (&blend)[16], const uint8_t (&shuffle)[16]) {
     Exchange e{};
     for (int i = 0; i < 16; ++i) {
-        const uint8_t from = shuffle[i];
-        const bool other = blend[from] != 0;
-        e.to_lo[i] = uint8_t(from + (other ? 16 : 0));
-        e.to_hi[i] = uint8_t(from + (other ? 0 : 16));
+        const uint8_t j = shuffle[i];
+        e.own[i] = blend[j] != 0 ? 0xff : j;
+        e.other[i] = blend[j] != 0 ? j : 0xff;
     }
     return e;
 }
@@ -49,11 +51,15 @@ constexpr Exchange make_exchange(const uint8_t (&blend)[16], const uint8_t (&shu
 constexpr Exchange kEncryptExchange = make_exchange(lanes::kEncryptBlend, lanes::kEncryptShuffle);
 constexpr Exchange kDecryptExchange = make_exchange(lanes::kDecryptBlend, lanes::kDecryptShuffle);
 
-// Each index names each of the 32 bytes once: the exchange loses nothing.
+// Each output byte comes from exactly one place, and each input byte goes to one:
+// the exchange loses nothing.
 constexpr bool is_permutation(const Exchange& e) {
-    bool seen[32] = {};
-    for (int i = 0; i < 16; ++i)
-        seen[e.to_lo[i]] = seen[e.to_hi[i]] = true;
+    bool seen[16] = {};
+    for (int i = 0; i < 16; ++i) {
+        if ((e.own[i] < 16) == (e.other[i] < 16))
+            return false;
+        seen[e.own[i] < 16 ? e.own[i] : e.other[i]] = true;
+    }
     for (const bool s : seen) {
         if (!s)
             return false;
@@ -62,66 +68,74 @@ constexpr bool is_permutation(const Exchange& e) {
 }
 static_assert(is_permutation(kEncryptExchange) && is_permutation(kDecryptExchange));
 
-struct Half {
+struct Block {
     uint8x16_t lo, hi;
 };
 
-inline Half load(const uint8_t* p) {
+inline Block load(const uint8_t* p) {
     return {vld1q_u8(p), vld1q_u8(p + 16)};
 }
 
-inline void store(uint8_t* p, Half h) {
-    vst1q_u8(p, h.lo);
-    vst1q_u8(p + 16, h.hi);
+inline void store(uint8_t* p, Block b) {
+    vst1q_u8(p, b.lo);
+    vst1q_u8(p + 16, b.hi);
 }
 
-inline Half exchange(Half h, uint8x16_t to_lo, uint8x16_t to_hi) {
-    const uint8x16x2_t both = {{h.lo, h.hi}};
-    return {vqtbl2q_u8(both, to_lo), vqtbl2q_u8(both, to_hi)};
+struct ExchangeRegisters {
+    uint8x16_t own, other;
+    explicit ExchangeRegisters(const Exchange& e)
+        : own(vld1q_u8(e.own)), other(vld1q_u8(e.other)) {}
+};
+
+inline Block exchange(Block b, const ExchangeRegisters& x) {
+    return {vqtbx1q_u8(vqtbl1q_u8(b.lo, x.own), b.hi, x.other),
+            vqtbx1q_u8(vqtbl1q_u8(b.hi, x.own), b.lo, x.other)};
 }
 
 // The keys as described at the top, for either direction, from the encryption
 // schedule (which rijndael_set_key always builds).
 void make_keys(const RijndaelContext& ctx, bool decrypt, AccelRoundKeys& keys) noexcept {
-    const Exchange& e = decrypt ? kDecryptExchange : kEncryptExchange;
-    const uint8x16_t to_lo = vld1q_u8(e.to_lo), to_hi = vld1q_u8(e.to_hi);
+    const ExchangeRegisters x(decrypt ? kDecryptExchange : kEncryptExchange);
     const auto* enc = reinterpret_cast<const uint8_t*>(ctx.enc_schedule);
     for (int r = 0; r <= kLastRound; ++r) {
-        Half k = load(enc + 32 * (decrypt ? kLastRound - r : r));
+        Block k = load(enc + 32 * (decrypt ? kLastRound - r : r));
         if (decrypt && r != 0 && r != kLastRound)
             k = {vaesimcq_u8(k.lo), vaesimcq_u8(k.hi)};
-        store(keys.round[r], r == kLastRound ? k : exchange(k, to_lo, to_hi));
+        store(keys.round[r], r == kLastRound ? k : exchange(k, x));
     }
+}
+
+template <bool Decrypt>
+inline uint8x16_t round(uint8x16_t state, uint8x16_t key, bool mix) {
+    if (Decrypt) {
+        const uint8x16_t v = vaesdq_u8(state, key);
+        return mix ? vaesimcq_u8(v) : v;
+    }
+    const uint8x16_t v = vaeseq_u8(state, key);
+    return mix ? vaesmcq_u8(v) : v;
 }
 
 // N blocks through all rounds; Decrypt picks the inverse exchange and rounds.
 template <bool Decrypt, std::size_t N>
 inline __attribute__((always_inline)) void run_group(const AccelRoundKeys& keys, const uint8_t* src,
                                                      uint8_t* dst) {
-    const Exchange& e = Decrypt ? kDecryptExchange : kEncryptExchange;
-    const uint8x16_t to_lo = vld1q_u8(e.to_lo), to_hi = vld1q_u8(e.to_hi);
-    Half s[N];
+    const ExchangeRegisters x(Decrypt ? kDecryptExchange : kEncryptExchange);
+    Block s[N];
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < N; ++i)
         s[i] = load(src + 32 * i);
+        // Unrolled, so that no round's registers must end where the next one's began.
+#pragma GCC unroll 14
     for (int r = 0; r < kLastRound; ++r) {
-        const Half k = load(keys.round[r]);
+        const Block k = load(keys.round[r]);
         const bool mix = r + 1 < kLastRound;
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < N; ++i) {
-            const Half x = exchange(s[i], to_lo, to_hi);
-            if (Decrypt) {
-                s[i] = {vaesdq_u8(x.lo, k.lo), vaesdq_u8(x.hi, k.hi)};
-                if (mix)
-                    s[i] = {vaesimcq_u8(s[i].lo), vaesimcq_u8(s[i].hi)};
-            } else {
-                s[i] = {vaeseq_u8(x.lo, k.lo), vaeseq_u8(x.hi, k.hi)};
-                if (mix)
-                    s[i] = {vaesmcq_u8(s[i].lo), vaesmcq_u8(s[i].hi)};
-            }
+            const Block e = exchange(s[i], x);
+            s[i] = {round<Decrypt>(e.lo, k.lo, mix), round<Decrypt>(e.hi, k.hi, mix)};
         }
     }
-    const Half last = load(keys.round[kLastRound]);
+    const Block last = load(keys.round[kLastRound]);
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < N; ++i)
         store(dst + 32 * i, {veorq_u8(s[i].lo, last.lo), veorq_u8(s[i].hi, last.hi)});
