@@ -122,9 +122,10 @@ inline __attribute__((always_inline)) void run_group(const AccelRoundKeys& keys,
     const ExchangeRegisters x(Decrypt ? kDecryptExchange : kEncryptExchange);
     Block s[N];
 #pragma GCC unroll 8
-    for (std::size_t i = 0; i < N; ++i)
+    for (std::size_t i = 0; i < N; ++i) {
         s[i] = load(src + 32 * i);
-        // Unrolled, so that no round's registers must end where the next one's began.
+    }
+    // Unrolled, so that no round's registers must end where the next one's began.
 #pragma GCC unroll 14
     for (int r = 0; r < kLastRound; ++r) {
         const Block k = load(keys.round[r]);
