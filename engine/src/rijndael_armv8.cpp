@@ -3,16 +3,17 @@
 // four blocks go through every round together so that the round instructions
 // overlap.
 //
-// The row shifts are mended as on x86-64 (rijndael_lanes.h): before each round one
-// two-register table lookup per half gathers the bytes that the AES row shift will
-// carry to their Rijndael-256 places. What differs is where the key goes. AESE adds
-// its key before SubBytes and ShiftRows, so a round reads
+// The row shifts are mended as on x86-64 (rijndael_lanes.h): before each round two
+// table lookups per half (TBL, then TBX from the other half) gather the bytes that
+// the AES row shift will carry to their Rijndael-256 places. What differs is where
+// the key goes. AESE adds its key before SubBytes and ShiftRows, so a round reads
 //     state = MixColumns(AESE(X(state), X(k))),  X the byte exchange,
-// with k the key that x86 would add at the end of the round before; the exchange
-// moves the key's bytes as it moves the state's. So keys.round[r] holds X(k[r]) for
-// r = 0 to 13, used by round r + 1, and the last key, k[14], is added unmoved after
-// the last AESE. Decryption is the same with AESD, AESIMC, the inverse exchange
-// and the keys of the equivalent inverse cipher (InvMixColumns on keys 1 to 13).
+// with k the key that x86 would add at the end of the round before: X is a byte
+// permutation, so X(state ^ k) = X(state) ^ X(k), and the key's bytes move as the
+// state's do. So keys.round[r] holds X(k[r]) for r = 0 to 13, used by round r + 1,
+// and the last key, k[14], is added unmoved after the last AESE. Decryption is the
+// same with AESD, AESIMC, the inverse exchange and the keys of the equivalent
+// inverse cipher (k[14 - r], with InvMixColumns on r = 1 to 13).
 //
 // Built with the crypto extension for this file alone (engine/CMakeLists.txt), so
 // the rest of the engine stays baseline armv8-a.
