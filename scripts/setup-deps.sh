@@ -41,13 +41,40 @@ done
 # a Node.js that brings its own needs no other.
 command -v npm >/dev/null || missing+=(npm)
 
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+# Another installation may hold dpkg's lock for a while: wait for it.
+lock_wait=(-o DPkg::Lock::Timeout=600)
+
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  # Another installation may hold dpkg's lock for a while: wait for it.
-  lock_wait=(-o DPkg::Lock::Timeout=600)
   $sudo apt-get "${lock_wait[@]}" update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock_wait[@]}" install -y -qq \
     --no-install-recommends "${missing[@]}"
+fi
+
+# The arm64 build (the arm64 preset, scripts/test-arm64.sh): Debian's cross compilers,
+# the arm64 libraries beside the host's through multiarch, pkg-config's arm64 wrapper
+# and qemu's user-mode emulator to run the programs. libmcrypt-dev has no multiarch
+# form (its arm64 package would replace the host's), so the peer tests stay on x86-64.
+arm64_packages=(
+  crossbuild-essential-arm64 qemu-user-static
+  zlib1g-dev:arm64 libgtest-dev:arm64 pkgconf:arm64
+  qt6-base-dev:arm64 qt6-base-private-dev:arm64
+)
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  echo "Adding the arm64 architecture"
+  $sudo dpkg --add-architecture arm64
+fi
+arm64_missing=()
+for package in "${arm64_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    arm64_missing+=("$package")
+done
+if ((${#arm64_missing[@]})); then
+  echo "Installing for arm64: ${arm64_missing[*]}"
+  # The package lists know arm64's packages only after an update.
+  $sudo apt-get "${lock_wait[@]}" update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock_wait[@]}" install -y -qq \
+    --no-install-recommends "${arm64_missing[@]}"
 fi

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "app_test_support.h"
+#include "program_command.h"
 #include "tarnel/codepage.h"
 #include "tarnel/process.h"
 #include "tarnel/text_rule.h"
@@ -37,9 +38,9 @@ std::string SealedByCli(const std::string& password, const std::string& text) {
     const std::filesystem::path dir(dir_template);
     std::ofstream(dir / "password", std::ios::binary) << password << '\n';
     std::ofstream(dir / "text", std::ios::binary) << text;
-    const std::string command = "'" TARNEL_CLI_PATH "' --password-file '" +
-                                (dir / "password").string() + "' '" + (dir / "text").string() +
-                                "' > '" + (dir / "sealed").string() + "'";
+    const std::string command = tarnel::test::program_shell_command(TARNEL_CLI_PATH) +
+                                " --password-file '" + (dir / "password").string() + "' '" +
+                                (dir / "text").string() + "' > '" + (dir / "sealed").string() + "'";
     const int status = std::system(command.c_str());
     std::ifstream file(dir / "sealed", std::ios::binary);
     std::string sealed{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

@@ -17,6 +17,9 @@
 #include <iterator>
 #include <stdexcept>
 #include <thread>
+#include <utility>
+
+#include "program_command.h"
 
 namespace tarnel::cli_test {
 namespace {
@@ -131,7 +134,14 @@ bool pump(std::vector<Stream>& streams, std::chrono::steady_clock::time_point de
 }  // namespace
 
 pid_t spawn_cli(const std::vector<std::string>& args, const ChildSetup& setup) {
-    std::vector<std::string> owned{TARNEL_CLI_PATH};
+    std::vector<std::string> owned;
+    // qemu's user mode keeps an address space limit that its guest sets to itself
+    // (the limit would bind qemu's own memory too): under it, the limit is set on the
+    // emulator's process from outside, by util-linux's prlimit.
+    if (!test::emulator_command().empty() && setup.memory_limit != RLIM_INFINITY)
+        owned = {"/usr/bin/prlimit", "--as=" + std::to_string(setup.memory_limit), "--"};
+    for (std::string& word : test::program_command(TARNEL_CLI_PATH))
+        owned.push_back(std::move(word));
     owned.insert(owned.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : owned)

@@ -156,7 +156,11 @@ TEST(TerminalOutput, GarbledTextIsShownOnlyWithForce) {
     TempDir dir;
     const std::string sealed = ProcessText("right", std::string(64, 'a')).text;
     const std::string garbled = ProcessText("wrong", sealed).text;
-    const auto is_control = [](char c) { return c >= 0 && c < 0x20 && c != '\t' && c != '\n'; };
+    // As a byte: char is signed on x86-64 and unsigned on arm64.
+    const auto is_control = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n';
+    };
     ASSERT_TRUE(std::any_of(garbled.begin(), garbled.end(), is_control));
 
     TerminalSession refused(with_password(dir, "wrong", {}), sealed, true);

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "program_command.h"
+
 extern char** environ;
 
 namespace {
@@ -38,9 +40,11 @@ std::string CoreLimit(pid_t pid) {
     return "";
 }
 
-// Starts `args` with its standard input at /dev/null and descriptor 3 the reading
-// end of a pipe nobody writes to, and returns the core limit it reaches within 10 s.
-std::string CoreLimitOfWaitingProgram(const std::vector<std::string>& args) {
+// Starts `program` with `args`, its standard input at /dev/null and descriptor 3
+// the reading end of a pipe nobody writes to, and returns the core limit it
+// reaches within 10 s.
+std::string CoreLimitOfWaitingProgram(const std::string& program,
+                                      const std::vector<std::string>& args) {
     int pipe_fds[2];
     if (pipe2(pipe_fds, O_CLOEXEC) != 0)
         return "no pipe";
@@ -48,8 +52,10 @@ std::string CoreLimitOfWaitingProgram(const std::vector<std::string>& args) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[0], 3);
+    std::vector<std::string> command = tarnel::test::program_command(program);
+    command.insert(command.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (const std::string& arg : args)
+    for (const std::string& arg : command)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
@@ -88,14 +94,14 @@ class Programs : public ::testing::Test {
 
 #ifdef TARNEL_CLI_PATH
 TEST_F(Programs, TarnelCliHasNoCoreLimitWhileItWaitsForThePassword) {
-    EXPECT_EQ(CoreLimitOfWaitingProgram({TARNEL_CLI_PATH, "--password-fd", "3", "--seal"}),
+    EXPECT_EQ(CoreLimitOfWaitingProgram(TARNEL_CLI_PATH, {"--password-fd", "3", "--seal"}),
               "Max core file size 0 0 bytes");
 }
 #endif
 
 #ifdef TARNEL_WINDOW_PATH
 TEST_F(Programs, TheWindowHasNoCoreLimitWhileItWaitsForEvents) {
-    EXPECT_EQ(CoreLimitOfWaitingProgram({TARNEL_WINDOW_PATH}), "Max core file size 0 0 bytes");
+    EXPECT_EQ(CoreLimitOfWaitingProgram(TARNEL_WINDOW_PATH, {}), "Max core file size 0 0 bytes");
 }
 #endif
 

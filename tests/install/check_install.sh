@@ -3,11 +3,13 @@
 # Installs a build tree into a temporary DESTDIR, once whole and once only its
 # runtime component (what the Debian package holds), and checks where every file
 # lands, and that a program builds against the installed engine. Usage:
-# check_install.sh BUILD-DIR APP-ID VERSION
+# check_install.sh BUILD-DIR APP-ID VERSION [EMULATOR...]
+# A cross build's emulator runs the program built against the engine.
 set -euo pipefail
 build=$1
 id=$2
 version=$3
+emulator=("${@:4}")
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 failures=0
@@ -92,13 +94,17 @@ find_package(tarnel REQUIRED)
 add_executable(seal_a_note $(cd "$(dirname "$0")/../.." && pwd)/examples/seal_a_note.cpp)
 target_link_libraries(seal_a_note PRIVATE tarnel::engine)
 CMAKE
-# Built as the library was: a sanitizer build's library needs its runtime.
+# Built as the library was: a sanitizer build's library needs its runtime, a cross
+# build's its toolchain.
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+toolchain=$(cached CMAKE_TOOLCHAIN_FILE)
 if cmake -S "$consumer" -B "$consumer/build" -G Ninja -DCMAKE_PREFIX_PATH="$root/all/usr/local" \
+  ${toolchain:+-DCMAKE_TOOLCHAIN_FILE="$toolchain"} \
   -DCMAKE_CXX_COMPILER="$(cached CMAKE_CXX_COMPILER)" -DCMAKE_CXX_FLAGS="$(cached CMAKE_CXX_FLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(cached CMAKE_EXE_LINKER_FLAGS)" >/dev/null &&
   cmake --build "$consumer/build" >/dev/null; then
-  "$consumer/build/seal_a_note" >/dev/null || fail "the example built against the installed package fails"
+  "${emulator[@]}" "$consumer/build/seal_a_note" >/dev/null ||
+    fail "the example built against the installed package fails"
 else
   fail "the example does not build against the installed package"
 fi
