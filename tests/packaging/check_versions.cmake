@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 # cmake -DVERSION=<version> -DRELEASE=<Debian revision> -DCHANGELOG=<file>
 #       -DREADME=<file> -P check_versions.cmake
-# Fails when the changelog's top entry or the README's example package is not of
-# this version: a release needs its changelog entry before it is packaged.
+# Fails when the changelog's top entry or one of the README's example packages is
+# not of this version: a release needs its changelog entry before it is packaged.
 set(wanted "${VERSION}-${RELEASE}")
 set(failures "")
 
@@ -14,13 +14,15 @@ elseif(NOT CMAKE_MATCH_1 STREQUAL wanted)
 endif()
 
 file(READ "${README}" readme)
-string(REGEX MATCHALL "tarnel_[0-9][0-9.]*-[0-9]+_amd64\\.deb" examples "${readme}")
+string(REGEX MATCHALL "tarnel_[0-9][0-9.]*-[0-9]+_[a-z0-9]+\\.deb" examples "${readme}")
 if(NOT examples)
   string(APPEND failures "\n  the README names no package file as an example")
 endif()
+# Of any architecture: amd64's and arm64's packages are named alike.
+string(REPLACE "." "\\." wanted_pattern "${wanted}")
 foreach(example IN LISTS examples)
-  if(NOT example STREQUAL "tarnel_${wanted}_amd64.deb")
-    string(APPEND failures "\n  the README's example ${example} is not tarnel_${wanted}_amd64.deb")
+  if(NOT example MATCHES "^tarnel_${wanted_pattern}_[a-z0-9]+\\.deb$")
+    string(APPEND failures "\n  the README's example ${example} is not of tarnel_${wanted}")
   endif()
 endforeach()
 
