@@ -20,6 +20,8 @@ CipherPath best_path() noexcept {
         return CipherPath::Vaes;
     if (cipher_path_available(CipherPath::AesNi))
         return CipherPath::AesNi;
+    if (cipher_path_available(CipherPath::Armv8Aes))
+        return CipherPath::Armv8Aes;
     return CipherPath::Portable;
 }
 
@@ -35,6 +37,8 @@ bool cipher_path_available(CipherPath path) noexcept {
             return cpu_features().vaes;
         case CipherPath::Vaes512:
             return cpu_features().vaes512;
+        case CipherPath::Armv8Aes:
+            return cpu_features().armv8_aes;
     }
     return false;
 }
@@ -65,6 +69,8 @@ const char* cipher_path_name(CipherPath path) noexcept {
             return "vaes";
         case CipherPath::Vaes512:
             return "vaes-512";
+        case CipherPath::Armv8Aes:
+            return "armv8-aes";
     }
     return "unknown";
 }

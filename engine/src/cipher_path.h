@@ -10,11 +10,13 @@ enum class CipherPath {
     AesNi,     ///< AES round instructions on the two 128-bit halves of a block
     Vaes,      ///< the same on 256-bit vectors: two blocks per instruction
     Vaes512,   ///< the same on 512-bit vectors: four blocks per instruction
+    Armv8Aes,  ///< 64-bit ARM's AES instructions on the two 128-bit halves of a block
 };
 
 /// Every path, for tests and benchmarks that run each one the processor has.
 inline constexpr CipherPath kCipherPaths[] = {CipherPath::Portable, CipherPath::AesNi,
-                                              CipherPath::Vaes, CipherPath::Vaes512};
+                                              CipherPath::Vaes, CipherPath::Vaes512,
+                                              CipherPath::Armv8Aes};
 
 /// True when this processor can run `path`. Portable always can.
 bool cipher_path_available(CipherPath path) noexcept;
@@ -31,7 +33,8 @@ bool set_cipher_path(CipherPath path) noexcept;
 /// Back to the automatic choice.
 void reset_cipher_path() noexcept;
 
-/// "portable", "aes-ni", "vaes" or "vaes-512", for messages and benchmark names.
+/// "portable", "aes-ni", "vaes", "vaes-512" or "armv8-aes", for messages and
+/// benchmark names.
 const char* cipher_path_name(CipherPath path) noexcept;
 
 }  // namespace tarnel

@@ -3,6 +3,9 @@
 
 #if defined(__x86_64__)
 #include <cpuid.h>
+#elif defined(__aarch64__) && defined(__linux__)
+#include <sys/auxv.h>
+#define TARNEL_ARM_HWCAP 1
 #endif
 
 namespace tarnel {
@@ -23,7 +26,7 @@ unsigned long long enabled_state() noexcept {
 
 // CPUID directly rather than __builtin_cpu_supports, which not every supported
 // compiler knows "vaes" for.
-CpuFeatures detect() noexcept {
+CpuFeatures detect(std::optional<unsigned long>) noexcept {
     CpuFeatures found;
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
     if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0)
@@ -41,17 +44,35 @@ CpuFeatures detect() noexcept {
     found.vaes512 = found.vaes && os_saves_zmm && bit(ebx, 16) && bit(ebx, 30);
     return found;
 }
+#elif defined(TARNEL_ARM_HWCAP)
+// The kernel reports what user space may run, so no register needs reading here.
+CpuFeatures detect(std::optional<unsigned long> injected) noexcept {
+    const unsigned long hwcap = injected ? *injected : getauxval(AT_HWCAP);
+    CpuFeatures found;
+    found.neon = (hwcap & kHwcapAsimd) != 0;
+    found.armv8_aes = found.neon && (hwcap & kHwcapAes) != 0;
+    return found;
+}
 #else
-CpuFeatures detect() noexcept {
+CpuFeatures detect(std::optional<unsigned long>) noexcept {
     return CpuFeatures{};
 }
 #endif
 
+// Written once at first use and again only by redetect_cpu_features, between texts.
+CpuFeatures& detected() noexcept {
+    static CpuFeatures features = detect(std::nullopt);
+    return features;
+}
+
 }  // namespace
 
 const CpuFeatures& cpu_features() noexcept {
-    static const CpuFeatures features = detect();
-    return features;
+    return detected();
+}
+
+void redetect_cpu_features(std::optional<unsigned long> hwcap) noexcept {
+    detected() = detect(hwcap);
 }
 
 }  // namespace tarnel

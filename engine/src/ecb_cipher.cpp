@@ -23,6 +23,8 @@ bool EcbCipher::set_key(const uint8_t* key, uint32_t key_length, Direction direc
         aesni_decrypt_keys(m_ctx, m_keys);
     else
         accel_encrypt_keys(m_ctx, m_keys);
+#elif defined(__aarch64__)
+    (decrypt ? armv8_decrypt_keys : armv8_encrypt_keys)(m_ctx, m_keys);
 #else
     m_path = CipherPath::Portable;
 #endif
@@ -48,6 +50,10 @@ void EcbCipher::run(const uint8_t* src, uint8_t* dst, std::size_t blocks) const 
             return;
         case CipherPath::AesNi:
             (decrypt ? aesni_decrypt_blocks : aesni_encrypt_blocks)(m_keys, src, dst, blocks);
+            return;
+#elif defined(__aarch64__)
+        case CipherPath::Armv8Aes:
+            (decrypt ? armv8_decrypt_blocks : armv8_encrypt_blocks)(m_keys, src, dst, blocks);
             return;
 #endif
         default:

@@ -40,56 +40,37 @@ inline uint8_t pair_value(char high, char low) {
 
 using EncodeKernel = std::size_t (*)(const uint8_t*, std::size_t, char*) noexcept;
 using DecodeKernel = std::size_t (*)(const char*, std::size_t, uint8_t*, bool&) noexcept;
-
-EncodeKernel encode_kernel() noexcept {
-#if defined(__x86_64__)
-    switch (hex_path()) {
-        case HexPath::Avx2:
-            return avx2_hex_encode;
-        case HexPath::Ssse3:
-            return ssse3_hex_encode;
-        case HexPath::Portable:
-            break;
-    }
-#endif
-    return nullptr;
-}
-
-DecodeKernel decode_kernel() noexcept {
-#if defined(__x86_64__)
-    switch (hex_path()) {
-        case HexPath::Avx2:
-            return avx2_hex_decode;
-        case HexPath::Ssse3:
-            return ssse3_hex_decode;
-        case HexPath::Portable:
-            break;
-    }
-#endif
-    return nullptr;
-}
-
 using ScanKernel = std::size_t (*)(const char*, std::size_t, HexScan&) noexcept;
 
-ScanKernel scan_kernel() noexcept {
-#if defined(__x86_64__)
+struct Kernels {
+    EncodeKernel encode = nullptr;
+    DecodeKernel decode = nullptr;
+    ScanKernel scan = nullptr;
+};
+
+// The vector kernels of the path in use; none for the portable path, nor for a
+// path this build has no kernels for (hex_path() never names one).
+Kernels kernels() noexcept {
     switch (hex_path()) {
+#if defined(__x86_64__)
         case HexPath::Avx2:
-            return avx2_scan_hex;
+            return {avx2_hex_encode, avx2_hex_decode, avx2_scan_hex};
         case HexPath::Ssse3:
-            return ssse3_scan_hex;
-        case HexPath::Portable:
-            break;
-    }
+            return {ssse3_hex_encode, ssse3_hex_decode, ssse3_scan_hex};
+#elif defined(__aarch64__)
+        case HexPath::Neon:
+            return {neon_hex_encode, neon_hex_decode, neon_scan_hex};
 #endif
-    return nullptr;
+        default:
+            return {};
+    }
 }
 
 }  // namespace
 
 void hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept {
     std::size_t i = 0;
-    if (const EncodeKernel kernel = encode_kernel())
+    if (const EncodeKernel kernel = kernels().encode)
         i = kernel(bytes, size, out);
     for (; i < size; ++i) {
         out[2 * i] = kPairs[2 * bytes[i]];
@@ -103,7 +84,7 @@ uint8_t hex_digit_value(char c) noexcept {
 
 std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_t* out,
                                       std::size_t capacity, std::size_t* next) noexcept {
-    const DecodeKernel kernel = decode_kernel();
+    const DecodeKernel kernel = kernels().decode;
     std::size_t written = 0;
     std::size_t i = 0;
     // Unbroken runs, the whole body of any text that sealing made, go a vector step
@@ -142,7 +123,7 @@ std::size_t hex_decode_skipping_space(const char* hex, std::size_t chars, uint8_
 std::size_t hex_decode_unbroken(const char* hex, std::size_t bytes, uint8_t* out,
                                 bool& bad_digit) noexcept {
     std::size_t done = 0;
-    if (const DecodeKernel kernel = decode_kernel())
+    if (const DecodeKernel kernel = kernels().decode)
         done = kernel(hex, bytes, out, bad_digit);
     for (; done < bytes; ++done) {
         const char high = hex[2 * done], low = hex[2 * done + 1];
@@ -157,7 +138,7 @@ std::size_t hex_decode_unbroken(const char* hex, std::size_t bytes, uint8_t* out
 HexScan scan_hex(const char* text, std::size_t size) noexcept {
     HexScan scan;
     std::size_t i = 0;
-    if (const ScanKernel kernel = scan_kernel())
+    if (const ScanKernel kernel = kernels().scan)
         i = kernel(text, size, scan);
     for (; i < size; ++i) {
         const char c = text[i];

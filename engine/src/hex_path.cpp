@@ -22,6 +22,8 @@ bool hex_path_available(HexPath path) noexcept {
             return cpu_features().ssse3;
         case HexPath::Avx2:
             return cpu_features().avx2;
+        case HexPath::Neon:
+            return cpu_features().neon;
     }
     return false;
 }
@@ -30,9 +32,11 @@ HexPath hex_path() noexcept {
     const int forced = g_forced.load(std::memory_order_relaxed);
     if (forced != kAutomatic)
         return static_cast<HexPath>(forced);
-    if (hex_path_available(HexPath::Avx2))
-        return HexPath::Avx2;
-    return hex_path_available(HexPath::Ssse3) ? HexPath::Ssse3 : HexPath::Portable;
+    for (const HexPath fastest : {HexPath::Avx2, HexPath::Ssse3, HexPath::Neon}) {
+        if (hex_path_available(fastest))
+            return fastest;
+    }
+    return HexPath::Portable;
 }
 
 bool set_hex_path(HexPath path) noexcept {
@@ -54,6 +58,8 @@ const char* hex_path_name(HexPath path) noexcept {
             return "ssse3";
         case HexPath::Avx2:
             return "avx2";
+        case HexPath::Neon:
+            return "neon";
     }
     return "unknown";
 }

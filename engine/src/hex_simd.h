@@ -15,6 +15,7 @@ namespace tarnel {
 /// Encodes whole steps of `bytes` into 2 digits a byte at `out`; returns the bytes done.
 std::size_t ssse3_hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept;
 std::size_t avx2_hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept;
+std::size_t neon_hex_encode(const uint8_t* bytes, std::size_t size, char* out) noexcept;
 
 /// Decodes pairs of `hex` into at most `max_bytes` bytes while each step's characters
 /// hold no white space; returns the bytes written (twice as many characters read).
@@ -24,11 +25,14 @@ std::size_t ssse3_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* ou
                              bool& bad_digit) noexcept;
 std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out,
                             bool& bad_digit) noexcept;
+std::size_t neon_hex_decode(const char* hex, std::size_t max_bytes, uint8_t* out,
+                            bool& bad_digit) noexcept;
 
 /// Adds the white space of whole steps of `text` to `scan` (see hex_codec.h);
 /// returns the characters done.
 struct HexScan;
 std::size_t ssse3_scan_hex(const char* text, std::size_t size, HexScan& scan) noexcept;
 std::size_t avx2_scan_hex(const char* text, std::size_t size, HexScan& scan) noexcept;
+std::size_t neon_scan_hex(const char* text, std::size_t size, HexScan& scan) noexcept;
 
 }  // namespace tarnel

@@ -8,8 +8,9 @@
 // every byte where the AES row shift will carry it to its Rijndael place. The
 // S-box, MixColumns and the key addition are the same in both ciphers.
 //
-// Each kernel is compiled for its instruction set through function attributes, so
-// the rest of the engine stays baseline x86-64; callers check cpu_features() first.
+// Each x86-64 kernel is compiled for its instruction set through function
+// attributes, the 64-bit ARM one with a flag on its file alone, so the rest of the
+// engine stays baseline; callers check cpu_features() first.
 // Source and destination are the same buffer or do not overlap.
 #pragma once
 
@@ -21,7 +22,8 @@
 namespace tarnel {
 
 /// The 15 round keys in the order the rounds use them, 32 bytes each: columns
-/// 0 to 3 (the low half of the state), then columns 4 to 7.
+/// 0 to 3 (the low half of the state), then columns 4 to 7. The 64-bit ARM kernel
+/// keeps its own arrangement of them (rijndael_armv8.cpp).
 struct AccelRoundKeys {
     alignas(32) uint8_t round[kRijndaelRounds + 1][32];
 };
@@ -50,5 +52,17 @@ void vaes512_encrypt_blocks(const AccelRoundKeys& keys, const uint8_t* src, uint
                             std::size_t blocks) noexcept;
 void vaes512_decrypt_blocks(const AccelRoundKeys& keys, const uint8_t* src, uint8_t* dst,
                             std::size_t blocks) noexcept;
+
+/// 64-bit ARM: the keys arranged for AESE (encryption) or AESD (decryption), from
+/// `ctx`'s encryption schedule. Need cpu_features().armv8_aes.
+void armv8_encrypt_keys(const RijndaelContext& ctx, AccelRoundKeys& keys) noexcept;
+void armv8_decrypt_keys(const RijndaelContext& ctx, AccelRoundKeys& keys) noexcept;
+
+/// ECB over `blocks` 32-byte blocks with keys from the functions above. Need
+/// cpu_features().armv8_aes.
+void armv8_encrypt_blocks(const AccelRoundKeys& keys, const uint8_t* src, uint8_t* dst,
+                          std::size_t blocks) noexcept;
+void armv8_decrypt_blocks(const AccelRoundKeys& keys, const uint8_t* src, uint8_t* dst,
+                          std::size_t blocks) noexcept;
 
 }  // namespace tarnel

@@ -109,6 +109,41 @@ TEST_P(HexPaths, EveryByteValueInEveryLanePositionEncodesAsPortably) {
     }
 }
 
+struct Unbroken {
+    std::vector<uint8_t> bytes;
+    std::size_t decoded = 0;
+    bool bad_digit = false;
+    bool operator==(const Unbroken&) const = default;
+};
+
+Unbroken decode_unbroken(std::string_view hex, bool bad_before = false) {
+    Unbroken u;
+    u.bytes.assign(hex.size() / 2, 0xA5);
+    u.bad_digit = bad_before;
+    u.decoded = hex_decode_unbroken(hex.data(), hex.size() / 2, u.bytes.data(), u.bad_digit);
+    return u;
+}
+
+TEST_P(HexPaths, UnbrokenDecodingFlagsEveryStrayByteInEveryLanePositionAsPortably) {
+    // The flag that tells a damaged body: set by any byte but 0-9 and a-f, in
+    // either character of a pair; white space ends the run instead.
+    std::string hex(128, '0');
+    for (std::size_t i = 0; i < hex.size(); ++i)
+        hex[i] = "0123456789abcdef"[(i * 11) % 16];
+    ASSERT_FALSE(decode_unbroken(hex).bad_digit);
+    ASSERT_TRUE(decode_unbroken(hex, true).bad_digit) << "a flag already set stays set";
+    for (std::size_t position = 0; position < hex.size(); ++position) {
+        for (int value = 0; value < 256; ++value) {
+            std::string probe = hex;
+            probe[position] = char(value);
+            const Unbroken want = portable([&] { return decode_unbroken(probe); });
+            const bool digit = (value >= '0' && value <= '9') || (value >= 'a' && value <= 'f');
+            ASSERT_EQ(want.bad_digit, !digit && !is_format_space(char(value)));
+            ASSERT_EQ(decode_unbroken(probe), want) << "byte " << value << " at " << position;
+        }
+    }
+}
+
 TEST_P(HexPaths, RandomBuffersAroundTheVectorWidthsMatchThePortableCodec) {
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> byte(0, 255);
