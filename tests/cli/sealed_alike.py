@@ -62,9 +62,14 @@ def random_password(rng):
     return "".join(rng.choice(alphabet) for _ in range(rng.randint(1, 24)))
 
 
-def kept(text):
-    """What opening a sealed UTF-8 text gives back: trimmed, with LF line breaks."""
-    return text.replace(b"\r\n", b"\n").strip(b" \t\r\n")
+# Sealing trims these from both ends, of a text and of exact bytes alike.
+WHITE_SPACE = b" \t\n\v\f\r"
+
+
+def kept(data, extra):
+    """What opening gives back: the sealed bytes trimmed; a UTF-8 text with LF line breaks."""
+    trimmed = data.strip(WHITE_SPACE)
+    return trimmed if "--bytes" in extra else trimmed.replace(b"\r\n", b"\n")
 
 
 class Runner:
@@ -95,7 +100,7 @@ def check_case(runner, native, other, password, data, extra, name):
         # Every text here holds no zero byte, and even an empty one seals.
         problems.append(f"{name}: both refused to seal it (exit {status})")
         return problems
-    expected = data if "--bytes" in extra else kept(data)
+    expected = kept(data, extra)
     for opener, label in ((other, "the other build"), (native, "the native build")):
         opened_status, opened = runner.run(opener, password, sealed, ["--open"] + extra)
         if opened_status != 0 or opened != expected:
