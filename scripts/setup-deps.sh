@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs the Debian packages that building and testing need, when missing.
+# With --arm64, also what the arm64 cross build needs (scripts/test-arm64.sh asks for
+# it): that adds a foreign architecture to dpkg, which only building for arm64 needs.
+#
+# Usage: scripts/setup-deps.sh [--arm64]
 set -euo pipefail
 
 packages=(
@@ -58,6 +62,7 @@ fi
 # the arm64 libraries beside the host's through multiarch, pkg-config's arm64 wrapper
 # and qemu's user-mode emulator to run the programs. libmcrypt-dev has no multiarch
 # form (its arm64 package would replace the host's), so the peer tests stay on x86-64.
+[ "${1:-}" = --arm64 ] || exit 0
 arm64_packages=(
   crossbuild-essential-arm64 qemu-user-static
   zlib1g-dev:arm64 libgtest-dev:arm64 pkgconf:arm64

@@ -18,7 +18,7 @@ build=build/arm64
 note() { printf -- '-- %s\n' "$*"; }
 fail() { echo "test-arm64: $*" >&2; exit 1; }
 
-bash scripts/setup-deps.sh
+bash scripts/setup-deps.sh --arm64
 
 start=$SECONDS
 cmake --preset arm64 >/dev/null
