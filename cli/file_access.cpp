@@ -23,6 +23,26 @@ FileStamp stamp_of(int fd) noexcept {
             long(status.st_mtim.tv_nsec)};
 }
 
+namespace {
+
+FileIdentity identity(const struct stat& status) noexcept {
+    if (!S_ISREG(status.st_mode))
+        return {};
+    return {true, uint64_t(status.st_dev), uint64_t(status.st_ino)};
+}
+
+}  // namespace
+
+FileIdentity identity_of(int fd) noexcept {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 ? identity(status) : FileIdentity{};
+}
+
+FileIdentity identity_of(const std::string& path) noexcept {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? identity(status) : FileIdentity{};
+}
+
 uint64_t usable_memory() noexcept {
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long page_size = ::sysconf(_SC_PAGESIZE);

@@ -26,6 +26,21 @@ struct FileStamp {
 };
 FileStamp stamp_of(int fd) noexcept;
 
+/// Which regular file a descriptor or a name leads to, links followed, so that two
+/// names of one file (hard links, /proc/self/fd/N) are known as one.
+struct FileIdentity {
+    bool regular = false;  ///< false too when the file could not be looked at
+    uint64_t device = 0;
+    uint64_t file = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+    bool same_file(const FileIdentity& other) const noexcept {
+        return regular && other.regular && *this == other;
+    }
+};
+FileIdentity identity_of(int fd) noexcept;
+FileIdentity identity_of(const std::string& path) noexcept;
+
 /// Bytes of memory this process may take: the machine's, or less where a limit
 /// on the process says so.
 uint64_t usable_memory() noexcept;

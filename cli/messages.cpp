@@ -51,6 +51,10 @@ const char* format_of(Message message) noexcept {
                    "not written to the terminal (use -o FILE or --force)";
         case Message::CheckFailedIncomplete:
             return "the sealed text failed its check; %s got an incomplete text";
+        case Message::OutputIncomplete:
+            return "%s got an incomplete text";
+        case Message::OutputIsInput:
+            return "not writing to %s: it is the %s file, which would be lost";
         case Message::DamagedPartialBlock:
             return "warning: the sealed text is damaged: its hex digits do not make whole blocks";
         case Message::DamagedBadDigits:

@@ -30,6 +30,8 @@ enum class Message {
     WriteRefused,  // step, path, reason
     ControlCharacters,
     CheckFailedIncomplete,  // "standard output" or the path
+    OutputIncomplete,       // "standard output" or the path
+    OutputIsInput,          // path, "text" or "password"
     // Opened with doubts.
     DamagedPartialBlock,
     DamagedBadDigits,

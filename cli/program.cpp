@@ -18,7 +18,6 @@
 #include "password_source.h"
 #include "program.h"
 #include "result_sink.h"
-#include "tarnel/codepage.h"
 #include "tarnel/secure_wipe.h"
 #include "tarnel/text_process.h"
 #include "text_input.h"
@@ -52,7 +51,6 @@ class CliPassword final : public PasswordProvider {
         try {
             if (!m_given && !ask_password(sealing, m_password))
                 return false;
-            convert_password_in_place(m_password);
             password.swap(m_password);
             return true;
         } catch (...) {
@@ -112,7 +110,12 @@ void warn_about_opened(const ProcessReport& report) {
         say(Message::NotGenuine);
 }
 
-// Says why the process ended short, and drops what the sink began.
+const char* output_name(const Options& options) {
+    return options.output_path.empty() ? "standard output" : options.output_path.c_str();
+}
+
+// Says why the process ended short, and drops what the sink began; what already
+// went out directly is called incomplete, whatever stopped it.
 void explain(const ProcessReport& report, const Options& options, const Input& input,
              ResultSink& sink) {
     switch (report.end) {
@@ -146,8 +149,7 @@ void explain(const ProcessReport& report, const Options& options, const Input& i
             // A file is left as it was, but what went out directly cannot be taken
             // back, and the reader must hear it is incomplete.
             if (sink.abandon()) {
-                say(Message::CheckFailedIncomplete,
-                    options.output_path.empty() ? "standard output" : options.output_path.c_str());
+                say(Message::CheckFailedIncomplete, output_name(options));
             } else {
                 say(Message::EngineMessage, std::string(kSealCheckFailedMessage).c_str());
             }
@@ -156,7 +158,25 @@ void explain(const ProcessReport& report, const Options& options, const Input& i
         case ProcessEnd::Done:
             break;
     }
-    sink.abandon();
+    if (sink.abandon())
+        say(Message::OutputIncomplete, output_name(options));
+}
+
+// Writing to the text's own file, or the password file, would destroy it: refused,
+// whatever name leads there (a link, another hard link, /proc/self/fd/N).
+bool output_spares_inputs(const Options& options, int text_fd) {
+    const FileIdentity output = options.output_path.empty() ? identity_of(STDOUT_FILENO)
+                                                            : identity_of(options.output_path);
+    const FileIdentity password = options.password_fd >= 0 ? identity_of(options.password_fd)
+                                  : options.password_file.empty()
+                                      ? FileIdentity{}
+                                      : identity_of(options.password_file);
+    const char* lost = output.same_file(identity_of(text_fd)) ? "text"
+                       : output.same_file(password)          ? "password"
+                                                             : nullptr;
+    if (lost != nullptr)
+        say(Message::OutputIsInput, output_name(options), lost);
+    return lost == nullptr;
 }
 
 int run(const Options& options) {
@@ -175,6 +195,8 @@ int run(const Options& options) {
     if (fd < 0)
         return kExitFailed;
     const FdCloser close_input(fd);
+    if (!output_spares_inputs(options, fd))
+        return kExitFailed;
 
     CliPassword provider(password, given);
     ResultSink sink(options);

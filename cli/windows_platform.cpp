@@ -282,6 +282,38 @@ FileStamp stamp_of(int fd) noexcept {
     return {true, uint64_t(status.st_size), int64_t(status.st_mtime), 0};
 }
 
+namespace {
+
+FileIdentity identity_of_handle(HANDLE handle) noexcept {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {};
+    return {true, info.dwVolumeSerialNumber,
+            (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
+FileIdentity identity_of(int fd) noexcept {
+    return identity_of_handle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+}
+
+FileIdentity identity_of(const std::string& path) noexcept {
+    try {
+        const HANDLE handle = CreateFileW(to_wide(path).c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const FileIdentity identity = identity_of_handle(handle);
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        return identity;
+    } catch (...) {
+        return {};
+    }
+}
+
 uint64_t usable_memory() noexcept {
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
