@@ -114,6 +114,9 @@ class Parser {
         if (m_have_input)
             return fail("only one text file may be given");
         m_have_input = true;
+        // An empty name would read standard input in its place.
+        if (path.empty())
+            return fail("the text file name is empty");
         if (path != "-")
             m_options.input_path = path;
         return true;

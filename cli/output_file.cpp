@@ -39,6 +39,10 @@ void OutputFile::write(std::string_view piece) noexcept {
         m_failure = {error, "cannot write"};
 }
 
+bool OutputFile::is_terminal() const noexcept {
+    return m_target.kind == OutputTarget::Kind::Descriptor && ::isatty(m_target.fd) == 1;
+}
+
 bool OutputFile::restart() noexcept {
     const int fd = m_replacement.fd();
     if (!replaces_file() || m_failure.failed() || fd < 0)

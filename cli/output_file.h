@@ -41,6 +41,9 @@ class OutputFile {
     /// True when a regular file is being replaced: what was written so far is in
     /// a temporary file, and restart() can throw it away.
     bool replaces_file() const noexcept { return m_target.kind == OutputTarget::Kind::File; }
+    /// True when the output is a terminal, whatever the path said (/dev/tty,
+    /// /dev/stdout, /proc/self/fd/N, a link to one of them).
+    bool is_terminal() const noexcept;
     /// Empties the temporary file and writes again from its start.
     bool restart() noexcept;
 

@@ -8,6 +8,7 @@
 #include "file_access.h"
 #include "messages.h"
 #include "secret_reader.h"
+#include "tarnel/codepage.h"
 #include "tarnel/secure_wipe.h"
 #include "tarnel/text_process.h"
 #include "terminal_prompt.h"
@@ -15,12 +16,15 @@
 namespace tarnel::cli {
 namespace {
 
-// Reports a failed read of the password from `source` ("descriptor 3", ...).
-bool password_read(int error, const std::string& source) {
+// Reports a failed read of the password from `source` ("descriptor 3", ...); after a
+// good one, leaves in `password` the bytes it stands for, by the engine's password rule.
+bool password_read(int error, const std::string& source, std::string& password) {
     if (error == kLineTooLong) {
         say(Message::PasswordTooLong, source.c_str(), std::to_string(kMaxPasswordBytes).c_str());
     } else if (error != 0) {
         say_error(error, Message::CannotReadPassword, source.c_str());
+    } else {
+        convert_password_in_place(password);
     }
     return error == 0;
 }
@@ -39,7 +43,7 @@ bool read_given_password(const Options& options, std::string& password) {
     if (options.password_fd >= 0) {
         use_binary_mode(options.password_fd);
         const int error = read_first_line(options.password_fd, password, kMaxPasswordBytes);
-        return password_read(error, "descriptor " + std::to_string(options.password_fd));
+        return password_read(error, "descriptor " + std::to_string(options.password_fd), password);
     }
     const int fd = open_to_read(options.password_file);
     if (fd < 0) {
@@ -48,7 +52,7 @@ bool read_given_password(const Options& options, std::string& password) {
     }
     const int error = read_first_line(fd, password, kMaxPasswordBytes);
     ::close(fd);
-    return password_read(error, "the file " + options.password_file);
+    return password_read(error, "the file " + options.password_file, password);
 }
 
 bool can_ask_password() {
@@ -64,7 +68,8 @@ bool ask_password(bool confirm, std::string& password) {
         report_no_terminal();
         return false;
     }
-    if (!password_read(terminal.ask("Password: ", password, kMaxPasswordBytes), "the terminal"))
+    if (!password_read(terminal.ask("Password: ", password, kMaxPasswordBytes), "the terminal",
+                       password))
         return false;
     if (!password_is_usable(password))
         return false;
@@ -73,7 +78,8 @@ bool ask_password(bool confirm, std::string& password) {
 
     std::string again;
     ScopedWipe wipe_again(again);
-    if (!password_read(terminal.ask("Password again: ", again, kMaxPasswordBytes), "the terminal"))
+    if (!password_read(terminal.ask("Password again: ", again, kMaxPasswordBytes), "the terminal",
+                       again))
         return false;
     if (again != password) {
         say(Message::PasswordsDiffer);

@@ -30,7 +30,8 @@ bool ResultSink::begin(bool sealing) noexcept {
     m_sealing = sealing;
     // An opened text bound for a terminal is looked at whole first. Windows writes
     // a file in one go.
-    m_hold = !sealing && to_stdout() && !m_options.force && ::isatty(STDOUT_FILENO);
+    m_terminal = to_stdout() && ::isatty(STDOUT_FILENO);
+    m_hold = !sealing && m_terminal && !m_options.force;
 #ifdef _WIN32
     m_hold = m_hold || !to_stdout();
     return true;
@@ -38,8 +39,13 @@ bool ResultSink::begin(bool sealing) noexcept {
     if (to_stdout())
         return true;
     try {
-        if (m_file.begin(m_options.output_path, sealing ? ResultText::Sealed : ResultText::Opened))
+        if (m_file.begin(m_options.output_path,
+                         sealing ? ResultText::Sealed : ResultText::Opened)) {
+            // -o /dev/tty or /dev/stdout reaches the same terminal.
+            m_terminal = m_file.is_terminal();
+            m_hold = !sealing && m_terminal && !m_options.force;
             return true;
+        }
         report_write_failure(m_file.failure(), m_options.output_path);
     } catch (...) {
         say(Message::NoMemory);
@@ -143,13 +149,12 @@ bool ResultSink::finish() {
     if (m_sealing)
         write("\n", 1);
     if (m_hold && !failed()) {
-        if (to_stdout() && has_control_bytes(m_held)) {
+        if (m_terminal && has_control_bytes(m_held)) {
             say(Message::ControlCharacters);
             return false;
         }
-        if (to_stdout()) {
-            pass_on(m_held);
-        } else {
+#ifdef _WIN32
+        if (!to_stdout()) {
             const WriteFailure failure =
                 write_output(m_options.output_path,
                              m_sealing ? ResultText::Sealed : ResultText::Opened, {m_held});
@@ -157,6 +162,8 @@ bool ResultSink::finish() {
                 report_write_failure(failure, m_options.output_path);
             return !failure.failed();
         }
+#endif
+        pass_on(m_held);
     }
     if (to_stdout() || failed()) {
         if (!failed())

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Where tarnel-cli puts the result the engine makes: standard output, or the path
 // given to -o, replaced only once the result is complete. An opened text bound
-// for a terminal is held until it is whole, to be looked at first.
+// for a terminal, by whatever name, is held until it is whole, to be looked at first.
 #pragma once
 
 #include <memory>
@@ -49,7 +49,8 @@ class ResultSink final : public ProcessSink {
     const Options& m_options;
     bool m_begun = false;
     bool m_sealing = false;
-    bool m_hold = false;  // the result is held until finish()
+    bool m_hold = false;      // the result is held until finish()
+    bool m_terminal = false;  // the output is a terminal, by any name
     std::string m_held;
     int m_error = 0;          // of standard output, or ENOMEM while holding
     bool m_reported = false;  // the failure was said already

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "tarnel/codepage.h"
 
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
 #include "tarnel/secure_wipe.h"
+#include "tarnel/text_rule.h"
 #include "utf8_reader.h"
 
 namespace tarnel {
@@ -124,6 +126,13 @@ std::optional<std::string> utf8_to_windows1252(std::string_view text) noexcept {
 }
 
 void convert_password_in_place(std::string& password) noexcept {
+    const std::string_view line = password_line(password);
+    if (line.size() < password.size()) {
+        const std::size_t old_size = password.size();
+        std::memmove(password.data(), line.data(), line.size());
+        secure_wipe(password.data() + line.size(), old_size - line.size());
+        password.resize(line.size());
+    }
     const Windows1252Survey found = survey(password);
     if (!found.valid_utf8 || !found.has_form)
         return;

@@ -543,4 +543,19 @@ std::optional<std::string> bytes_to_text(std::string_view bytes, LineBreak line_
     return sink.take();
 }
 
+// --- The password ---
+
+std::string_view password_line(std::string_view typed) noexcept {
+    constexpr std::string_view kMarkBytes = "\xEF\xBB\xBF";
+    if (typed.starts_with(kMarkBytes))
+        typed.remove_prefix(kMarkBytes.size());
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        const std::string_view rest = typed.substr(i);
+        if (rest[0] == '\r' || rest[0] == '\n' || rest.starts_with("\u2028") ||
+            rest.starts_with("\u2029"))
+            return typed.substr(0, i);
+    }
+    return typed;
+}
+
 }  // namespace tarnel

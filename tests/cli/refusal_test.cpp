@@ -121,6 +121,7 @@ TEST(Usage, MistakesExitWithStatusTwo) {
         {"one", "two"}, {"--seal", "--open"},
         {"-o"},         {"--password-fd", "x"},
         {"--seal=yes"}, {"--password-file", "a", "--password-fd", "3"},
+        {"-o", ""},     {""},  // an empty name is no file, not standard input
     };
     for (const auto& args : mistakes) {
         const RunResult result = run_cli({.args = args});

@@ -33,11 +33,12 @@ std::optional<std::string> windows1252_to_utf8(std::string_view bytes) noexcept;
 /// a character that Windows-1252 lacks, or memory runs out.
 std::optional<std::string> utf8_to_windows1252(std::string_view text) noexcept;
 
-/// The bytes that the password `typed` stands for. A valid UTF-8 password whose
-/// characters all have a Windows-1252 form becomes those Windows-1252 bytes, unless
-/// those bytes would themselves be valid UTF-8 with a non-ASCII character (then the
-/// typed bytes were most likely meant as they are). Any other password is kept as
-/// its bytes. Never longer than `typed`.
+/// The bytes that the password `typed` stands for, by the password rule (text_rule.h):
+/// only its password_line() counts. A valid UTF-8 password whose characters all have
+/// a Windows-1252 form becomes those Windows-1252 bytes, unless those bytes would
+/// themselves be valid UTF-8 with a non-ASCII character (then the typed bytes were
+/// most likely meant as they are). Any other password is kept as its bytes. Never
+/// longer than `typed`; what it no longer holds is wiped.
 void convert_password_in_place(std::string& password) noexcept;
 
 /// convert_password_in_place() on a copy of `typed`. Should memory for the copy run

@@ -23,6 +23,13 @@
 // The rule neither trims nor refuses anything: ProcessText (process.h) trims the
 // bytes and refuses a NUL, as it does for any bytes.
 //
+// The password rule. A password is typed in a one-line field, read from the first
+// line of a file, or pasted; every program takes it alike. A byte-order mark at its
+// very start is dropped (editors save one), and the password ends at its first line
+// break (CR LF, LF, CR, U+2028 or U+2029), so a pasted two-line text gives the key
+// of its first line everywhere. Then its characters become Windows-1252 bytes by the
+// choice texts get (convert_password_in_place() in codepage.h applies all of it).
+//
 // Both come whole, in memory. For texts too large to hold, the process over a
 // stream or a file (text_process.h, PlainForm::Text) applies the same rule piece
 // by piece. Nothing here throws; buffers that held plain text are wiped.
@@ -51,5 +58,9 @@ std::optional<std::string> text_to_bytes(std::string_view text) noexcept;
 /// CR LF. nullopt only when memory runs out.
 std::optional<std::string> bytes_to_text(std::string_view bytes,
                                          LineBreak line_break = kPlatformLineBreak) noexcept;
+
+/// The part of the typed password `typed` that counts: without a leading byte-order
+/// mark, up to its first line break. A view into `typed`.
+std::string_view password_line(std::string_view typed) noexcept;
 
 }  // namespace tarnel
