@@ -90,6 +90,20 @@ TEST_F(MainWindowKeys, EnterInThePasswordFieldProcesses) {
     EXPECT_EQ(driver().FocusedId(), IDC_PASSWORD);
 }
 
+// A pasted password counts as tarnel-cli reads a password file: its first line,
+// without a leading byte-order mark.
+TEST_F(MainWindowKeys, APastedPasswordCountsUpToItsFirstLineBreak) {
+    for (const char* pasted : {"pw\nrest", "pw\r\nrest", "pw\u2028rest", "\uFEFFpw"}) {
+        SetText(IDC_PASSWORD, "");
+        SetText(IDC_TEXT, "hello");
+        driver().SetClipboard(pasted);
+        Focus(IDC_PASSWORD);
+        driver().Press(Key::V, kCtrl);
+        driver().Press(Key::Enter);
+        EXPECT_EQ(Text(IDC_TEXT), SealedByEngine("pw", "hello")) << pasted;
+    }
+}
+
 TEST_F(MainWindowKeys, EnterAndShiftEnterInTheTextBoxBreakTheLine) {
     SetText(IDC_PASSWORD, kPassword);
     Focus(IDC_TEXT);

@@ -16,7 +16,8 @@ std::string sealed_with(std::string_view password) {
     return ProcessText(password, kText, ProcessDirection::Seal).text + "\n";
 }
 
-TEST(PasswordFile, OnlyTheFirstLineCountsLessItsCarriageReturn) {
+// The password rule every program follows: the first line, less a byte-order mark.
+TEST(PasswordFile, OnlyTheFirstLineCountsLessAByteOrderMark) {
     TempDir dir;
     const struct {
         std::string content;
@@ -24,8 +25,12 @@ TEST(PasswordFile, OnlyTheFirstLineCountsLessItsCarriageReturn) {
     } cases[] = {
         {"first\r\nsecond line\n", "first"},
         {"no line break", "no line break"},
-        {"cr\r\r\n", "cr\r"},  // only one CR goes
+        {"cr\r\r\n", "cr"},  // a lone CR ends a line too
         {" spaced \n", " spaced "},
+        {"\xEF\xBB\xBFsaved by an editor\r\n", "saved by an editor"},
+        {"line\u2028separated", "line"},
+        {"para\u2029separated", "para"},
+        {"caf\u00E9\n", "caf\xE9"},  // Windows-1252, as typed
     };
     for (const auto& c : cases) {
         write_file(dir.path("pw"), c.content);
@@ -38,7 +43,7 @@ TEST(PasswordFile, OnlyTheFirstLineCountsLessItsCarriageReturn) {
 
 TEST(PasswordFile, EmptyPasswordIsRefused) {
     TempDir dir;
-    for (const std::string content : {"", "\n", "\r\nsecond"}) {
+    for (const std::string content : {"", "\n", "\r\nsecond", "\xEF\xBB\xBF\n"}) {
         write_file(dir.path("pw"), content);
         const RunResult result =
             run_cli({.args = {"--password-file", dir.path("pw")}, .input = kText});
