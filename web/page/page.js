@@ -90,6 +90,45 @@
     });
   }
 
+  // ---- The password. The engine's password rule (a leading byte-order mark
+  // dropped, then only the first line counts) applied where the field cannot hold
+  // a line break: each browser strips a pasted or dropped break or turns it into a
+  // space before the engine sees it, so the field takes what comes in cut at its
+  // first line break, as tarnel-cli and the window do.
+  const firstLine = (text) => text.split(/[\r\n\u2028\u2029]/, 1)[0];
+
+  function insertIntoPassword(text) {
+    const line = firstLine(text);
+    password.focus();
+    // insertText keeps the browser's undo and fires the input event a paste does.
+    if (document.execCommand('insertText', false, line)) return;
+    password.setRangeText(line, password.selectionStart, password.selectionEnd, 'end');
+    password.dispatchEvent(
+        new InputEvent('input', { bubbles: true, inputType: 'insertFromPaste', data: line }));
+  }
+
+  const plainText = (data) =>
+    (data && data.types.includes('text/plain') ? data.getData('text/plain') : null);
+
+  password.addEventListener('paste', (event) => {
+    const text = plainText(event.clipboardData);
+    if (text === null) return;
+    event.preventDefault();
+    if (!busy) insertIntoPassword(text);
+  });
+  password.addEventListener('drop', (event) => {
+    const text = plainText(event.dataTransfer);
+    if (text === null) return;
+    event.preventDefault();
+    if (busy) return;
+    // Where it was dropped, where the browser tells; else at the end.
+    const at = document.caretPositionFromPoint?.(event.clientX, event.clientY);
+    const offset = at && at.offsetNode === password ? at.offset : password.value.length;
+    password.focus();
+    password.setSelectionRange(offset, offset);
+    insertIntoPassword(text);
+  });
+
   // The page's own undo of a Process: setting a box's value clears the browser's
   // undo, and the browser's way of keeping it is far too slow for large texts.
   let undo = null;  // { before, after, done }

@@ -5,7 +5,9 @@
 
 let engine = null;
 const encoder = new TextEncoder();
-const decoder = new TextDecoder();
+// The engine's bytes are the text: a leading U+FEFF is one of its characters, as
+// tarnel-cli writes it, and not a mark for the decoder to drop.
+const decoder = new TextDecoder('utf-8', { ignoreBOM: true });
 
 // Copies `text` into the module's memory as UTF-8: { pointer, size, capacity },
 // or null when the module's memory cannot grow that far.

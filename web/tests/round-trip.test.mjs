@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Texts of every script sealed in the page and by tarnel-cli with the same
-// password: the sealed texts are the same bytes, and each opens back both ways.
+// password: the sealed texts are the same bytes, and each opens back both ways;
+// and passwords pasted into the page that count as tarnel-cli's password file.
 import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
 import { assertNoErrors, boxValue, fillBoth, launch, openPage, pasteText, pressProcess, webDir } from './lib/browser.mjs';
@@ -29,6 +30,10 @@ const cases = [
   ['mixed line breaks and U+2028', randomText(rng, all, 150, '\r\n') + '\r' + randomText(rng, all, 100, '\u2028')],
   ['surrounding spaces and breaks', `  \t ${randomText(rng, all, 60)}  \r\n \n`],
   ['a leading byte-order mark', `\uFEFF${randomText(rng, ['latin', 'cyrillic'], 60)}`],
+  // Only the text's very first character can be a mark the seal drops: these keep it.
+  ['a byte-order mark after white space', ` \t\uFEFF${randomText(rng, ['latin', 'cjk'], 60)}`],
+  ['a byte-order mark inside', `${randomText(rng, all, 40)}\uFEFF${randomText(rng, all, 40)}`],
+  ['only a byte-order mark', '\uFEFF'],
   ['exactly 32 bytes', 'a'.repeat(31) + 'é'], // é is one byte in Windows-1252
   ['a long text of 300 000 characters', randomText(rng, all, 300000, '\r\n')],
 ];
@@ -65,6 +70,27 @@ describe(`texts sealed alike in the page and by tarnel-cli (seed ${seed}, TARNEL
       await pasteText(page, cliSealed);
       await pressProcess(page);
       assert.equal(await boxValue(page), expected, `the page opens tarnel-cli's seal otherwise (${why})`);
+    });
+  }
+
+  // A password pasted from the clipboard (a real Ctrl+V) counts as tarnel-cli
+  // takes the same bytes from its password file: a leading byte-order mark
+  // dropped, then only the first line.
+  const pastedPasswords = ['pw\nrest', 'pw\r\nrest', 'pw\rrest', 'pw\u2028rest', '\uFEFFpw', 'pw'];
+  for (const pasted of pastedPasswords) {
+    const shown = JSON.stringify(pasted).replace(/[\u2028\uFEFF]/g,
+                                                  (c) => `\\u${c.charCodeAt(0).toString(16)}`);
+    test(`a password pasted as ${shown}`, async () => {
+      const { page, context } = session;
+      await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: server.origin });
+      const text = randomText(rng, all, 60);
+      await page.fill('#password', '');
+      await page.evaluate((p) => navigator.clipboard.writeText(p), pasted);
+      await page.focus('#password');
+      await page.keyboard.press('Control+V');
+      await pasteText(page, text);
+      await pressProcess(page);
+      assert.equal(await boxValue(page), await seal(pasted, text), `sealed otherwise than tarnel-cli (seed ${seed})`);
     });
   }
 

@@ -16,7 +16,7 @@ export const cliPath = path.resolve(repo, process.env.TARNEL_CLI ?? 'build/defau
 export async function cli(direction, password, text) {
   const dir = await mkdtemp(path.join(tmpdir(), 'tarnel-e2e-'));
   try {
-    // The password is the first line of its file; it holds no line break.
+    // tarnel-cli takes the password's first line, as the page does a pasted one.
     await writeFile(path.join(dir, 'password'), password);
     await writeFile(path.join(dir, 'text'), text);
     const { stdout } = await run(
