@@ -97,9 +97,14 @@ OutputTarget find_output_target(const std::string& path) {
         OutputTarget target;
         target.directory = slash == std::string::npos ? "." : current.substr(0, slash + 1);
         target.name = slash == std::string::npos ? current : current.substr(slash + 1);
-        // "dir/" or "dir/." names a directory; "" names nothing.
-        if (target.name.empty() || target.name == "." || target.name == "..")
-            return refused(current.empty() ? ENOENT : EISDIR, "cannot write to");
+        // "dir/" or "dir/." names a directory; "" names nothing; "file/" is no
+        // directory.
+        if (target.name.empty() || target.name == "." || target.name == "..") {
+            struct stat directory {};
+            if (current.empty() || ::stat(current.c_str(), &directory) != 0)
+                return refused(current.empty() ? ENOENT : errno, "cannot write to");
+            return refused(S_ISDIR(directory.st_mode) ? EISDIR : ENOTDIR, "cannot write to");
+        }
         if (is_number(target.name)) {
             // /proc's links to descriptors do not lead to a name that can be replaced.
             const FdDirectory fds = fd_directory(target.directory);

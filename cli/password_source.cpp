@@ -42,6 +42,9 @@ bool password_is_given(const Options& options) noexcept {
 bool read_given_password(const Options& options, std::string& password) {
     if (options.password_fd >= 0) {
         use_binary_mode(options.password_fd);
+#ifndef _WIN32
+        const EchoOff unseen(options.password_fd);
+#endif
         const int error = read_first_line(options.password_fd, password, kMaxPasswordBytes);
         return password_read(error, "descriptor " + std::to_string(options.password_fd), password);
     }

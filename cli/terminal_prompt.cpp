@@ -10,26 +10,53 @@
 
 namespace tarnel::cli {
 
+namespace {
+
+// Turns echo off on the terminal `fd`, keeping its settings in `saved`. `when`:
+// TCSAFLUSH drops what was typed before a prompt; TCSANOW keeps it.
+bool turn_echo_off(int fd, TerminalSettings& saved, int when) noexcept {
+    if (::tcgetattr(fd, &saved) != 0)
+        return false;
+    // Registered before the change, so that no signal can leave echo off.
+    restore_terminal_on_signal(fd, saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~tcflag_t(ECHO | ECHOE | ECHOK | ECHONL);
+    quiet.c_lflag |= ICANON;
+    if (::tcsetattr(fd, when, &quiet) != 0) {
+        forget_terminal();
+        return false;
+    }
+    return true;
+}
+
+void put_settings_back(int fd, const TerminalSettings& saved, int when) noexcept {
+    ::tcsetattr(fd, when, &saved);
+    forget_terminal();
+}
+
+}  // namespace
+
 TerminalPrompt::TerminalPrompt() noexcept {
     // O_NOCTTY: a process without a controlling terminal must not acquire one here.
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return;
-    if (::tcgetattr(fd, &m_saved) != 0) {
-        ::close(fd);
-        return;
-    }
-    // Registered before the change, so that no signal can leave echo off.
-    restore_terminal_on_signal(fd, m_saved);
-    termios quiet = m_saved;
-    quiet.c_lflag &= ~tcflag_t(ECHO | ECHOE | ECHOK | ECHONL);
-    quiet.c_lflag |= ICANON;
-    if (::tcsetattr(fd, TCSAFLUSH, &quiet) != 0) {
-        forget_terminal();
+    if (!turn_echo_off(fd, m_saved, TCSAFLUSH)) {
         ::close(fd);
         return;
     }
     m_fd = fd;
+}
+
+// What is typed before and after the password line may be the text: kept.
+EchoOff::EchoOff(int fd) noexcept {
+    if (::isatty(fd) == 1 && turn_echo_off(fd, m_saved, TCSANOW))
+        m_fd = fd;
+}
+
+EchoOff::~EchoOff() {
+    if (m_fd >= 0)
+        put_settings_back(m_fd, m_saved, TCSANOW);
 }
 
 bool TerminalPrompt::available() noexcept {
@@ -43,8 +70,7 @@ bool TerminalPrompt::available() noexcept {
 TerminalPrompt::~TerminalPrompt() {
     if (m_fd < 0)
         return;
-    ::tcsetattr(m_fd, TCSAFLUSH, &m_saved);
-    forget_terminal();
+    put_settings_back(m_fd, m_saved, TCSAFLUSH);
     ::close(m_fd);
 }
 

@@ -34,4 +34,20 @@ class TerminalPrompt {
     TerminalSettings m_saved{};
 };
 
+#ifndef _WIN32
+/// Echo off on `fd` while it lives, when `fd` is a terminal: a password given
+/// with --password-fd on a terminal is typed unseen, as at the prompt.
+class EchoOff {
+  public:
+    explicit EchoOff(int fd) noexcept;
+    ~EchoOff();
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+
+  private:
+    int m_fd = -1;
+    TerminalSettings m_saved{};
+};
+#endif
+
 }  // namespace tarnel::cli

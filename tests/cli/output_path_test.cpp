@@ -223,6 +223,7 @@ TEST(OutputPath, DirectorySocketAndHardLinkedFileAreRefused) {
     ASSERT_EQ(::link(dir.path("one").c_str(), dir.path("two").c_str()), 0);
     for (const Way way : {Way::Pipe, Way::File}) {
         expect_refused(seal_to(dir, dir.path("dir"), way), "Is a directory");
+        expect_refused(seal_to(dir, dir.path("one") + "/", way), "Not a directory");
         expect_refused(seal_to(dir, dir.path("sock"), way), "it is a socket");
         expect_refused(seal_to(dir, dir.path("two"), way), "it has other hard links");
     }

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
-// tarnel-cli when a seal fails the check that opens it again: the program runs in a
-// child process with the engine's test hook damaging its sealed output, which the
-// shipped program can never be made to do. A file it was to replace stays as it
-// was, with nothing beside it; output that went out directly is declared
-// incomplete; the status is 1 either way.
+// tarnel-cli when something fails halfway that a user cannot bring about at will:
+// a seal failing the check that opens it again (the engine's test hook damages its
+// sealed output), a read failing midway (this program's own pread fails the reads
+// it is told to). The program runs in a child process. A file it was to replace
+// stays as it was, with nothing beside it; output that went out directly is
+// declared incomplete; the status is 1 either way.
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +22,18 @@
 
 #include "program.h"
 #include "test_hooks.h"
+
+// In a child that sets it, reads with pread() fail with EIO from this call on.
+std::atomic<int> g_reads_before_failure{-1};
+
+// Stands in for the C library's, for the whole test program.
+extern "C" ssize_t pread(int fd, void* buffer, std::size_t size, off_t offset) {
+    if (g_reads_before_failure.load() >= 0 && g_reads_before_failure.fetch_sub(1) == 0) {
+        errno = EIO;
+        return -1;
+    }
+    return ::syscall(SYS_pread64, fd, buffer, size, offset);
+}
 
 namespace tarnel::cli {
 namespace {
@@ -63,7 +80,8 @@ class FailedCheck : public ::testing::Test {
 
     // Runs tarnel-cli in a child, its standard input from `input` (or the file
     // named on the command line), with the damage hook set when `damage` says so.
-    Ran run(std::vector<std::string> args, bool damage, const fs::path& input = "/dev/null") {
+    Ran run(std::vector<std::string> args, bool damage, const fs::path& input = "/dev/null",
+            int reads_before_failure = -1) {
         const fs::path out = dir / "stdout", err = dir / "stderr";
         const pid_t child = ::fork();
         if (child == 0) {
@@ -72,6 +90,7 @@ class FailedCheck : public ::testing::Test {
             std::freopen(err.c_str(), "wb", stderr);
             if (damage)
                 set_test_hooks({.damage = damage_first_piece});
+            g_reads_before_failure = reads_before_failure;
             std::vector<char*> argv;
             args.insert(args.begin(), "tarnel-cli");
             for (std::string& arg : args)
@@ -126,6 +145,22 @@ TEST_F(FailedCheck, OutputThatWentOutDirectlyIsDeclaredIncomplete) {
     EXPECT_LT(failed.out.size(), sealed.out.size());
     EXPECT_EQ(failed.out, sealed.out.substr(0, failed.out.size()))
         << "what went out before the damaged piece was checked and right";
+}
+
+// Whatever stops a run after its output began, the reader hears the output is
+// incomplete: here a read that fails midway, sealing and opening.
+TEST_F(FailedCheck, AReadFailingMidwayDeclaresTheOutputIncomplete) {
+    const std::string pw = (dir / "pw").string(), text = (dir / "text").string();
+    const Ran sealed = run({"--password-file", pw, "-o", (dir / "sealed").string(), text}, false);
+    ASSERT_EQ(sealed.status, 0) << sealed.err;
+    for (const fs::path& input : {dir / "text", dir / "sealed"}) {
+        const Ran failed = run({"--password-file", pw, input.string()}, false, "/dev/null", 4);
+        EXPECT_EQ(failed.status, 1) << input;
+        EXPECT_NE(failed.err.find("Input/output error"), std::string::npos) << failed.err;
+        EXPECT_NE(failed.err.find("standard output got an incomplete text"), std::string::npos)
+            << failed.err;
+        EXPECT_FALSE(failed.out.empty()) << "the failure came after output began";
+    }
 }
 
 }  // namespace

@@ -27,11 +27,13 @@ constexpr const char* kText = "for the terminal";
 class TerminalSession {
   public:
     TerminalSession(const std::vector<std::string>& args, const std::string& input,
-                    bool stdout_on_terminal = false) {
+                    bool stdout_on_terminal = false, bool stdin_on_terminal = false) {
         EXPECT_EQ(::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr), 0);
         write_file(m_dir.path("in"), input);
         ChildSetup setup;
-        setup.stdin_fd = ::open(m_dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+        setup.stdin_fd = stdin_on_terminal
+                             ? ::dup(m_slave)
+                             : ::open(m_dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
         setup.stdout_fd = stdout_on_terminal ? m_slave
                                              : ::open(m_dir.path("out").c_str(),
                                                       O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
@@ -142,6 +144,22 @@ TEST(PasswordPrompt, OpeningAsksOnce) {
     EXPECT_EQ(session.screen().find("again"), std::string::npos);
 }
 
+// A password typed on the terminal that --password-fd names is not shown either.
+TEST(PasswordPrompt, PasswordFdOnATerminalTurnsEchoOff) {
+    TerminalSession session({"--password-fd", "0", "--seal"}, "", false, true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (session.echo_on() && std::chrono::steady_clock::now() < deadline)
+        ::usleep(10000);
+    ASSERT_FALSE(session.echo_on());
+    session.type("s3cret\n");
+    session.type("typed text\n\x04");
+    const RunResult result = session.finish();
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(result.out, ProcessText("s3cret", "typed text").text + "\n");
+    EXPECT_EQ(session.screen().find("s3cret"), std::string::npos) << session.screen();
+    EXPECT_TRUE(session.echo_on());
+}
+
 TEST(PasswordPrompt, InterruptPutsEchoBack) {
     TerminalSession session({}, kText);
     ASSERT_TRUE(session.wait_for_screen("Password: "));
@@ -172,6 +190,19 @@ TEST(TerminalOutput, GarbledTextIsShownOnlyWithForce) {
     const RunResult shown = forced.finish();
     EXPECT_EQ(shown.exit_status, 3) << shown.err;
     EXPECT_FALSE(forced.screen().empty());
+}
+
+// -o naming the terminal, by any name, gets the guard that standard output gets.
+TEST(TerminalOutput, EveryNameOfTheTerminalIsGuarded) {
+    TempDir dir;
+    const std::string sealed = ProcessText("right", std::string(64, 'a')).text;
+    for (const char* terminal : {"/dev/tty", "/dev/stdout"}) {
+        TerminalSession refused(with_password(dir, "wrong", {"-o", terminal}), sealed, true);
+        const RunResult refusal = refused.finish();
+        EXPECT_EQ(refusal.exit_status, 1) << terminal;
+        EXPECT_NE(refusal.err.find("control characters"), std::string::npos) << refusal.err;
+        EXPECT_EQ(refused.screen(), "") << terminal;
+    }
 }
 
 // A C1 control in UTF-8 (here CSI, which some terminals obey) is as unsafe as a C0 one.
