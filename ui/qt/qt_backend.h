@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QString>
+#include <QStringDecoder>
 #include <QWidget>
 #include <map>
 #include <string_view>
@@ -24,8 +25,12 @@ inline HWND handle_of(QWidget* widget) {
     return reinterpret_cast<HWND>(widget);
 }
 
+/// `text` in UTF-16, a byte-order mark at its start kept as the character it is
+/// (QString::fromUtf8 drops it): an opened text may begin with one.
 inline QString to_qstring(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 /// The window of a CDialog, built from its template.

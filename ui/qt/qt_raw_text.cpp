@@ -40,6 +40,7 @@ RawText CopyRaw(const QTextDocument& document, int from, int to) {
     range.setPosition(from);
     range.setPosition(to, QTextCursor::KeepAnchor);
     RawText raw{range.selectedText(), {}};
+    StandIns(document).Restore(from, raw.characters);
     // The separator before a block lies in the range when the block starts in it.
     for (QTextBlock block = document.findBlock(from).next();
          block.isValid() && block.position() <= to; block = block.next())

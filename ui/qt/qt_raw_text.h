@@ -12,7 +12,7 @@
 namespace tarnel::ui::qt {
 
 struct RawText {
-    QString characters;        ///< U+2029 between blocks, U+2028 inside them
+    QString characters;        ///< U+2029 between blocks, U+2028 inside them; no stand-ins
     std::vector<bool> joints;  ///< for each U+2029 in order: whether it is a joint
 };
 

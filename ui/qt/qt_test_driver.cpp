@@ -485,7 +485,7 @@ void Driver::Paint(CDialog& dialog) {
 }
 
 void Driver::SetClipboard(const std::string& text) {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    QGuiApplication::clipboard()->setText(qt::to_qstring(text));
 }
 
 std::string Driver::Clipboard() const {

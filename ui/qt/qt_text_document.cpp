@@ -2,7 +2,10 @@
 #include "qt_text_document.h"
 
 #include <QHash>
+#include <QList>
 #include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextFragment>
 #include <algorithm>
 #include <cmath>
 
@@ -43,6 +46,38 @@ QTextBlockFormat block_format(bool continues) {
 }
 
 }  // namespace
+
+StandIns::StandIns(const QTextDocument& document) : m_document(document) {
+    // A document has a handful of formats, and those of stand-ins only once one
+    // came in: a text without any is read as fast as before.
+    const QList<QTextFormat> formats = document.allFormats();
+    for (qsizetype index = 0; index < formats.size(); ++index)
+        if (formats[index].hasProperty(kStandsFor))
+            m_marked.insert(static_cast<int>(index),
+                            static_cast<char16_t>(formats[index].intProperty(kStandsFor)));
+}
+
+void StandIns::Restore(int position, QString& characters) const {
+    if (m_marked.isEmpty())
+        return;
+    const int end = position + static_cast<int>(characters.size());
+    for (QTextBlock block = m_document.findBlock(position);
+         block.isValid() && block.position() < end; block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const auto marked = m_marked.constFind(fragment.charFormatIndex());
+            if (marked == m_marked.constEnd())
+                continue;
+            // Text typed after a stand-in takes its format too: only the stand-in
+            // itself, which cannot be typed, stands for another character.
+            const int first = std::max(fragment.position(), position);
+            const int last = std::min(fragment.position() + fragment.length(), end);
+            for (int at = first; at < last; ++at)
+                if (characters.at(at - position) == QChar(kStandIn))
+                    characters[at - position] = QChar(*marked);
+        }
+    }
+}
 
 // One pass: a text of megabytes may have as many line breaks.
 QString WithLineFeeds(QString text) {
@@ -97,6 +132,7 @@ QString TextBetween(const QTextDocument& document, int from, int to) {
     QString text;
     text.reserve(to - from);
     JointTest joint;
+    const StandIns stand_ins(document);
     for (QTextBlock block = document.findBlock(from); block.isValid(); block = block.next()) {
         const int start = block.position();
         if (start > to)
@@ -107,7 +143,8 @@ QString TextBetween(const QTextDocument& document, int from, int to) {
         const int end = std::min(to, start + block.length() - 1) - start;
         if (end <= begin)
             continue;
-        const QString block_text = block.text();
+        QString block_text = block.text();
+        stand_ins.Restore(start, block_text);
         const QStringView part = QStringView(block_text).sliced(begin, end - begin);
         for (qsizetype at = 0;;) {
             const qsizetype next = part.indexOf(QChar::LineSeparator, at);
@@ -188,6 +225,22 @@ void separate_lines(QString& text, qsizetype from, qsizetype end) {
         text[from + at] = QChar::LineSeparator;
 }
 
+/// Puts stand-ins in place of the frame marks in `text` from `from` on; where they
+/// are, in order.
+std::vector<std::pair<qsizetype, char16_t>> stand_in_for_frame_marks(QString& text,
+                                                                     qsizetype from) {
+    std::vector<std::pair<qsizetype, char16_t>> found;
+    // A search for each: a text of megabytes has none, mostly.
+    for (const char16_t mark : {char16_t{0xFDD0}, char16_t{0xFDD1}})
+        for (qsizetype at = text.indexOf(QChar(mark), from); at >= 0;
+             at = text.indexOf(QChar(mark), at + 1))
+            found.emplace_back(at, mark);
+    std::sort(found.begin(), found.end());
+    for (const auto& [at, mark] : found)
+        text[at] = QChar(kStandIn);
+    return found;
+}
+
 }  // namespace
 
 PreparedText PrepareText(const QTextCursor& cursor, QString text, LineFill* fill) {
@@ -198,8 +251,11 @@ PreparedText PrepareText(const QTextCursor& cursor, QString text, LineFill* fill
     QString head = block.text().left(head_length);
     head.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.prepend(head);
+    // Cut as shown: the stand-ins are what the layout sees.
+    std::vector<std::pair<qsizetype, char16_t>> stand_ins =
+        stand_in_for_frame_marks(text, head_length);
     std::vector<BlockCut> cuts = CutIntoBlocks(text, head_length, fill);
-    return PreparedText{std::move(text), head_length, std::move(cuts)};
+    return PreparedText{std::move(text), head_length, std::move(cuts), std::move(stand_ins)};
 }
 
 void InsertText(QTextCursor& cursor, PreparedText prepared, LineFill* fill) noexcept {
@@ -219,18 +275,37 @@ void InsertText(QTextCursor& cursor, PreparedText prepared, LineFill* fill) noex
         if (count)
             counted.setLineCount(least_lines(content, *fill));
     };
+    // Every piece goes in with a format of its own: text after a stand-in would
+    // take the stand-in's.
+    QTextCharFormat plain = cursor.charFormat();
+    plain.clearProperty(QTextFormat::ObjectType);
+    plain.clearProperty(kStandsFor);
+    const auto stand_in_format = [&plain](char16_t stands_for) {
+        QTextCharFormat format = plain;
+        format.setProperty(kStandsFor, static_cast<int>(stands_for));
+        return format;
+    };
+    // Each piece goes in without a copy of its own, from the text itself.
+    const auto put = [&](qsizetype begin, qsizetype end, const QTextCharFormat& format) {
+        if (end > begin)
+            cursor.insertText(QString::fromRawData(text.constData() + begin, end - begin), format);
+    };
+    auto stand_in = prepared.stand_ins.cbegin();
     qsizetype block_start = 0;
     qsizetype from = head_length;
-    // Each piece goes in without a copy of its own, from the text itself.
     const auto insert = [&](qsizetype end) {
         separate_lines(text, from, end);
-        if (end > from)
-            cursor.insertText(QString::fromRawData(text.constData() + from, end - from));
+        for (; stand_in != prepared.stand_ins.cend() && stand_in->first < end; ++stand_in) {
+            put(from, stand_in->first, plain);
+            put(stand_in->first, stand_in->first + 1, stand_in_format(stand_in->second));
+            from = stand_in->first + 1;
+        }
+        put(from, end, plain);
     };
     for (const BlockCut& cut : prepared.cuts) {
         const qsizetype end = cut.soft ? cut.at : cut.at - 1;
         insert(end);
-        cursor.insertBlock(block_format(cut.soft));
+        cursor.insertBlock(block_format(cut.soft), plain);
         set_count(cursor.block().previous(),
                   QStringView(text).sliced(block_start, end - block_start));
         from = block_start = cut.at;

@@ -8,14 +8,21 @@
 // out, and "positions" outside this file are the user's, which do not count them.
 // A position at a joint has two document positions: the end of the block before it
 // and the start of the block after it.
+//
+// QTextDocument takes U+FDD0 and U+FDD1 as the start and end of a frame wherever
+// they come in, and breaks the block there. The document holds each as a stand-in,
+// kStandIn with the kStandsFor char format property, and every read path puts the
+// character back: positions are the same either way.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFormat>
+#include <utility>
 #include <vector>
 
 #include "qt_text_cuts.h"
@@ -26,6 +33,25 @@ class LineFill;
 
 /// The block format property of a block that goes on with the line before it.
 inline constexpr int kContinuesLine = QTextFormat::UserProperty + 1;
+
+/// The char format property of a stand-in: the character it stands for.
+inline constexpr int kStandsFor = QTextFormat::UserProperty + 2;
+/// A noncharacter, which shows as the characters it stands for do and cannot be
+/// typed: the stand-in for U+FDD0 and U+FDD1.
+inline constexpr char16_t kStandIn = 0xFDEF;
+
+/// Puts back the characters that the document's stand-ins stand for.
+class StandIns {
+  public:
+    explicit StandIns(const QTextDocument& document);
+    /// `characters` are the document's from document position `position` on, as
+    /// QTextBlock::text() or QTextCursor::selectedText() give them.
+    void Restore(int position, QString& characters) const;
+
+  private:
+    const QTextDocument& m_document;
+    QHash<int, char16_t> m_marked;  ///< the stand-ins' char format indexes
+};
 
 /// `text` with "\r\n", "\r", and paragraph and line separators as "\n".
 QString WithLineFeeds(QString text);
@@ -58,6 +84,8 @@ struct PreparedText {
     QString text;           ///< the head, then the text, lines ending in "\n"
     qsizetype head_length;  ///< how much of `text` is already in the block
     std::vector<BlockCut> cuts;
+    /// Where `text` holds a stand-in, in order, and the character it stands for.
+    std::vector<std::pair<qsizetype, char16_t>> stand_ins;
 };
 
 /// Prepares `text`, whose lines end in "\n", to replace the selection of `cursor`,
