@@ -2,12 +2,15 @@
 // tarnel-cli on Windows: the wide-character entry point, byte-exact standard
 // streams, the console prompt without echo, files by UTF-8 name, and the cleanup
 // that Ctrl+C must not skip. The POSIX files it stands in for: hardening.cpp,
-// signal_cleanup.cpp, terminal_prompt.cpp and file_access.cpp.
+// signal_cleanup.cpp, terminal_prompt.cpp, file_access.cpp and the output files.
+// rand_s, for the temporary file's name.
+#define _CRT_RAND_S
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -25,6 +28,8 @@
 
 // Last: its macros would rename the declarations above.
 #include <windows.h>
+//
+#include <aclapi.h>
 
 namespace tarnel::cli {
 namespace {
@@ -58,6 +63,7 @@ int errno_of(DWORD error) noexcept {
             return ENOENT;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
+        case ERROR_UNABLE_TO_REMOVE_REPLACED:
         case ERROR_LOCK_VIOLATION:
             return EACCES;
         case ERROR_DISK_FULL:
@@ -65,6 +71,11 @@ int errno_of(DWORD error) noexcept {
             return ENOSPC;
         case ERROR_NOT_SAME_DEVICE:
             return EXDEV;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
         default:
             return EIO;
     }
@@ -95,15 +106,96 @@ BOOL WINAPI undo_and_end(DWORD) {
     return FALSE;
 }
 
-// Where the temporary file of `path` goes: beside it, so that the rename stays on
-// one volume.
-std::string temporary_name(const std::string& path, unsigned attempt) {
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-    const unsigned long long stamp = (GetTickCount64() << 16) ^ GetCurrentProcessId() ^ attempt;
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".tarnel-%llx", stamp);
-    return path.substr(0, base) + "." + path.substr(base) + suffix;
+// ".tarnel-" and ten random letters: short whatever the target's name, so that a
+// name near the file system's limit still has room beside it.
+std::wstring random_name(unsigned attempt) {
+    unsigned int high = 0, low = 0;
+    uint64_t bits = 0;
+    if (rand_s(&high) == 0 && rand_s(&low) == 0)
+        bits = uint64_t(high) << 32 | low;
+    else
+        bits = (GetTickCount64() << 24) ^ (uint64_t(GetCurrentProcessId()) << 8) ^ attempt;
+    static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+    std::wstring name = L".tarnel-";
+    for (int i = 0; i < 10; ++i) {
+        name += kLetters[bits % 36];
+        bits /= 36;
+    }
+    return name;
+}
+
+// The folder part of `path`, to which a name is appended: beside the target, so
+// that the rename stays on one volume.
+std::wstring directory_of(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"/\\");
+    if (slash != std::wstring::npos)
+        return path.substr(0, slash + 1);
+    // "C:name" is in the drive's current folder.
+    return path.size() > 1 && path[1] == L':' ? path.substr(0, 2) : std::wstring();
+}
+
+// File systems without access lists say so in several ways.
+bool has_no_access_lists(DWORD error) noexcept {
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+}
+
+// The replaced file's access list, as it is, inherited entries and all. Returns 0 or
+// the platform's error.
+DWORD take_access_list(HANDLE file, const std::wstring& replaced) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = GetNamedSecurityInfoW(replaced.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, &dacl, nullptr, &descriptor);
+    if (error == ERROR_FILE_NOT_FOUND || has_no_access_lists(error))
+        return 0;
+    if (error != ERROR_SUCCESS)
+        return error;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    const SECURITY_INFORMATION protection = (control & SE_DACL_PROTECTED)
+                                                ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | protection, nullptr,
+                            nullptr, dacl, nullptr);
+    LocalFree(descriptor);
+    return has_no_access_lists(error) ? 0 : error;
+}
+
+// Puts `temporary` in the place of `target`. ReplaceFileW keeps the replaced
+// file's access list, creation time and streams; where it cannot (no file to
+// replace, a file system that has no such thing), a rename does.
+bool put_in_place(const std::wstring& temporary, const std::wstring& target, DWORD& error) {
+    const DWORD replaced = GetFileAttributesW(target.c_str());
+    const bool exists = replaced != INVALID_FILE_ATTRIBUTES;
+    bool done = false;
+    if (exists) {
+        done = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                            nullptr, nullptr);
+        error = done ? 0 : GetLastError();
+        // Without a backup, ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves no file in the place.
+        const bool impossible = error == ERROR_FILE_NOT_FOUND ||
+                                error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                                error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 ||
+                                error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+        if (!done && !impossible)
+            return false;
+    }
+    if (!done && !MoveFileExW(temporary.c_str(), target.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+        return false;
+    }
+    // The temporary file was hidden; the result is hidden only as the file it
+    // replaced was. Failing here no longer endangers the text.
+    const DWORD now = GetFileAttributesW(target.c_str());
+    const bool hidden = exists && (replaced & FILE_ATTRIBUTE_HIDDEN) != 0;
+    if (now != INVALID_FILE_ATTRIBUTES && ((now & FILE_ATTRIBUTE_HIDDEN) != 0) != hidden) {
+        const DWORD wanted = now ^ FILE_ATTRIBUTE_HIDDEN;
+        SetFileAttributesW(target.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
+    }
+    return true;
 }
 
 // Reads one line from the console as UTF-16 and gives it as UTF-8, without the
@@ -275,11 +367,18 @@ void use_binary_mode(int fd) noexcept {
     _setmode(fd, _O_BINARY);
 }
 
+// The modification time to its 100 ns, as the file system keeps it.
 FileStamp stamp_of(int fd) noexcept {
-    struct _stat64 status {};
-    if (_fstat64(fd, &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG)
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (file == INVALID_HANDLE_VALUE || GetFileType(file) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return {};
-    return {true, uint64_t(status.st_size), int64_t(status.st_mtime), 0};
+    const uint64_t ticks = uint64_t(information.ftLastWriteTime.dwHighDateTime) << 32 |
+                           information.ftLastWriteTime.dwLowDateTime;
+    return {true, uint64_t(information.nFileSizeHigh) << 32 | information.nFileSizeLow,
+            int64_t(ticks / 10000000), long(ticks % 10000000 * 100)};
 }
 
 namespace {
@@ -302,9 +401,9 @@ FileIdentity identity_of(int fd) noexcept {
 
 FileIdentity identity_of(const std::string& path) noexcept {
     try {
-        const HANDLE handle = CreateFileW(to_wide(path).c_str(), 0,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const HANDLE handle = CreateFileW(
+            to_wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         const FileIdentity identity = identity_of_handle(handle);
         if (handle != INVALID_HANDLE_VALUE)
             CloseHandle(handle);
@@ -320,22 +419,30 @@ uint64_t usable_memory() noexcept {
     return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
 }
 
-// A named temporary file beside the target, renamed over it once complete and
-// deleted on failure or Ctrl+C. The new file gets the permissions its folder
-// passes on: Windows has no mode bits beyond read-only.
+// A hidden temporary file with a short name beside the target, with the target's
+// access list, put in its place once complete and deleted on failure or Ctrl+C.
+// A new file gets the access list its folder passes on.
 WriteFailure write_output(const std::string& path, ResultText,
                           std::initializer_list<std::string_view> pieces) {
-    std::wstring temporary;
-    int fd = -1;
-    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = to_wide(temporary_name(path, attempt));
-        fd = _wopen(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                    _S_IREAD | _S_IWRITE);
-        if (fd < 0 && errno != EEXIST)
-            break;
+    std::wstring target;
+    try {
+        target = to_wide(path);
+    } catch (...) {
+        return {ENOMEM, "cannot create a temporary file beside"};
     }
-    if (fd < 0)
-        return {errno, "cannot create a temporary file beside"};
+    const std::wstring directory = directory_of(target);
+    std::wstring temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_FILE_EXISTS;
+    // No sharing but deletion, which Ctrl+C may need.
+    for (unsigned attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+        temporary = directory + random_name(attempt);
+        file = CreateFileW(temporary.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC,
+                           FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    }
+    if (file == INVALID_HANDLE_VALUE)
+        return {errno_of(error), "cannot create a temporary file beside"};
     {
         Cleanup& state = cleanup();
         const std::lock_guard held(state.lock);
@@ -343,18 +450,27 @@ WriteFailure write_output(const std::string& path, ResultText,
     }
 
     WriteFailure failure;
-    if (const int error = write_all(fd, pieces); error != 0) {
-        failure = {error, "cannot write"};
-    } else if (_commit(fd) != 0) {
-        failure = {errno, "cannot write"};
+    if (const DWORD taken = take_access_list(file, target); taken != 0)
+        failure = {errno_of(taken), "cannot set the permissions of a temporary file beside"};
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        if (!failure.failed())
+            failure = {EMFILE, "cannot write"};
+    } else {
+        if (failure.failed()) {
+            // Nothing is written to a file that others may read more of than the target.
+        } else if (const int written = write_all(fd, pieces); written != 0) {
+            failure = {written, "cannot write"};
+        } else if (_commit(fd) != 0) {
+            failure = {errno, "cannot write"};
+        }
+        if (_close(fd) != 0 && !failure.failed())
+            failure = {errno, "cannot write"};
     }
-    if (_close(fd) != 0 && failure.error == 0)
-        failure = {errno, "cannot write"};
-    if (failure.error == 0 && !MoveFileExW(temporary.c_str(), to_wide(path).c_str(),
-                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        failure = {errno_of(GetLastError()), "cannot replace"};
-    }
-    if (failure.error != 0)
+    if (!failure.failed() && !put_in_place(temporary, target, error))
+        failure = {errno_of(error), "cannot replace"};
+    if (failure.failed())
         DeleteFileW(temporary.c_str());
     forget_file_to_remove();
     return failure;
