@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -488,8 +489,22 @@ void Driver::SetClipboard(const std::string& text) {
     QGuiApplication::clipboard()->setText(qt::to_qstring(text));
 }
 
+namespace {
+
+/// The clipboard's text in UTF-8 as it came, or as QClipboard reads it, which
+/// drops a byte-order mark at its start.
+std::string clipboard_text(QClipboard::Mode mode) {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(mode);
+    const QString utf8_type = QStringLiteral("text/plain;charset=utf-8");
+    if (data != nullptr && data->hasFormat(utf8_type))
+        return data->data(utf8_type).toStdString();
+    return QGuiApplication::clipboard()->text(mode).toStdString();
+}
+
+}  // namespace
+
 std::string Driver::Clipboard() const {
-    return QGuiApplication::clipboard()->text().toStdString();
+    return clipboard_text(QClipboard::Clipboard);
 }
 
 std::string Driver::WindowSystem() const {
@@ -501,7 +516,7 @@ bool Driver::HasPrimarySelection() const {
 }
 
 std::string Driver::PrimarySelection() const {
-    return QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString();
+    return clipboard_text(QClipboard::Selection);
 }
 
 namespace {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "qt_backend.h"
@@ -326,7 +327,18 @@ QMimeData* TextBox::createMimeDataFromSelection() const {
 void TextBox::insertFromMimeData(const QMimeData* source) {
     if (source == nullptr || isReadOnly() || !source->hasText())
         return;
-    if (InsertTyped(WithLineFeeds(source->text())))
+    // From another program the text comes as UTF-8, which QMimeData::text() would
+    // read without a byte-order mark at its start.
+    const QString utf8_type = QStringLiteral("text/plain;charset=utf-8");
+    QString text;
+    if (source->hasFormat(utf8_type)) {
+        const QByteArray utf8 = source->data(utf8_type);
+        text =
+            to_qstring(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    } else {
+        text = source->text();
+    }
+    if (InsertTyped(WithLineFeeds(std::move(text))))
         ensureCursorVisible();
 }
 
