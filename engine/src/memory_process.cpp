@@ -6,6 +6,7 @@
 #include "body_layout.h"
 #include "plain_forms.h"
 #include "process_steps.h"
+#include "stack_wipe.h"
 #include "tarnel/codepage.h"
 #include "tarnel/secure_wipe.h"
 #include "text_stream.h"
@@ -85,6 +86,7 @@ ProcessEnd open_into(std::string_view body, const TextKey& key, const ProcessSet
 ProcessReport process_in_memory(std::string_view text, PasswordProvider& password,
                                 ProcessSink* sink, std::string* whole,
                                 const ProcessSettings& settings) noexcept {
+    const StackWipe wipe_on_return;
     ProcessReport report;
     const std::string_view trimmed = trim_in_form(text, settings.form);
     if (!choose_direction(is_sealed_text(trimmed), settings.direction, report))

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
 #include "test_hooks.h"
 
@@ -64,6 +65,7 @@ struct Shared {
 // A helper that outruns the growing memory or the consumer waits, on a CPU that
 // has nothing else of this text to do.
 void help(Shared* s) noexcept {
+    const StackWipe wipe_on_return;
     hand_over(HandOver::HelperStarted);
     for (;;) {
         const std::size_t u = s->next.fetch_add(1, std::memory_order_relaxed);
@@ -142,6 +144,7 @@ void SideJob::start(void (*job)(void* context) noexcept, void* context) noexcept
     if (kThreads && !parallel_settings().refuse_threads) {
         try {
             m_thread = std::thread([job, context] {
+                const StackWipe wipe_on_return;
                 hand_over(HandOver::SideJobStarted);
                 job(context);
                 hand_over(HandOver::SideJobDone);

@@ -14,6 +14,7 @@
 #include "plain_forms.h"
 #include "process_steps.h"
 #include "source_survey.h"
+#include "stack_wipe.h"
 #include "text_rule_pieces.h"
 
 namespace tarnel {
@@ -206,6 +207,7 @@ ProcessEnd open_source(PieceReader& reader, SourceSurvey& survey, const TextKey&
 
 ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& password,
                               ProcessSink& sink, const ProcessSettings& settings) noexcept {
+    const StackWipe wipe_on_return;
     ProcessReport report;
     PieceReader reader(source, settings.piece);
     SourceSurvey survey;

@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+#include "cpu_features.h"
+#include "stack_wipe.h"
+
 namespace tarnel {
 
 void secure_wipe(void* data, std::size_t size) noexcept {
@@ -28,6 +31,38 @@ void secure_wipe(std::string& text) noexcept {
     text.resize(text.capacity());
     secure_wipe(text.data(), text.size());
     text.clear();
+}
+
+#if defined(__GNUC__) || defined(__clang__)
+#define TARNEL_NOINLINE __attribute__((noinline))
+#else
+#define TARNEL_NOINLINE __declspec(noinline)
+#endif
+
+TARNEL_NOINLINE void wipe_stack_below() noexcept {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    // Vector registers keep plain text after a kernel, for any later code to spill.
+    if (cpu_features().avx2)
+        __asm__ __volatile__("vzeroall" ::: "memory");
+    if (cpu_features().vaes512) {
+        __asm__ __volatile__(
+            "vpxord %%zmm16, %%zmm16, %%zmm16\n vpxord %%zmm17, %%zmm17, %%zmm17\n"
+            "vpxord %%zmm18, %%zmm18, %%zmm18\n vpxord %%zmm19, %%zmm19, %%zmm19\n"
+            "vpxord %%zmm20, %%zmm20, %%zmm20\n vpxord %%zmm21, %%zmm21, %%zmm21\n"
+            "vpxord %%zmm22, %%zmm22, %%zmm22\n vpxord %%zmm23, %%zmm23, %%zmm23\n"
+            "vpxord %%zmm24, %%zmm24, %%zmm24\n vpxord %%zmm25, %%zmm25, %%zmm25\n"
+            "vpxord %%zmm26, %%zmm26, %%zmm26\n vpxord %%zmm27, %%zmm27, %%zmm27\n"
+            "vpxord %%zmm28, %%zmm28, %%zmm28\n vpxord %%zmm29, %%zmm29, %%zmm29\n"
+            "vpxord %%zmm30, %%zmm30, %%zmm30\n vpxord %%zmm31, %%zmm31, %%zmm31\n" ::
+                : "memory");
+    }
+#endif
+#ifndef __EMSCRIPTEN__
+    // The engine's deepest calls, kernels included, stay well within this; a
+    // thread's stack is megabytes.
+    alignas(64) unsigned char area[64 * 1024];
+    secure_wipe(area, sizeof area);
+#endif
 }
 
 }  // namespace tarnel

@@ -9,6 +9,7 @@
 
 #include "memory_process.h"
 #include "process_steps.h"
+#include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel {
@@ -99,6 +100,7 @@ class WholeText {
 
 ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, ProcessSink& sink,
                               const ProcessSettings& settings) noexcept {
+    const StackWipe wipe_on_return;
     ProcessReport report;
     EarlyRefusal watch(settings.direction, settings.form);
     WholeText text;

@@ -7,6 +7,7 @@
 #include "crc_key.h"
 #include "huge_pages.h"
 #include "lending_sink.h"
+#include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
 #include "text_stream.h"
 #include "unbroken_body.h"
@@ -80,6 +81,7 @@ void CTextCipher::SetPassword(std::string_view password, TextKey& key) noexcept 
 
 bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::string& result,
                               Envelope envelope) noexcept {
+    const StackWipe wipe_on_return;
     result.clear();
     m_sealCheckFailed = false;
     // Widened first: where size_t has 32 bits no text reaches the limit.
@@ -107,6 +109,7 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
 
 bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::string& result,
                               OpenSummary* summary) noexcept {
+    const StackWipe wipe_on_return;
     result.clear();
     OpenSummary found;
     // A body that sealing made holds no white space, and then one pass over its hex

@@ -55,8 +55,8 @@ Binding BindingOf(const std::string& path) {
         found.relro |= segment.p_type == PT_GNU_RELRO;
         if (segment.p_type != PT_DYNAMIC)
             continue;
-        for (std::size_t d = segment.p_offset; d + sizeof(Elf64_Dyn) <= file.size() &&
-                                               d < segment.p_offset + segment.p_filesz;
+        for (std::size_t d = segment.p_offset;
+             d + sizeof(Elf64_Dyn) <= file.size() && d < segment.p_offset + segment.p_filesz;
              d += sizeof(Elf64_Dyn)) {
             Elf64_Dyn entry{};
             std::memcpy(&entry, file.data() + d, sizeof entry);
@@ -67,7 +67,7 @@ Binding BindingOf(const std::string& path) {
     return found;
 }
 
-TEST(Programs, BindEverySymbolAtStartBehindReadOnlyRelocations) {
+TEST(ProgramMemory, BindEverySymbolAtStartBehindReadOnlyRelocations) {
     std::vector<std::string> programs;
 #ifdef TARNEL_CLI_PATH
     programs.push_back(TARNEL_CLI_PATH);
@@ -127,7 +127,7 @@ std::vector<std::string> RunsLeftIn(pid_t pid, const std::string& text, std::siz
     return found;
 }
 
-TEST(Programs, TarnelCliLeavesNoRunOfTheTextInItsMemoryAtExit) {
+TEST(ProgramMemory, TarnelCliLeavesNoRunOfTheTextInItsMemoryAtExit) {
     if (!tarnel::test::emulator_command().empty())
         GTEST_SKIP() << "an emulator's memory is not the program's";
     char dir_template[] = "/tmp/tarnel-leftovers-XXXXXX";
