@@ -15,6 +15,9 @@
 #include "hardening.h"
 #include "messages.h"
 #include "options.h"
+#ifndef _WIN32
+#include "output_target.h"
+#endif
 #include "password_source.h"
 #include "program.h"
 #include "result_sink.h"
@@ -162,18 +165,38 @@ void explain(const ProcessReport& report, const Options& options, const Input& i
         say(Message::OutputIncomplete, output_name(options));
 }
 
-// Writing to the text's own file, or the password file, would destroy it: refused,
-// whatever name leads there (a link, another hard link, /proc/self/fd/N).
+// True when -o `path` would be written as it is opened (/dev/stdout, /dev/fd/N):
+// a file named there is not replaced once complete but overwritten as it is read.
+bool written_directly(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    const OutputTarget target = find_output_target(path);
+    if (target.owns_fd)
+        ::close(target.fd);
+    return target.kind == OutputTarget::Kind::Descriptor;
+#endif
+}
+
+// Writing to the password file would destroy the key, and writing directly to the
+// text's own file would overwrite it while it is read: refused, whatever name leads
+// there (a link, another hard link, /proc/self/fd/N). A file replaced once the
+// result is complete may be the text's own: it is read before it is replaced.
 bool output_spares_inputs(const Options& options, int text_fd) {
-    const FileIdentity output = options.output_path.empty() ? identity_of(STDOUT_FILENO)
-                                                            : identity_of(options.output_path);
+    const bool to_stdout = options.output_path.empty();
+    const FileIdentity output =
+        to_stdout ? identity_of(STDOUT_FILENO) : identity_of(options.output_path);
     const FileIdentity password = options.password_fd >= 0 ? identity_of(options.password_fd)
                                   : options.password_file.empty()
                                       ? FileIdentity{}
                                       : identity_of(options.password_file);
-    const char* lost = output.same_file(identity_of(text_fd)) ? "text"
-                       : output.same_file(password)          ? "password"
-                                                             : nullptr;
+    const char* lost = nullptr;
+    if (output.same_file(password))
+        lost = "password";
+    else if (output.same_file(identity_of(text_fd)) &&
+             (to_stdout || written_directly(options.output_path)))
+        lost = "text";
     if (lost != nullptr)
         say(Message::OutputIsInput, output_name(options), lost);
     return lost == nullptr;

@@ -234,6 +234,36 @@ TEST(OutputPath, DirectorySocketAndHardLinkedFileAreRefused) {
     EXPECT_EQ(dir.names(), (Names{"dir", "input", "one", "password", "sock", "two"}));
 }
 
+// The key is never written over, by any name, nor the text as it is being read.
+TEST(OutputPath, ThePasswordFileAndTheTextBeingReadAreRefused) {
+    TempDir dir;
+    write_file(dir.path("password"), "pw\n");
+    ASSERT_EQ(::symlink(dir.path("password").c_str(), dir.path("key").c_str()), 0);
+    ASSERT_EQ(::link(dir.path("password").c_str(), dir.path("again").c_str()), 0);
+    for (const Way way : {Way::Pipe, Way::File}) {
+        for (const char* name : {"password", "key", "again"}) {
+            expect_refused(seal_to(dir, dir.path(name), way), "it is the password file");
+            EXPECT_EQ(read_file(dir.path("password")), "pw\n") << name;
+        }
+    }
+    // Standard output appending to the very file being read, by either name.
+    write_file(dir.path("input"), kText);
+    for (const bool named : {false, true}) {
+        std::vector<std::string> args = with_password(dir, "pw", {dir.path("input")});
+        if (named)
+            args.insert(args.begin(), {"-o", "/proc/self/fd/1"});
+        const int out = ::open(dir.path("input").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        const int err = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const pid_t pid = spawn_cli(args, {.stdout_fd = out, .stderr_fd = err});
+        ::close(out);
+        ::close(err);
+        RunResult result;
+        wait_for(pid, 10000, result);
+        EXPECT_EQ(result.exit_status, 1) << named;
+        EXPECT_EQ(read_file(dir.path("input")), kText) << named;
+    }
+}
+
 // Opens the sealed text in `from` into `to`, which then holds only its owner's
 // permissions.
 void expect_opened_into(const TempDir& dir, const std::string& from, const std::string& to) {

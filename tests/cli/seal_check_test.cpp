@@ -23,12 +23,19 @@
 #include "program.h"
 #include "test_hooks.h"
 
-// In a child that sets it, reads with pread() fail with EIO from this call on.
-std::atomic<int> g_reads_before_failure{-1};
+// In a child that sets it, every pread() fails with EIO once something went out on
+// standard output. Both stand in for the C library's, for the whole test program.
+std::atomic<bool> g_fail_reads_after_output{false};
+std::atomic<bool> g_output_began{false};
 
-// Stands in for the C library's, for the whole test program.
+extern "C" ssize_t write(int fd, const void* data, std::size_t size) {
+    if (fd == STDOUT_FILENO && size > 0)
+        g_output_began = true;
+    return ::syscall(SYS_write, fd, data, size);
+}
+
 extern "C" ssize_t pread(int fd, void* buffer, std::size_t size, off_t offset) {
-    if (g_reads_before_failure.load() >= 0 && g_reads_before_failure.fetch_sub(1) == 0) {
+    if (g_fail_reads_after_output && g_output_began) {
         errno = EIO;
         return -1;
     }
@@ -81,7 +88,7 @@ class FailedCheck : public ::testing::Test {
     // Runs tarnel-cli in a child, its standard input from `input` (or the file
     // named on the command line), with the damage hook set when `damage` says so.
     Ran run(std::vector<std::string> args, bool damage, const fs::path& input = "/dev/null",
-            int reads_before_failure = -1) {
+            bool fail_reads_after_output = false) {
         const fs::path out = dir / "stdout", err = dir / "stderr";
         const pid_t child = ::fork();
         if (child == 0) {
@@ -90,7 +97,7 @@ class FailedCheck : public ::testing::Test {
             std::freopen(err.c_str(), "wb", stderr);
             if (damage)
                 set_test_hooks({.damage = damage_first_piece});
-            g_reads_before_failure = reads_before_failure;
+            g_fail_reads_after_output = fail_reads_after_output;
             std::vector<char*> argv;
             args.insert(args.begin(), "tarnel-cli");
             for (std::string& arg : args)
@@ -148,13 +155,19 @@ TEST_F(FailedCheck, OutputThatWentOutDirectlyIsDeclaredIncomplete) {
 }
 
 // Whatever stops a run after its output began, the reader hears the output is
-// incomplete: here a read that fails midway, sealing and opening.
+// incomplete: here a read that fails midway, sealing and opening a text of pieces.
 TEST_F(FailedCheck, AReadFailingMidwayDeclaresTheOutputIncomplete) {
-    const std::string pw = (dir / "pw").string(), text = (dir / "text").string();
-    const Ran sealed = run({"--password-file", pw, "-o", (dir / "sealed").string(), text}, false);
+    std::string text;
+    while (text.size() < 12 * 1024 * 1024)
+        text +=
+            "a longer line of a text that is read in pieces, " + std::to_string(text.size()) + "\n";
+    write_file(dir / "large", text);
+    const std::string pw = (dir / "pw").string();
+    const Ran sealed = run(
+        {"--password-file", pw, "-o", (dir / "sealed").string(), (dir / "large").string()}, false);
     ASSERT_EQ(sealed.status, 0) << sealed.err;
-    for (const fs::path& input : {dir / "text", dir / "sealed"}) {
-        const Ran failed = run({"--password-file", pw, input.string()}, false, "/dev/null", 4);
+    for (const fs::path& input : {dir / "large", dir / "sealed"}) {
+        const Ran failed = run({"--password-file", pw, input.string()}, false, "/dev/null", true);
         EXPECT_EQ(failed.status, 1) << input;
         EXPECT_NE(failed.err.find("Input/output error"), std::string::npos) << failed.err;
         EXPECT_NE(failed.err.find("standard output got an incomplete text"), std::string::npos)
