@@ -29,6 +29,18 @@ xvfb-run -a env QT_QPA_PLATFORM=xcb TARNEL_TEST_WINDOW_SYSTEM=xcb "$tests" --gte
 #
 # The run keeps the client's protocol log, which shows whether each window waited for
 # its last frame before it went (see frames_finished.py).
+# Where no session bus can be found, the window must not start one of its own, which
+# would write ~/.dbus and outlive it.
+echo "test-dialogs: no session bus of the window's own"
+home=$(mktemp -d)
+env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR HOME="$home" \
+  xvfb-run -a timeout 4 "${1:-build/default}/app/tarnel" || true
+if [ -e "$home/.dbus" ]; then
+  echo "test-dialogs: the window started a session bus of its own" >&2
+  exit 1
+fi
+rm -rf "$home"
+
 echo "test-dialogs: Wayland (sway)"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

@@ -2,6 +2,7 @@
 // The framework's global services on Qt: start, keys, icons, message boxes.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -144,12 +145,30 @@ QIcon* icon_of(HICON icon) {
 
 }  // namespace qt
 
+namespace {
+
+// With no session bus to be found, libdbus would start one for the X display
+// (autolaunch), which writes ~/.dbus and outlives the window. A screen reader runs
+// in a session that has a bus, named in the environment or at XDG_RUNTIME_DIR/bus;
+// only where neither is there is the search turned off.
+void KeepFromStartingASessionBus() {
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        return;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus")))
+        return;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+}
+
+}  // namespace
+
 BOOL AfxWinInit(const char* program_path) {
     qt::Backend& backend = qt::backend();
     if (backend.application)
         return TRUE;
     backend.program = program_path != nullptr ? program_path : "program";
     backend.argv[0] = backend.program.data();
+    KeepFromStartingASessionBus();
     // Only the program's path: the command line means nothing to the program.
     backend.application = std::make_unique<QApplication>(backend.argc, backend.argv);
     if (CWinApp* app = AfxGetApp()) {
