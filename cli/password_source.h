@@ -20,7 +20,8 @@ inline constexpr std::size_t kMaxPasswordBytes = 4096;
 bool password_is_given(const Options& options) noexcept;
 
 /// Reads the first line of the password file or descriptor into `password`, as the
-/// bytes it stands for (convert_password_in_place(), as every program). Reports a failure (a read error, a line over kMaxPasswordBytes) and returns false.
+/// bytes it stands for (convert_password_in_place(), as every program). Reports a
+/// failure (a read error, a line over kMaxPasswordBytes) and returns false.
 bool read_given_password(const Options& options, std::string& password);
 
 /// True when a prompt could ask for the password; otherwise says there is no
@@ -28,8 +29,9 @@ bool read_given_password(const Options& options, std::string& password);
 bool can_ask_password();
 
 /// Asks on the terminal, for the bytes the answer stands for; with `confirm`, asks
-/// twice and insists on the same answer. Reports a failure (no terminal, a read error, an answer that
-/// password_is_usable() refuses, two different answers) and returns false.
+/// twice and insists on the same answer. Reports a failure (no terminal, a read
+/// error, an answer that password_is_usable() refuses, two different answers) and
+/// returns false.
 bool ask_password(bool confirm, std::string& password);
 
 /// Refuses, with the engine's message, a password no seal may use: an empty one,

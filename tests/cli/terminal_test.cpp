@@ -31,9 +31,8 @@ class TerminalSession {
         EXPECT_EQ(::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr), 0);
         write_file(m_dir.path("in"), input);
         ChildSetup setup;
-        setup.stdin_fd = stdin_on_terminal
-                             ? ::dup(m_slave)
-                             : ::open(m_dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+        setup.stdin_fd = stdin_on_terminal ? ::dup(m_slave)
+                                           : ::open(m_dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
         setup.stdout_fd = stdout_on_terminal ? m_slave
                                              : ::open(m_dir.path("out").c_str(),
                                                       O_WRONLY | O_CREAT | O_CLOEXEC, 0600);

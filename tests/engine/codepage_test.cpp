@@ -84,10 +84,18 @@ TEST(PasswordBytes, OtherPasswordsKeepTheirBytes) {
 // A pasted or saved password counts alike everywhere: its first line, no mark.
 TEST(PasswordBytes, OnlyTheFirstLineCountsLessALeadingByteOrderMark) {
     const std::pair<std::string_view, std::string_view> cases[] = {
-        {"\uFEFFpw", "pw"},          {"pw\nrest", "pw"},       {"pw\r\nrest", "pw"},
-        {"pw\rrest", "pw"},          {"pw\u2028rest", "pw"},   {"pw\u2029rest", "pw"},
-        {"\uFEFF\u00E9\n", "\xE9"},  {"\nrest", ""},           {"\uFEFF", ""},
-        {"p\uFEFFw", "p\uFEFFw"},    {"\uFEFF\uFEFFw", "\uFEFFw"}, {"\xE9\r\n\xE9", "\xE9"},
+        {"\uFEFFpw", "pw"},
+        {"pw\nrest", "pw"},
+        {"pw\r\nrest", "pw"},
+        {"pw\rrest", "pw"},
+        {"pw\u2028rest", "pw"},
+        {"pw\u2029rest", "pw"},
+        {"\uFEFF\u00E9\n", "\xE9"},
+        {"\nrest", ""},
+        {"\uFEFF", ""},
+        {"p\uFEFFw", "p\uFEFFw"},
+        {"\uFEFF\uFEFFw", "\uFEFFw"},
+        {"\xE9\r\n\xE9", "\xE9"},
     };
     for (const auto& [typed, key] : cases)
         EXPECT_EQ(password_bytes(typed), key) << typed;
