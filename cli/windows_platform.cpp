@@ -367,13 +367,21 @@ void use_binary_mode(int fd) noexcept {
     _setmode(fd, _O_BINARY);
 }
 
+namespace {
+
+// What the file system keeps of `file`, when it is a regular file on a disk.
+bool regular_file_information(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) noexcept {
+    return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK &&
+           GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+}  // namespace
+
 // The modification time to its 100 ns, as the file system keeps it.
 FileStamp stamp_of(int fd) noexcept {
-    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     BY_HANDLE_FILE_INFORMATION information{};
-    if (file == INVALID_HANDLE_VALUE || GetFileType(file) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!regular_file_information(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), information))
         return {};
     const uint64_t ticks = uint64_t(information.ftLastWriteTime.dwHighDateTime) << 32 |
                            information.ftLastWriteTime.dwLowDateTime;
@@ -385,9 +393,7 @@ namespace {
 
 FileIdentity identity_of_handle(HANDLE handle) noexcept {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    if (!regular_file_information(handle, info))
         return {};
     return {true, info.dwVolumeSerialNumber,
             (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
