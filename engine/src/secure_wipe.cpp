@@ -42,8 +42,13 @@ void secure_wipe(std::string& text) noexcept {
 TARNEL_NOINLINE void wipe_stack_below() noexcept {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     // Vector registers keep plain text after a kernel, for any later code to spill.
+    // Named as clobbered: Windows' calling convention keeps xmm6-xmm15 for the
+    // caller, so the compiler must save and restore them around the clearing.
     if (cpu_features().avx2)
-        __asm__ __volatile__("vzeroall" ::: "memory");
+        __asm__ __volatile__("vzeroall" ::
+                                 : "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6",
+                                   "xmm7", "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13",
+                                   "xmm14", "xmm15");
     if (cpu_features().vaes512) {
         __asm__ __volatile__(
             "vpxord %%zmm16, %%zmm16, %%zmm16\n vpxord %%zmm17, %%zmm17, %%zmm17\n"
