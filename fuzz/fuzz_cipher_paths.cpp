@@ -14,7 +14,8 @@
 #include "hex_path.h"
 #include "parallel_runner.h"
 #include "tarnel/text_cipher.h"
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 
 namespace {
 

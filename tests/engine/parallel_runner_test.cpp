@@ -24,7 +24,8 @@
 #include "tarnel/process.h"
 #include "tarnel/text_cipher.h"
 #include "test_sinks.h"
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 namespace {

@@ -20,7 +20,8 @@
 #include "tarnel/text_process.h"
 #include "test_hooks.h"
 #include "test_sinks.h"
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 namespace {

@@ -15,7 +15,8 @@
 #include "lending_sink.h"
 #include "tarnel/sealed_format.h"
 #include "tarnel/text_cipher.h"
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 
 namespace tarnel::test {
 

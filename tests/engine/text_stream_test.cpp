@@ -10,7 +10,8 @@
 
 #include "body_layout.h"
 #include "parallel_runner.h"
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 namespace {

@@ -9,7 +9,8 @@
 #include "lending_sink.h"
 #include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 #include "unbroken_body.h"
 
 namespace tarnel {

@@ -12,7 +12,7 @@
 #include "lending_sink.h"
 #include "parallel_runner.h"
 #include "text_blocks.h"
-#include "text_stream.h"
+#include "text_opener.h"
 
 namespace tarnel {
 

@@ -10,7 +10,7 @@
 #include "parallel_runner.h"
 #include "seal_check.h"
 #include "text_blocks.h"
-#include "text_stream.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 namespace {

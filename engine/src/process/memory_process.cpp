@@ -9,7 +9,8 @@
 #include "stack_wipe.h"
 #include "tarnel/codepage.h"
 #include "tarnel/secure_wipe.h"
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 namespace {

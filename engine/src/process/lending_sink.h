@@ -9,7 +9,8 @@
 #include <memory>
 #include <optional>
 
-#include "text_stream.h"
+#include "text_opener.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 

@@ -15,6 +15,7 @@
 #include "process_steps.h"
 #include "source_survey.h"
 #include "stack_wipe.h"
+#include "text_opener.h"
 #include "text_rule_pieces.h"
 
 namespace tarnel {

@@ -12,7 +12,7 @@
 #include "tarnel/text_process.h"
 #include "tarnel/text_rule.h"
 #include "text_rule_pieces.h"
-#include "text_stream.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 
