@@ -14,6 +14,7 @@
 
 #include "../support/script_samples.h"
 #include "tarnel/process.h"
+#include "tarnel/sealed_format.h"
 #include "tarnel/text_rule.h"
 
 namespace tarnel {
@@ -420,6 +421,65 @@ TEST(TextProcess, ScriptSamplesSealAsTheRulesBytesAndOpenBack) {
             EXPECT_FALSE(opened.report.doubtful());
             EXPECT_EQ(opened.text, test::with_line_breaks(text, "\n"));
         }
+    }
+}
+
+// One table of results that stand but deserve a warning, judged alike from every
+// source and by ProcessText, whose password is known up front and so is judged
+// before the text.
+TEST(TextProcess, ASuspiciousResultIsJudgedAlikeEverywhere) {
+    const std::string sealed = seal("a letter");
+    const std::string body = sealed.substr(2, sealed.size() - 4);
+    const std::size_t hex = body.size() - kTrailerDigits;
+    struct Case {
+        std::string text;
+        std::string password;
+        std::size_t warnings;  // 0 for a result without doubt
+        bool sealing;
+    };
+    const Case cases[] = {
+        {sealed, "pw", 0, false},
+        {sealed, "not pw", 1, false},
+        {"{{" + body.substr(1) + "}}", "pw", 3, false},  // a digit lost: blocks, count, odds
+        {"{{G" + body.substr(1) + "}}", "pw", 2, false},
+        {"{{" + body.substr(0, hex) + "12}}", "pw", 4, false},  // the trailer cut: all but digits
+        {"{{" + body.substr(0, hex - 64) + body.substr(hex) + "}}", "pw", 2, false},
+        {sealed.substr(0, sealed.size() - 1), "pw", 1, true},  // "}" lost
+        {sealed.substr(0, 40) + "\n", "pw", 1, true},
+        {"{{", "pw", 1, true},
+        {"{{ plain text", "pw", 0, true},
+        {sealed.substr(0, 40) + "}x", "pw", 0, true},
+        {"plain", "pw", 0, true},
+    };
+    for (const Case& c : cases) {
+        for (const PlainForm form : {PlainForm::Bytes, PlainForm::Text}) {
+            const ProcessSettings settings = settings_for(form, ProcessDirection::ByEnvelope);
+            const ProcessReport expected = run(Kind::Memory, c.text, settings, c.password).report;
+            std::string_view lines[kMostWarnings];
+            EXPECT_EQ(process_warnings(expected, lines), c.warnings) << c.text;
+            EXPECT_EQ(expected.sealing, c.sealing) << c.text;
+            EXPECT_EQ(expected.doubtful(), c.warnings > 0) << c.text;
+            const std::string message = warning_message(expected);
+            EXPECT_EQ(message.empty(), c.warnings == 0) << c.text;
+            for (const Kind kind : kKinds) {
+                SCOPED_TRACE(std::string(name(kind)) + ": " + c.text);
+                const ProcessReport got = run(kind, c.text, settings, c.password).report;
+                EXPECT_EQ(got.end, ProcessEnd::Done);
+                EXPECT_EQ(warning_message(got), message);
+            }
+            const ProcessOutcome whole = ProcessText(c.password, c.text);
+            EXPECT_EQ(whole.warning, message) << c.text;
+            EXPECT_EQ(whole.cut_short, c.sealing && c.warnings > 0) << c.text;
+        }
+    }
+    // Judged before the text wherever the password is known up front.
+    for (const std::string& text : {std::string("a\0b", 3), std::string("{{}}")}) {
+        GivenPassword empty("");
+        TestSink sink;
+        const ProcessSettings settings = settings_for(PlainForm::Text, ProcessDirection::Open);
+        EXPECT_EQ(ProcessTextFrom(text, empty, sink, settings).end, ProcessEnd::EmptyPassword);
+        EXPECT_EQ(ProcessText("", text, ProcessDirection::Open).kind,
+                  ProcessOutcome::Kind::Message);
     }
 }
 

@@ -43,6 +43,10 @@ struct ProcessOutcome {
     bool sealed = false;         ///< NewText: true for a sealed text, false for an opened one
     bool looks_genuine = false;  ///< opened: see looks_genuine() in sealed_format.h
     BodyDamage damage;           ///< opened: what the body got wrong
+    bool cut_short = false;      ///< sealed: see ProcessReport::cut_short (text_process.h)
+    /// NewText that deserves a warning, shown after the text is replaced:
+    /// warning_message() (text_process.h) in a message box; empty for none.
+    std::string warning;
 
     ProcessOutcome() = default;
     ProcessOutcome(const ProcessOutcome&) = default;

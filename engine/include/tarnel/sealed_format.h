@@ -33,6 +33,26 @@ std::string_view trim_text(std::string_view text) noexcept;
 /// characters long, so the two envelopes never overlap.
 bool is_sealed_text(std::string_view trimmed) noexcept;
 
+/// Tells, a piece at a time, whether a trimmed text begins like a sealed text
+/// whose end is missing: "{{" and then only hex digits and white space, perhaps
+/// ending in one "}", as a sealed text cut short is. Such a text has no envelope
+/// and is sealed like any other; programs warn about it.
+class CutShortWatch {
+  public:
+    /// The trimmed text's next bytes, in order.
+    void feed(std::string_view piece) noexcept;
+    /// Whether the text fed so far, taken as whole, looks cut short.
+    bool cut_short() const noexcept { return m_seen >= kSealedOpen.size() && m_fits; }
+
+  private:
+    std::size_t m_seen = 0;
+    bool m_fits = true;    ///< every byte so far fits a sealed text's start
+    bool m_ended = false;  ///< a "}" came, which only the text's end may follow
+};
+
+/// CutShortWatch over a whole trimmed text.
+bool looks_cut_short(std::string_view trimmed) noexcept;
+
 /// Number of cipher blocks for a plain text of `plain_length` bytes: L div 32 + 1.
 constexpr uint64_t sealed_block_count(uint64_t plain_length) noexcept {
     return plain_length / 32 + 1;

@@ -75,8 +75,16 @@ class RandomAccessSource {
 };
 
 /// Gives the password once the direction is known.
+///
+/// The password is judged before the text, as the window's message says, wherever
+/// it is known up front. The one exception is a provider that asks a person once
+/// the direction is known (a prompt asks twice to seal): its password is judged
+/// when it comes, after the text's own refusals.
 class PasswordProvider {
   public:
+    /// True when provide() gives the password without asking anyone, so that it
+    /// may be judged before the text is.
+    virtual bool known_up_front() const noexcept { return false; }
     /// Puts the password into `password`. `sealing` tells which way the text goes
     /// (a program may ask twice for a seal). Returns false when there is none;
     /// the provider has then said why.
@@ -90,6 +98,7 @@ class PasswordProvider {
 class GivenPassword final : public PasswordProvider {
   public:
     explicit GivenPassword(std::string_view password) noexcept : m_password(password) {}
+    bool known_up_front() const noexcept override { return true; }
     bool provide(bool sealing, std::string& password) noexcept override;
 
   private:
@@ -156,15 +165,32 @@ struct ProcessReport {
     bool sealing = false;        ///< the direction taken, once known
     bool looks_genuine = false;  ///< opened: see looks_genuine() in sealed_format.h
     BodyDamage damage;           ///< opened: what the body got wrong
+    /// Sealed by the envelope's choice, though the text began like a sealed text
+    /// whose end is missing (see CutShortWatch in sealed_format.h).
+    bool cut_short = false;
 
-    /// Opened, but the result is doubtful: a damaged body, or a wrong password.
+    /// Done, but the result deserves a warning (see process_warnings()): an opened
+    /// text from a damaged body or, by the odds, a wrong password; or a sealed text
+    /// that was a sealed one cut short.
     bool doubtful() const noexcept {
-        return end == ProcessEnd::Done && !sealing && (damage.any() || !looks_genuine);
+        return end == ProcessEnd::Done && (sealing ? cut_short : damage.any() || !looks_genuine);
     }
 };
 
 /// Refuses a password no seal may use: EmptyPassword, PasswordNul, or Done.
 ProcessEnd check_password(std::string_view password) noexcept;
+
+/// The warnings a doubtful result deserves, in the words every program shows:
+/// each a sentence in lower case without its full stop, as tarnel-cli prints it
+/// after "warning: ". Fills `lines` and returns how many (none for a result that
+/// is not doubtful).
+inline constexpr std::size_t kMostWarnings = 5;
+std::size_t process_warnings(const ProcessReport& report,
+                             std::string_view (&lines)[kMostWarnings]) noexcept;
+
+/// The warnings for a message box: each sentence on a line of its own, then how to
+/// get the text back. Empty for a result that is not doubtful, or without memory.
+std::string warning_message(const ProcessReport& report) noexcept;
 
 /// The engine's message for a refusal that has one (EmptyPassword, PasswordNul,
 /// TextNul, CheckFailed); empty for the others.

@@ -118,6 +118,26 @@ bool is_sealed_text(std::string_view trimmed) noexcept {
            trimmed.starts_with(kSealedOpen) && trimmed.ends_with(kSealedClose);
 }
 
+void CutShortWatch::feed(std::string_view piece) noexcept {
+    for (std::size_t k = 0; k < piece.size() && m_fits; ++k, ++m_seen) {
+        const char c = piece[k];
+        if (m_seen < kSealedOpen.size())
+            m_fits = c == kSealedOpen[m_seen];
+        else if (m_ended)
+            m_fits = false;  // with "}}" it is sealed, not cut short
+        else if (c == '}')
+            m_ended = true;
+        else
+            m_fits = is_format_space(c) || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    }
+}
+
+bool looks_cut_short(std::string_view trimmed) noexcept {
+    CutShortWatch watch;
+    watch.feed(trimmed);
+    return watch.cut_short();
+}
+
 BodyLayout analyse_body(std::string_view body) noexcept {
     BodyDamage damage;
     return analyse_body(body, damage);

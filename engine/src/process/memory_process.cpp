@@ -89,9 +89,13 @@ ProcessReport process_in_memory(std::string_view text, PasswordProvider& passwor
                                 const ProcessSettings& settings) noexcept {
     const StackWipe wipe_on_return;
     ProcessReport report;
+    if (password_refused_first(password, report))
+        return report;
     const std::string_view trimmed = trim_in_form(text, settings.form);
     if (!choose_direction(is_sealed_text(trimmed), settings.direction, report))
         return report;
+    report.cut_short = report.sealing && settings.direction == ProcessDirection::ByEnvelope &&
+                       looks_cut_short(trimmed);
     const bool text_form = settings.form == PlainForm::Text;
     if (report.sealing && trimmed.find('\0') != std::string_view::npos) {
         report.end = ProcessEnd::TextNul;

@@ -40,15 +40,10 @@ ProcessOutcome::~ProcessOutcome() {
 ProcessOutcome ProcessText(std::string_view password, std::string_view text,
                            ProcessDirection direction) noexcept {
     ProcessOutcome outcome;
-    // The password is judged before the text, as the window's message says.
-    ProcessReport report;
-    report.end = check_password(password);
-    if (report.end == ProcessEnd::Done) {
-        GivenPassword given(password);
-        ProcessSettings settings;
-        settings.direction = direction;
-        report = process_in_memory(text, given, nullptr, &outcome.text, settings);
-    }
+    GivenPassword given(password);
+    ProcessSettings settings;
+    settings.direction = direction;
+    const ProcessReport report = process_in_memory(text, given, nullptr, &outcome.text, settings);
     outcome.kind = kind_of(report.end);
     if (outcome.kind != ProcessOutcome::Kind::NewText)
         secure_wipe(outcome.text);
@@ -62,6 +57,9 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
     outcome.sealed = outcome.kind == ProcessOutcome::Kind::NewText && report.sealing;
     outcome.looks_genuine = report.looks_genuine;
     outcome.damage = report.damage;
+    outcome.cut_short = report.cut_short;
+    if (outcome.kind == ProcessOutcome::Kind::NewText)
+        outcome.warning = warning_message(report);
     return outcome;
 }
 

@@ -40,6 +40,16 @@ std::string_view process_message(ProcessEnd end) noexcept {
     }
 }
 
+bool password_refused_first(PasswordProvider& provider, ProcessReport& report) noexcept {
+    if (!provider.known_up_front())
+        return false;
+    std::string password;
+    ScopedWipe wipe(password);
+    report.end =
+        provider.provide(false, password) ? check_password(password) : ProcessEnd::NoPassword;
+    return report.end != ProcessEnd::Done;
+}
+
 bool choose_direction(bool sealed, ProcessDirection direction, ProcessReport& report) noexcept {
     report.sealing = direction == ProcessDirection::Seal ||
                      (direction == ProcessDirection::ByEnvelope && !sealed);

@@ -11,6 +11,10 @@
 
 namespace tarnel {
 
+/// Judges a password known up front before the text (see PasswordProvider): true,
+/// with report.end set, when it is refused.
+bool password_refused_first(PasswordProvider& provider, ProcessReport& report) noexcept;
+
 /// Sets report.sealing from what the trimmed text looks like; false (NotSealed)
 /// when opening is asked of a text that is not sealed.
 bool choose_direction(bool sealed, ProcessDirection direction, ProcessReport& report) noexcept;

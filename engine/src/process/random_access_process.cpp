@@ -34,8 +34,8 @@ bool seals_in_one_pass(PlainForm form, const ProcessSink& sink) noexcept {
 // Feeds the trimmed text to a sealer into `sink`; with `check_nul`, a NUL stops
 // it (the sealer is gone once this returns, with all it would write).
 ProcessEnd seal_pieces(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
-                       PlainForm form, const TextKey& key, ProcessSink& sink,
-                       bool check_nul) noexcept {
+                       PlainForm form, const TextKey& key, ProcessSink& sink, bool check_nul,
+                       CutShortWatch& watch) noexcept {
     TextSealer sealer;
     if (!sealer.start(key, plain.length, Envelope::Included, sink))
         return ProcessEnd::TooLarge;
@@ -55,6 +55,7 @@ ProcessEnd seal_pieces(PieceReader& reader, const SourceSurvey& survey, const Pl
             return read_end(reader);
         if (check_nul && std::memchr(piece.data(), 0, piece.size()) != nullptr)
             return ProcessEnd::TextNul;
+        watch.feed(piece);
         input.feed(piece);
         at += piece.size();
     }
@@ -63,8 +64,8 @@ ProcessEnd seal_pieces(PieceReader& reader, const SourceSurvey& survey, const Pl
 }
 
 ProcessEnd seal_pass(PieceReader& reader, const SourceSurvey& survey, PlainSurvey& plain,
-                     PlainForm form, const TextKey& key, ProcessSink& sink,
-                     bool surveyed) noexcept {
+                     PlainForm form, const TextKey& key, ProcessSink& sink, bool surveyed,
+                     CutShortWatch& watch) noexcept {
     if (plain.length > kMaxPlainLength)
         return ProcessEnd::TooLarge;
     if (!sink.begin(true))
@@ -73,7 +74,7 @@ ProcessEnd seal_pass(PieceReader& reader, const SourceSurvey& survey, PlainSurve
     const bool one_pass = !surveyed && sink.discardable();
     if (!surveyed && !one_pass && !survey_plain(reader, survey, form, plain))
         return plain.nul ? ProcessEnd::TextNul : read_end(reader);
-    const ProcessEnd end = seal_pieces(reader, survey, plain, form, key, sink, one_pass);
+    const ProcessEnd end = seal_pieces(reader, survey, plain, form, key, sink, one_pass, watch);
     if (end == ProcessEnd::TextNul)
         sink.discard();
     return end;
@@ -210,6 +211,8 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
                               ProcessSink& sink, const ProcessSettings& settings) noexcept {
     const StackWipe wipe_on_return;
     ProcessReport report;
+    if (password_refused_first(password, report))
+        return report;
     PieceReader reader(source, settings.piece);
     SourceSurvey survey;
     if (!find_trimmed(reader, settings.form, survey)) {
@@ -238,9 +241,13 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
     ProcessKey key;
     if (!key.obtain(password, report))
         return report;
-    report.end = report.sealing
-                     ? seal_pass(reader, survey, plain, settings.form, key.key(), sink, surveyed)
-                     : open_source(reader, survey, key.key(), settings, sink, report);
+    if (!report.sealing) {
+        report.end = open_source(reader, survey, key.key(), settings, sink, report);
+        return report;
+    }
+    CutShortWatch watch;
+    report.end = seal_pass(reader, survey, plain, settings.form, key.key(), sink, surveyed, watch);
+    report.cut_short = settings.direction == ProcessDirection::ByEnvelope && watch.cut_short();
     return report;
 }
 

@@ -102,6 +102,8 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
                               const ProcessSettings& settings) noexcept {
     const StackWipe wipe_on_return;
     ProcessReport report;
+    if (password_refused_first(password, report))
+        return report;
     EarlyRefusal watch(settings.direction, settings.form);
     WholeText text;
     for (;;) {
