@@ -15,9 +15,7 @@
 #include "hardening.h"
 #include "messages.h"
 #include "options.h"
-#ifndef _WIN32
-#include "output_target.h"
-#endif
+#include "output.h"
 #include "password_source.h"
 #include "program.h"
 #include "result_sink.h"
@@ -163,20 +161,6 @@ void explain(const ProcessReport& report, const Options& options, const Input& i
     }
     if (sink.abandon())
         say(Message::OutputIncomplete, output_name(options));
-}
-
-// True when -o `path` would be written as it is opened (/dev/stdout, /dev/fd/N):
-// a file named there is not replaced once complete but overwritten as it is read.
-bool written_directly(const std::string& path) {
-#ifdef _WIN32
-    (void)path;
-    return false;
-#else
-    const OutputTarget target = find_output_target(path);
-    if (target.owns_fd)
-        ::close(target.fd);
-    return target.kind == OutputTarget::Kind::Descriptor;
-#endif
 }
 
 // Writing to the password file would destroy the key, and writing directly to the

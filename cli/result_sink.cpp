@@ -1,58 +1,38 @@
 // SPDX-License-Identifier: MIT
 #include "result_sink.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "messages.h"
-#include "output.h"
-#ifndef _WIN32
-#include "output_target.h"
-#endif
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel::cli {
 
-ResultSink::ResultSink(const Options& options) : m_options(options) {}
-
 ResultSink::~ResultSink() {
     secure_wipe(m_held);
-#ifndef _WIN32
     secure_wipe(m_gathered.get(), m_gathered ? kGather : 0);
-#endif
 }
 
 bool ResultSink::begin(bool sealing) noexcept {
     m_begun = true;
     m_sealing = sealing;
-    // An opened text bound for a terminal is looked at whole first. Windows writes
-    // a file in one go.
-    m_terminal = to_stdout() && ::isatty(STDOUT_FILENO);
-    m_hold = !sealing && m_terminal && !m_options.force;
-#ifdef _WIN32
-    m_hold = m_hold || !to_stdout();
-    return true;
-#else
-    if (to_stdout())
-        return true;
+    bool begun = false;
     try {
-        if (m_file.begin(m_options.output_path,
-                         sealing ? ResultText::Sealed : ResultText::Opened)) {
-            // -o /dev/tty or /dev/stdout reaches the same terminal.
-            m_terminal = m_file.is_terminal();
-            m_hold = !sealing && m_terminal && !m_options.force;
-            return true;
-        }
-        report_write_failure(m_file.failure(), m_options.output_path);
+        begun =
+            m_file.begin(m_options.output_path, sealing ? ResultText::Sealed : ResultText::Opened);
+        if (!begun)
+            report_write_failure(m_file.failure(), m_options.output_path);
     } catch (...) {
         say(Message::NoMemory);
     }
-    m_reported = true;
-    return false;
-#endif
+    m_reported = !begun;
+    // An opened text bound for a terminal, by any name (-o /dev/tty, /dev/stdout),
+    // is looked at whole first.
+    m_terminal = begun && m_file.is_terminal();
+    m_hold = !sealing && m_terminal && !m_options.force;
+    return begun;
 }
 
 void ResultSink::write(const char* data, std::size_t size) noexcept {
@@ -77,15 +57,9 @@ void ResultSink::write(const char* data, std::size_t size) noexcept {
     }
 }
 
+// Standard output gets each piece as it comes; a file gets them gathered.
 void ResultSink::pass_on(std::string_view piece) noexcept {
-    if (to_stdout()) {
-        m_wrote = true;
-        if (m_error == 0)
-            m_error = write_all(STDOUT_FILENO, {piece});
-        return;
-    }
-#ifndef _WIN32
-    if (!m_gathered)
+    if (!to_stdout() && !m_gathered)
         m_gathered.reset(new (std::nothrow) char[kGather]);
     if (!m_gathered || piece.size() >= kGather) {
         flush();
@@ -96,39 +70,19 @@ void ResultSink::pass_on(std::string_view piece) noexcept {
         flush();
     std::memcpy(m_gathered.get() + m_gathered_size, piece.data(), piece.size());
     m_gathered_size += piece.size();
-#endif
 }
 
 void ResultSink::flush() noexcept {
-#ifndef _WIN32
     if (m_gathered_size > 0)
         m_file.write(std::string_view(m_gathered.get(), m_gathered_size));
     m_gathered_size = 0;
-#endif
-}
-
-bool ResultSink::failed() const noexcept {
-#ifndef _WIN32
-    if (m_file.failure().failed())
-        return true;
-#endif
-    return m_error != 0;
 }
 
 bool ResultSink::discardable() const noexcept {
-    if (!m_begun) {
-        // A forecast of what begin() makes of the output.
-#ifdef _WIN32
-        return !to_stdout();
-#else
+    // Before begin(), a forecast of what it makes of the output.
+    if (!m_begun)
         return !to_stdout() && may_replace_file(m_options.output_path);
-#endif
-    }
-#ifndef _WIN32
-    if (!to_stdout())
-        return m_file.replaces_file();
-#endif
-    return m_hold;
+    return to_stdout() ? m_hold : m_file.replaces_file();
 }
 
 bool ResultSink::discard() noexcept {
@@ -136,78 +90,46 @@ bool ResultSink::discard() noexcept {
         secure_wipe(m_held);
         return true;
     }
-#ifndef _WIN32
-    if (!to_stdout()) {
-        m_gathered_size = 0;
-        return m_file.restart();
-    }
-#endif
-    return false;
+    m_gathered_size = 0;
+    return m_file.restart();
 }
 
 bool ResultSink::finish() {
     if (m_sealing)
         write("\n", 1);
     if (m_hold && !failed()) {
-        if (m_terminal && has_control_bytes(m_held)) {
+        if (has_control_bytes(m_held)) {
             say(Message::ControlCharacters);
             return false;
         }
-#ifdef _WIN32
-        if (!to_stdout()) {
-            const WriteFailure failure =
-                write_output(m_options.output_path,
-                             m_sealing ? ResultText::Sealed : ResultText::Opened, {m_held});
-            if (failure.failed())
-                report_write_failure(failure, m_options.output_path);
-            return !failure.failed();
-        }
-#endif
         pass_on(m_held);
     }
-    if (to_stdout() || failed()) {
-        if (!failed())
-            return true;
+    flush();
+    if (failed()) {
         report_failure();
         return false;
     }
-#ifndef _WIN32
-    flush();
     const WriteFailure failure = m_file.commit();
     if (failure.failed())
         report_write_failure(failure, m_options.output_path);
     return !failure.failed();
-#else
-    return true;
-#endif
 }
 
 void ResultSink::report_failure() {
     if (!m_reported) {
         m_reported = true;
-        // A reader that stopped reading already knows; only the status says it.
         if (m_error == ENOMEM)
             say(Message::TooLarge);
-        else if (m_error != 0 && m_error != EPIPE)
-            say_error(m_error, Message::CannotWriteStdout);
-#ifndef _WIN32
-        else if (m_error == 0 && m_file.failure().failed())
+        else if (m_file.failure().failed())
             report_write_failure(m_file.failure(), m_options.output_path);
-#endif
     }
     abandon();
 }
 
 bool ResultSink::abandon() noexcept {
     secure_wipe(m_held);
-#ifndef _WIN32
     m_gathered_size = 0;
-#endif
-#ifndef _WIN32
-    if (m_file.abandon())
-        return true;
-#endif
-    return m_wrote;
+    return m_file.abandon();
 }
 
 bool has_control_bytes(std::string_view text) noexcept {

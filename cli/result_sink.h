@@ -9,16 +9,14 @@
 #include <string_view>
 
 #include "options.h"
+#include "output.h"
 #include "tarnel/text_process.h"
-#ifndef _WIN32
-#include "output_file.h"
-#endif
 
 namespace tarnel::cli {
 
 class ResultSink final : public ProcessSink {
   public:
-    explicit ResultSink(const Options& options);
+    explicit ResultSink(const Options& options) : m_options(options) {}
     ~ResultSink();  ///< wipes what it held
     ResultSink(const ResultSink&) = delete;
     ResultSink& operator=(const ResultSink&) = delete;
@@ -26,7 +24,7 @@ class ResultSink final : public ProcessSink {
     /// Prepares the output; reports a failure.
     bool begin(bool sealing) noexcept override;
     void write(const char* data, std::size_t size) noexcept override;
-    bool failed() const noexcept override;
+    bool failed() const noexcept override { return m_error != 0 || m_file.failure().failed(); }
     bool discardable() const noexcept override;
     bool discard() noexcept override;
 
@@ -47,21 +45,18 @@ class ResultSink final : public ProcessSink {
     void flush() noexcept;
 
     const Options& m_options;
+    OutputFile m_file;
     bool m_begun = false;
     bool m_sealing = false;
     bool m_hold = false;      // the result is held until finish()
     bool m_terminal = false;  // the output is a terminal, by any name
     std::string m_held;
-    int m_error = 0;          // of standard output, or ENOMEM while holding
+    int m_error = 0;          // ENOMEM while holding
     bool m_reported = false;  // the failure was said already
-    bool m_wrote = false;     // something went out directly
-#ifndef _WIN32
-    OutputFile m_file;
     // A file is written in large pieces: the engine's come in tens of kilobytes.
     static constexpr std::size_t kGather = std::size_t(1) << 20;
     std::unique_ptr<char[]> m_gathered;
     std::size_t m_gathered_size = 0;
-#endif
 };
 
 /// True when `text` holds a control character other than TAB, LF and CR (a C0

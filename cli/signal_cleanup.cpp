@@ -81,16 +81,10 @@ void forget_terminal() noexcept {
 
 void remove_on_signal(const char* path) noexcept {
     SignalsHeld held;
-    const std::size_t length = std::strlen(path);
-    if (length >= sizeof g_file)
-        return;
-    std::memcpy(g_file, path, length + 1);
-    g_have_file = 1;
-}
-
-void forget_file_to_remove() noexcept {
-    SignalsHeld held;
-    g_have_file = 0;
+    const std::size_t length = path ? std::strlen(path) : 0;
+    g_have_file = path && length < sizeof g_file;
+    if (g_have_file)
+        std::memcpy(g_file, path, length + 1);
 }
 
 }  // namespace tarnel::cli

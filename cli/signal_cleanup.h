@@ -17,8 +17,8 @@ void install_cleanup_handlers() noexcept;
 void restore_terminal_on_signal(int fd, const TerminalSettings& settings) noexcept;
 void forget_terminal() noexcept;
 
-/// Registers a file to delete; a path too long to keep is not registered.
+/// Registers a file to delete, in place of the one before; nullptr registers
+/// none. A path too long to keep is not registered.
 void remove_on_signal(const char* path) noexcept;
-void forget_file_to_remove() noexcept;
 
 }  // namespace tarnel::cli

@@ -2,9 +2,7 @@
 // tarnel-cli on Windows: the wide-character entry point, byte-exact standard
 // streams, the console prompt without echo, files by UTF-8 name, and the cleanup
 // that Ctrl+C must not skip. The POSIX files it stands in for: hardening.cpp,
-// signal_cleanup.cpp, terminal_prompt.cpp, file_access.cpp and the output files.
-// rand_s, for the temporary file's name.
-#define _CRT_RAND_S
+// signal_cleanup.cpp, terminal_prompt.cpp, file_access.cpp and output_posix.cpp.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -14,6 +12,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_access.h"
@@ -54,31 +53,27 @@ std::string to_utf8(const wchar_t* text, std::size_t length) {
         WideCharToMultiByte(CP_UTF8, 0, text, int(length), utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
-
 // The errno for what the platform reported, for the one-line messages.
 int errno_of(DWORD error) noexcept {
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            return ENOENT;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_UNABLE_TO_REMOVE_REPLACED:
-        case ERROR_LOCK_VIOLATION:
-            return EACCES;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-            return ENOSPC;
-        case ERROR_NOT_SAME_DEVICE:
-            return EXDEV;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS:
-            return EEXIST;
-        case ERROR_FILENAME_EXCED_RANGE:
-            return ENAMETOOLONG;
-        default:
-            return EIO;
+    static constexpr std::pair<DWORD, int> kErrnos[] = {
+        {ERROR_FILE_NOT_FOUND, ENOENT},
+        {ERROR_PATH_NOT_FOUND, ENOENT},
+        {ERROR_ACCESS_DENIED, EACCES},
+        {ERROR_SHARING_VIOLATION, EACCES},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, EACCES},
+        {ERROR_LOCK_VIOLATION, EACCES},
+        {ERROR_DISK_FULL, ENOSPC},
+        {ERROR_HANDLE_DISK_FULL, ENOSPC},
+        {ERROR_NOT_SAME_DEVICE, EXDEV},
+        {ERROR_FILE_EXISTS, EEXIST},
+        {ERROR_ALREADY_EXISTS, EEXIST},
+        {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
+    };
+    for (const auto& [windows, posix] : kErrnos) {
+        if (windows == error)
+            return posix;
     }
+    return EIO;
 }
 
 // What Ctrl+C, Ctrl+Break or a closing console must undo. The handler runs on a
@@ -106,32 +101,13 @@ BOOL WINAPI undo_and_end(DWORD) {
     return FALSE;
 }
 
-// ".tarnel-" and ten random letters: short whatever the target's name, so that a
-// name near the file system's limit still has room beside it.
-std::wstring random_name(unsigned attempt) {
-    unsigned int high = 0, low = 0;
-    uint64_t bits = 0;
-    if (rand_s(&high) == 0 && rand_s(&low) == 0)
-        bits = uint64_t(high) << 32 | low;
-    else
-        bits = (GetTickCount64() << 24) ^ (uint64_t(GetCurrentProcessId()) << 8) ^ attempt;
-    static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-    std::wstring name = L".tarnel-";
-    for (int i = 0; i < 10; ++i) {
-        name += kLetters[bits % 36];
-        bits /= 36;
-    }
-    return name;
-}
-
 // The folder part of `path`, to which a name is appended: beside the target, so
-// that the rename stays on one volume.
-std::wstring directory_of(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"/\\");
-    if (slash != std::wstring::npos)
+// that the rename stays on one volume. "C:name" is in the drive's current folder.
+std::string directory_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash != std::string::npos)
         return path.substr(0, slash + 1);
-    // "C:name" is in the drive's current folder.
-    return path.size() > 1 && path[1] == L':' ? path.substr(0, 2) : std::wstring();
+    return path.size() > 1 && path[1] == ':' ? path.substr(0, 2) : std::string();
 }
 
 // File systems without access lists say so in several ways.
@@ -274,18 +250,12 @@ void forget_terminal() noexcept {
 void remove_on_signal(const char* path) noexcept {
     Cleanup& state = cleanup();
     try {
-        std::wstring wide = to_wide(path);
+        std::wstring wide = path ? to_wide(path) : std::wstring();
         const std::lock_guard held(state.lock);
         state.file.swap(wide);
     } catch (...) {
         // Not registered, as a path too long is not on POSIX.
     }
-}
-
-void forget_file_to_remove() noexcept {
-    Cleanup& state = cleanup();
-    const std::lock_guard held(state.lock);
-    state.file.clear();
 }
 
 TerminalPrompt::TerminalPrompt() noexcept {
@@ -426,60 +396,65 @@ uint64_t usable_memory() noexcept {
 }
 
 // A hidden temporary file with a short name beside the target, with the target's
-// access list, put in its place once complete and deleted on failure or Ctrl+C.
-// A new file gets the access list its folder passes on.
-WriteFailure write_output(const std::string& path, ResultText,
-                          std::initializer_list<std::string_view> pieces) {
-    std::wstring target;
-    try {
-        target = to_wide(path);
-    } catch (...) {
-        return {ENOMEM, "cannot create a temporary file beside"};
-    }
-    const std::wstring directory = directory_of(target);
-    std::wstring temporary;
+// access list; a new file gets the access list its folder passes on.
+WriteFailure OutputFile::open(const std::string& path, ResultText, Temporary) {
+    m_replaces = true;
+    m_directory = directory_of(path);
+    m_name = path.substr(m_directory.size());
     HANDLE file = INVALID_HANDLE_VALUE;
-    DWORD error = ERROR_FILE_EXISTS;
-    // No sharing but deletion, which Ctrl+C may need.
-    for (unsigned attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
-        temporary = directory + random_name(attempt);
-        file = CreateFileW(temporary.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC,
-                           FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
-        error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    }
-    if (file == INVALID_HANDLE_VALUE)
-        return {errno_of(error), "cannot create a temporary file beside"};
-    {
-        Cleanup& state = cleanup();
-        const std::lock_guard held(state.lock);
-        state.file = temporary;
-    }
-
-    WriteFailure failure;
-    if (const DWORD taken = take_access_list(file, target); taken != 0)
-        failure = {errno_of(taken), "cannot set the permissions of a temporary file beside"};
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(file);
-        if (!failure.failed())
-            failure = {EMFILE, "cannot write"};
-    } else {
-        if (failure.failed()) {
-            // Nothing is written to a file that others may read more of than the target.
-        } else if (const int written = write_all(fd, pieces); written != 0) {
-            failure = {written, "cannot write"};
-        } else if (_commit(fd) != 0) {
-            failure = {errno, "cannot write"};
-        }
-        if (_close(fd) != 0 && !failure.failed())
-            failure = {errno, "cannot write"};
-    }
-    if (!failure.failed() && !put_in_place(temporary, target, error))
-        failure = {errno_of(error), "cannot replace"};
+    const WriteFailure failure =
+        with_fresh_name("cannot create a temporary file beside", [&](const std::string& name) {
+            // No sharing but deletion, which Ctrl+C may need.
+            file = CreateFileW(to_wide(m_directory + name).c_str(),
+                               GENERIC_WRITE | READ_CONTROL | WRITE_DAC, FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+            return file == INVALID_HANDLE_VALUE ? errno_of(GetLastError()) : 0;
+        });
     if (failure.failed())
-        DeleteFileW(temporary.c_str());
-    forget_file_to_remove();
+        return failure;
+    // Nothing is written to a file that others may read more of than the target.
+    if (const DWORD taken = take_access_list(file, to_wide(path)); taken != 0) {
+        CloseHandle(file);
+        return {errno_of(taken), "cannot set the permissions of a temporary file beside"};
+    }
+    m_fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (m_fd < 0) {
+        CloseHandle(file);
+        return {EMFILE, "cannot write"};
+    }
+    m_owns_fd = true;
+    return {};
+}
+
+WriteFailure OutputFile::install() {
+    WriteFailure failure;
+    if (_commit(m_fd) != 0)
+        failure = {errno, "cannot write"};
+    m_owns_fd = false;
+    if (_close(m_fd) != 0 && !failure.failed())
+        failure = {errno, "cannot write"};
+    DWORD error = 0;
+    if (!failure.failed() &&
+        !put_in_place(to_wide(m_directory + m_temporary), to_wide(m_directory + m_name), error))
+        failure = {errno_of(error), "cannot replace"};
     return failure;
+}
+
+void OutputFile::remove_temporary() noexcept {
+    try {
+        DeleteFileW(to_wide(m_directory + m_temporary).c_str());
+    } catch (...) {
+        // Out of memory: Ctrl+C's cleanup has the name, but nothing else does.
+    }
+}
+
+// Windows has no descriptors by name: every path is a file to replace.
+bool may_replace_file(const std::string&) noexcept {
+    return true;
+}
+
+bool written_directly(const std::string&) {
+    return false;
 }
 
 }  // namespace tarnel::cli

@@ -2,7 +2,7 @@
 // OutputFile where the program cannot be made to go on demand: the named
 // temporary file that file systems without unnamed files get, and stopping
 // halfway, as a seal that fails its check does.
-#include "output_file.h"
+#include "output.h"
 
 #include <signal.h>
 #include <sys/stat.h>
