@@ -69,6 +69,9 @@ class RandomAccessSource {
     /// Reads bytes [offset, offset + size) into `buffer`, all of them; false when
     /// that fails, a source that shrank included (the source keeps the reason).
     virtual bool read_at(uint64_t offset, char* buffer, std::size_t size) noexcept = 0;
+    /// The whole source, where it lies in memory already: it is then worked on
+    /// where it lies rather than read. Null for a source that must be read.
+    virtual const char* in_memory() const noexcept { return nullptr; }
 
   protected:
     ~RandomAccessSource() = default;

@@ -5,7 +5,6 @@
 
 #include "body_layout.h"
 #include "crc_key.h"
-#include "huge_pages.h"
 #include "lending_sink.h"
 #include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
@@ -14,57 +13,6 @@
 #include "unbroken_body.h"
 
 namespace tarnel {
-namespace {
-
-// Appends to a string whose capacity was reserved for the whole result, so that
-// no byte is written twice and nothing reallocates.
-class StringSink final : public LendingSink {
-  public:
-    explicit StringSink(std::string& text) noexcept : m_text(text) {}
-    void write(const char* data, std::size_t size) noexcept override {
-        try {
-            m_text.append(data, size);
-        } catch (...) {
-            m_failed = true;
-        }
-    }
-    // Within the reserved capacity, so the room stays where it is; the string grows
-    // over it as it is made ready.
-    char* room(std::size_t size) noexcept override {
-        if (m_text.capacity() - m_text.size() < size)
-            return nullptr;
-        m_room_at = m_text.size();
-        return m_text.data() + m_room_at;
-    }
-    void ready(std::size_t upto) noexcept override { m_text.resize(m_room_at + upto); }
-    void give_back(std::size_t size) noexcept override {
-        secure_wipe(m_text.data() + m_text.size() - size, size);
-        m_text.resize(m_text.size() - size);
-    }
-    bool failed() const noexcept { return m_failed; }
-
-  private:
-    std::string& m_text;
-    std::size_t m_room_at = 0;
-    bool m_failed = false;
-};
-
-bool reserve(std::string& text, uint64_t size) noexcept {
-    // A size that size_t cannot hold (a 32-bit build) is as much memory as there is not.
-    if (size > text.max_size()) {
-        std::string().swap(text);
-        return false;
-    }
-    try {
-        reserve_on_huge_pages(text, std::size_t(size));
-        return true;
-    } catch (...) {
-        std::string().swap(text);
-        return false;
-    }
-}
-
-}  // namespace
 
 CTextCipher::~CTextCipher() {
     secure_wipe(m_strPassword);
@@ -88,7 +36,7 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
     // Widened first: where size_t has 32 bits no text reaches the limit.
     if (uint64_t(plain.size()) > kMaxPlainLength)
         return false;
-    if (!reserve(result, TextSealer::sealed_length(plain.size(), envelope)))
+    if (!reserve_result(result, TextSealer::sealed_length(plain.size(), envelope)))
         return false;
     StringSink sink(result);
     TextSealer sealer;
@@ -126,7 +74,8 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
         // Only the bytes before the first zero are stored, at most all of them.
         StringSink sink(result);
         TextOpener opener;
-        if (!reserve(result, 32 * layout.blocks) || !opener.start(key, layout, sink, unbroken)) {
+        if (!reserve_result(result, 32 * layout.blocks) ||
+            !opener.start(key, layout, sink, unbroken)) {
             failed = true;
             break;
         }

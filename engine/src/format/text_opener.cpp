@@ -276,6 +276,7 @@ bool TextOpener::start(const TextKey& key, const BodyLayout& layout, TextSink& s
     m_state->layout = layout;
     m_state->unbroken = unbroken;
     m_state->total = std::size_t(32 * layout.blocks);
+    m_state->sink->expect(m_state->total);
     return true;
 }
 

@@ -99,8 +99,9 @@ TextSealer::TextSealer() noexcept = default;
 TextSealer::~TextSealer() = default;
 
 uint64_t TextSealer::sealed_length(uint64_t plain_length, Envelope envelope) noexcept {
-    const uint64_t body = kHexPerBlock * sealed_block_count(plain_length) + kTrailerDigits;
-    return envelope == Envelope::Included ? body + kSealedOpen.size() + kSealedClose.size() : body;
+    const uint64_t whole = sealed_text_length(plain_length);
+    return envelope == Envelope::Included ? whole
+                                          : whole - kSealedOpen.size() - kSealedClose.size();
 }
 
 bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envelope,
@@ -120,6 +121,7 @@ bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envel
     m_state->envelope = envelope == Envelope::Included;
     m_state->length = plain_length;
     m_state->text_blocks = sealed_block_count(plain_length) - 1;
+    m_state->sink->expect(sealed_length(plain_length, envelope));
     if (m_state->envelope)
         sink.write(kSealedOpen.data(), kSealedOpen.size());
     return true;

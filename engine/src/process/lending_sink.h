@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "text_opener.h"
 #include "text_sealer.h"
@@ -28,9 +30,35 @@ class LendingSink : public TextSink {
     virtual void give_back(std::size_t size) noexcept = 0;
     /// The room lent is filled: it is output now, before anything else is.
     virtual void settle() noexcept {}
+    /// How many bytes are coming in all, before the first: a sink that keeps them
+    /// takes the memory for all of them at once.
+    virtual void expect(uint64_t total) noexcept { (void)total; }
 
   protected:
     ~LendingSink() = default;
+};
+
+/// Gives `text` a capacity of at least `size`, backed by huge pages where the
+/// system offers them; false, with `text` emptied, when memory runs out.
+bool reserve_result(std::string& text, uint64_t size) noexcept;
+
+/// Appends to a string, lending room in its capacity: a string reserved for the
+/// whole result (expect()) is filled in place, no byte written twice and nothing
+/// reallocated; without the room, output is appended.
+class StringSink : public LendingSink {
+  public:
+    explicit StringSink(std::string& text) noexcept : m_text(text) {}
+    void write(const char* data, std::size_t size) noexcept override;
+    char* room(std::size_t size) noexcept override;
+    void ready(std::size_t upto) noexcept override { m_text.resize(m_room_at + upto); }
+    void give_back(std::size_t size) noexcept override;
+    void expect(uint64_t total) noexcept override;
+    bool failed() const noexcept { return m_failed; }
+
+  protected:
+    std::string& m_text;
+    std::size_t m_room_at = 0;
+    bool m_failed = false;
 };
 
 /// Lends room from a buffer of its own, at most kMostLent bytes at a time, and

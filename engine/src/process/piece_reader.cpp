@@ -8,6 +8,22 @@
 
 namespace tarnel {
 
+bool MemorySource::read_at(uint64_t offset, char* buffer, std::size_t size) noexcept {
+    if (offset > m_text.size() || size > m_text.size() - offset)
+        return false;
+    std::copy_n(m_text.data() + offset, size, buffer);
+    return true;
+}
+
+PieceReader::PieceReader(RandomAccessSource& source, std::size_t piece) noexcept
+    : m_source(source),
+      m_memory(source.in_memory()),
+      m_piece(piece > 0 ? piece : 1),
+      m_size(source.size()) {
+    if (m_memory != nullptr)
+        m_piece = std::size_t(std::max<uint64_t>(m_size, 1));
+}
+
 PieceReader::~PieceReader() {
     m_job.wait();
     for (Buffer& buffer : m_buffers)
@@ -33,6 +49,13 @@ std::string_view PieceReader::read(uint64_t offset, std::size_t size) noexcept {
         return {};
     if (size == 0)
         return std::string_view("", 0);
+    if (m_memory != nullptr) {
+        if (offset > m_size || size > m_size - offset) {
+            m_failed = true;
+            return {};
+        }
+        return std::string_view(m_memory + offset, size);
+    }
     if (m_job.pending()) {
         m_job.wait();
         if (m_ahead.offset == offset && m_ahead.size == size) {
@@ -78,7 +101,7 @@ std::string_view PieceReader::next(uint64_t at, uint64_t end) noexcept {
     const std::size_t size = std::size_t(std::min<uint64_t>(m_piece, end - at));
     const std::string_view piece = read(at, size);
     // Within the source, as read() checked for this piece.
-    if (!piece.empty() && end - at > size && end <= m_size)
+    if (!piece.empty() && m_memory == nullptr && end - at > size && end <= m_size)
         read_ahead(at + size, std::size_t(std::min<uint64_t>(m_piece, end - at - size)));
     return piece;
 }

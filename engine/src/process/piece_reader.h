@@ -17,10 +17,22 @@
 
 namespace tarnel {
 
+/// A text in memory as a source.
+class MemorySource final : public RandomAccessSource {
+  public:
+    explicit MemorySource(std::string_view text) noexcept : m_text(text) {}
+    uint64_t size() const noexcept override { return m_text.size(); }
+    bool read_at(uint64_t offset, char* buffer, std::size_t size) noexcept override;
+    const char* in_memory() const noexcept override { return m_text.empty() ? "" : m_text.data(); }
+
+  private:
+    std::string_view m_text;
+};
+
 class PieceReader {
   public:
-    PieceReader(RandomAccessSource& source, std::size_t piece) noexcept
-        : m_source(source), m_piece(piece > 0 ? piece : 1), m_size(source.size()) {}
+    /// A source in memory is taken whole, in views of where it lies.
+    PieceReader(RandomAccessSource& source, std::size_t piece) noexcept;
     ~PieceReader();
     PieceReader(const PieceReader&) = delete;
     PieceReader& operator=(const PieceReader&) = delete;
@@ -58,6 +70,7 @@ class PieceReader {
     void read_ahead(uint64_t offset, std::size_t size) noexcept;
 
     RandomAccessSource& m_source;
+    const char* m_memory;
     std::size_t m_piece;
     uint64_t m_size;
     Buffer m_buffers[2];

@@ -3,7 +3,8 @@
 
 #include <new>
 
-#include "memory_process.h"
+#include "lending_sink.h"
+#include "piece_reader.h"
 #include "tarnel/secure_wipe.h"
 #include "tarnel/text_process.h"
 
@@ -27,7 +28,28 @@ ProcessOutcome::Kind kind_of(ProcessEnd end) noexcept {
     }
 }
 
+// The result in a string of its own, reserved whole and filled in place.
+class StringResult final : public ProcessSink, public StringSink {
+  public:
+    explicit StringResult(std::string& text) noexcept : StringSink(text) {}
+    void write(const char* data, std::size_t size) noexcept override {
+        StringSink::write(data, size);
+    }
+    bool failed() const noexcept override { return StringSink::failed(); }
+    bool discardable() const noexcept override { return true; }
+    bool discard() noexcept override {
+        secure_wipe(m_text);
+        return true;
+    }
+};
+
 }  // namespace
+
+ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password, ProcessSink& sink,
+                              const ProcessSettings& settings) noexcept {
+    MemorySource source(text);
+    return ProcessTextFrom(source, password, sink, settings);
+}
 
 ProcessOutcome::~ProcessOutcome() {
     // A sealed text is what the user sends out anyway; wiping a large one would
@@ -43,7 +65,8 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
     GivenPassword given(password);
     ProcessSettings settings;
     settings.direction = direction;
-    const ProcessReport report = process_in_memory(text, given, nullptr, &outcome.text, settings);
+    StringResult result(outcome.text);
+    const ProcessReport report = ProcessTextFrom(text, given, result, settings);
     outcome.kind = kind_of(report.end);
     if (outcome.kind != ProcessOutcome::Kind::NewText)
         secure_wipe(outcome.text);

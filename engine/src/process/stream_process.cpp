@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "memory_process.h"
 #include "process_steps.h"
 #include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
@@ -131,7 +130,7 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
             return report;
         }
     }
-    return process_in_memory(text.view(), password, &sink, nullptr, settings);
+    return ProcessTextFrom(text.view(), password, sink, settings);
 }
 
 }  // namespace tarnel
