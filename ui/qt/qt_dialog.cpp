@@ -16,9 +16,9 @@
 
 #include "qt_backend.h"
 #include "qt_password_events.h"
-#include "qt_text_box.h"
 #include "tarnel/ui/app.h"
 #include "tarnel/ui/layout.h"
+#include "text_box/qt_text_box.h"
 
 namespace tarnel::ui {
 

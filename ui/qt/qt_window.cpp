@@ -7,9 +7,9 @@
 #include <QPainter>
 
 #include "qt_backend.h"
-#include "qt_text_box.h"
 #include "tarnel/ui/allocation_point.h"
 #include "tarnel/ui/app.h"
+#include "text_box/qt_text_box.h"
 
 namespace tarnel::ui {
 namespace {

@@ -28,10 +28,10 @@
 #include <QtTest/QTest>
 
 #include "qt_backend.h"
-#include "qt_text_box.h"
-#include "qt_text_document.h"
 #include "tarnel/ui/app.h"
 #include "tarnel/ui/test_driver.h"
+#include "text_box/qt_text_box.h"
+#include "text_box/qt_text_document.h"
 
 namespace tarnel::ui::test {
 

@@ -3,6 +3,9 @@
 // blocks (see qt_text_document.h), so that a text of megabytes, or one line of them,
 // stays as quick to show and edit as a short note. It hides the joints between the
 // blocks of a long line from every path that reads, moves or deletes.
+//
+// The entry point of the files in this folder; docs/text-box.md tells which does
+// what, the rules they keep and the tests that hold them to it.
 #pragma once
 
 #include <QPlainTextEdit>
