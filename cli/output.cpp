@@ -137,11 +137,9 @@ bool OutputFile::abandon() noexcept {
         remove_on_signal(nullptr);
         m_temporary.clear();
     }
-#ifndef _WIN32
     if (m_directory_fd >= 0)
         ::close(m_directory_fd);
     m_directory_fd = -1;
-#endif
     const bool incomplete = m_wrote_directly;
     m_wrote_directly = false;
     return incomplete;

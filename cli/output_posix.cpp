@@ -62,13 +62,6 @@ WriteFailure find_target(const std::string& path, Target& target) {
         target.directory = slash == std::string::npos ? "./" : current.substr(0, slash + 1);
         target.name = current.substr(slash + 1);
         target.path = current;
-        // "dir/" or "dir/." names a directory; "" names nothing; "file/" is no directory.
-        if (target.name.empty() || target.name == "." || target.name == "..") {
-            struct stat directory {};
-            if (current.empty() || ::stat(current.c_str(), &directory) != 0)
-                return {current.empty() ? ENOENT : errno, "cannot write to"};
-            return {S_ISDIR(directory.st_mode) ? EISDIR : ENOTDIR, "cannot write to"};
-        }
         // /proc's links to descriptors do not lead to a name that can be replaced.
         const int fds = is_number(target.name) ? fd_directory(target.directory) : -1;
         if (fds >= 0) {
@@ -76,8 +69,13 @@ WriteFailure find_target(const std::string& path, Target& target) {
             target.fd = std::atoi(target.name.c_str());
             return {};
         }
-        if (::lstat(current.c_str(), &target.existing) != 0)
-            return errno == ENOENT ? WriteFailure{} : WriteFailure{errno, "cannot write to"};
+        // No file is a new one, unless the name is to be a directory's ("dir/",
+        // "dir/.", "").
+        if (::lstat(current.c_str(), &target.existing) != 0) {
+            const bool directory = target.name.empty() || target.name == "." || target.name == "..";
+            return errno == ENOENT && !directory ? WriteFailure{}
+                                                 : WriteFailure{errno, "cannot write to"};
+        }
         const mode_t mode = target.existing.st_mode;
         if (S_ISLNK(mode)) {
             char link[PATH_MAX];

@@ -2,8 +2,6 @@
 #include "result_sink.h"
 
 #include <cerrno>
-#include <cstring>
-#include <new>
 
 #include "messages.h"
 #include "tarnel/secure_wipe.h"
@@ -11,8 +9,7 @@
 namespace tarnel::cli {
 
 ResultSink::~ResultSink() {
-    secure_wipe(m_held);
-    secure_wipe(m_gathered.get(), m_gathered ? kGather : 0);
+    secure_wipe(m_buffer);
 }
 
 bool ResultSink::begin(bool sealing) noexcept {
@@ -38,44 +35,31 @@ bool ResultSink::begin(bool sealing) noexcept {
 void ResultSink::write(const char* data, std::size_t size) noexcept {
     if (size == 0 || failed())
         return;
-    if (!m_hold) {
-        pass_on(std::string_view(data, size));
+    // Standard output gets each piece as it comes; a file gets small ones gathered.
+    if (!m_hold && m_buffer.size() + size > kGather)
+        flush();
+    if (!m_hold && (to_stdout() || size >= kGather)) {
+        m_file.write(std::string_view(data, size));
         return;
     }
     try {
-        if (m_held.size() + size > m_held.capacity()) {
+        if (m_buffer.size() + size > m_buffer.capacity()) {
             // Growing leaves the old buffer behind: move it by hand and wipe it.
             std::string larger;
-            larger.reserve(2 * (m_held.size() + size));
-            larger.assign(m_held);
-            secure_wipe(m_held);
-            m_held.swap(larger);
+            larger.reserve(2 * (m_buffer.size() + size));
+            larger.assign(m_buffer);
+            secure_wipe(m_buffer);
+            m_buffer.swap(larger);
         }
-        m_held.append(data, size);
+        m_buffer.append(data, size);
     } catch (...) {
         m_error = ENOMEM;
     }
 }
 
-// Standard output gets each piece as it comes; a file gets them gathered.
-void ResultSink::pass_on(std::string_view piece) noexcept {
-    if (!to_stdout() && !m_gathered)
-        m_gathered.reset(new (std::nothrow) char[kGather]);
-    if (!m_gathered || piece.size() >= kGather) {
-        flush();
-        m_file.write(piece);
-        return;
-    }
-    if (m_gathered_size + piece.size() > kGather)
-        flush();
-    std::memcpy(m_gathered.get() + m_gathered_size, piece.data(), piece.size());
-    m_gathered_size += piece.size();
-}
-
 void ResultSink::flush() noexcept {
-    if (m_gathered_size > 0)
-        m_file.write(std::string_view(m_gathered.get(), m_gathered_size));
-    m_gathered_size = 0;
+    m_file.write(m_buffer);
+    m_buffer.clear();
 }
 
 bool ResultSink::discardable() const noexcept {
@@ -86,25 +70,19 @@ bool ResultSink::discardable() const noexcept {
 }
 
 bool ResultSink::discard() noexcept {
-    if (m_hold) {
-        secure_wipe(m_held);
-        return true;
-    }
-    m_gathered_size = 0;
-    return m_file.restart();
+    secure_wipe(m_buffer);
+    return m_hold || m_file.restart();
 }
 
 bool ResultSink::finish() {
     if (m_sealing)
         write("\n", 1);
-    if (m_hold && !failed()) {
-        if (has_control_bytes(m_held)) {
-            say(Message::ControlCharacters);
-            return false;
-        }
-        pass_on(m_held);
+    if (m_hold && !failed() && has_control_bytes(m_buffer)) {
+        say(Message::ControlCharacters);
+        return false;
     }
-    flush();
+    if (!failed())
+        flush();
     if (failed()) {
         report_failure();
         return false;
@@ -127,8 +105,7 @@ void ResultSink::report_failure() {
 }
 
 bool ResultSink::abandon() noexcept {
-    secure_wipe(m_held);
-    m_gathered_size = 0;
+    secure_wipe(m_buffer);
     return m_file.abandon();
 }
 

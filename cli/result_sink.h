@@ -4,7 +4,6 @@
 // for a terminal, by whatever name, is held until it is whole, to be looked at first.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -41,7 +40,6 @@ class ResultSink final : public ProcessSink {
 
   private:
     bool to_stdout() const noexcept { return m_options.output_path.empty(); }
-    void pass_on(std::string_view piece) noexcept;
     void flush() noexcept;
 
     const Options& m_options;
@@ -50,13 +48,12 @@ class ResultSink final : public ProcessSink {
     bool m_sealing = false;
     bool m_hold = false;      // the result is held until finish()
     bool m_terminal = false;  // the output is a terminal, by any name
-    std::string m_held;
+    // What is held, or gathered for a file, which is written in large pieces: the
+    // engine's come in tens of kilobytes.
+    std::string m_buffer;
+    static constexpr std::size_t kGather = std::size_t(1) << 20;
     int m_error = 0;          // ENOMEM while holding
     bool m_reported = false;  // the failure was said already
-    // A file is written in large pieces: the engine's come in tens of kilobytes.
-    static constexpr std::size_t kGather = std::size_t(1) << 20;
-    std::unique_ptr<char[]> m_gathered;
-    std::size_t m_gathered_size = 0;
 };
 
 /// True when `text` holds a control character other than TAB, LF and CR (a C0

@@ -53,22 +53,21 @@ std::string to_utf8(const wchar_t* text, std::size_t length) {
         WideCharToMultiByte(CP_UTF8, 0, text, int(length), utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
+
 // The errno for what the platform reported, for the one-line messages.
 int errno_of(DWORD error) noexcept {
-    static constexpr std::pair<DWORD, int> kErrnos[] = {
-        {ERROR_FILE_NOT_FOUND, ENOENT},
-        {ERROR_PATH_NOT_FOUND, ENOENT},
-        {ERROR_ACCESS_DENIED, EACCES},
-        {ERROR_SHARING_VIOLATION, EACCES},
-        {ERROR_UNABLE_TO_REMOVE_REPLACED, EACCES},
-        {ERROR_LOCK_VIOLATION, EACCES},
-        {ERROR_DISK_FULL, ENOSPC},
-        {ERROR_HANDLE_DISK_FULL, ENOSPC},
-        {ERROR_NOT_SAME_DEVICE, EXDEV},
-        {ERROR_FILE_EXISTS, EEXIST},
-        {ERROR_ALREADY_EXISTS, EEXIST},
-        {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
-    };
+    static constexpr std::pair<DWORD, int> kErrnos[] = {{ERROR_FILE_NOT_FOUND, ENOENT},
+                                                        {ERROR_PATH_NOT_FOUND, ENOENT},
+                                                        {ERROR_ACCESS_DENIED, EACCES},
+                                                        {ERROR_SHARING_VIOLATION, EACCES},
+                                                        {ERROR_UNABLE_TO_REMOVE_REPLACED, EACCES},
+                                                        {ERROR_LOCK_VIOLATION, EACCES},
+                                                        {ERROR_DISK_FULL, ENOSPC},
+                                                        {ERROR_HANDLE_DISK_FULL, ENOSPC},
+                                                        {ERROR_NOT_SAME_DEVICE, EXDEV},
+                                                        {ERROR_FILE_EXISTS, EEXIST},
+                                                        {ERROR_ALREADY_EXISTS, EEXIST},
+                                                        {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG}};
     for (const auto& [windows, posix] : kErrnos) {
         if (windows == error)
             return posix;
