@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "plain_forms.h"
 #include "process_steps.h"
 #include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
@@ -16,43 +17,41 @@ namespace {
 
 constexpr std::size_t kFirstCapacity = 64 * 1024;
 
-// Watches each run of bytes as it comes in.
+// What a stream's first bytes decide, with the rules the whole text gets: where
+// trimming stops, and which way the text goes once its head is known.
 class EarlyRefusal {
   public:
-    EarlyRefusal(ProcessDirection direction, PlainForm form) noexcept
-        : m_direction(direction), m_form(form) {}
+    explicit EarlyRefusal(const ProcessSettings& settings) noexcept : m_settings(settings) {}
 
-    // NotSealed, TextNul, or Done to keep reading.
-    ProcessEnd look_at(std::string_view more) noexcept {
-        for (std::size_t k = 0; k < more.size() && m_head_size < 2; ++k) {
-            if (m_head_size > 0 || !is_format_space(more[k]))
-                m_head[m_head_size++] = more[k];
+    // NotSealed, TextNul, or Done to keep reading. `so_far` ends in the run just read,
+    // which begins at `run`.
+    ProcessEnd look_at(std::string_view so_far, std::size_t run) noexcept {
+        if (!m_decided) {
+            bool cut = false;
+            m_white +=
+                trimmed_head(so_far.substr(m_white), m_settings.form, m_white == 0, true, cut);
+            const std::string_view head = so_far.substr(m_white, kSealedOpen.size());
+            // Two bytes tell, or one that is not the envelope's.
+            if (cut || head.empty() || (head.size() == 1 && head == kSealedOpen.substr(0, 1)))
+                return ProcessEnd::Done;
+            m_decided = true;
+            ProcessReport report;
+            if (!choose_direction(head == kSealedOpen, m_settings.direction, report))
+                return report.end;
+            m_sealing = report.sealing;
+            run = m_white;  // what came before the head was white space
         }
-        // In text form a byte-order mark (EF ...) or a line separator (E2 ...) may
-        // come before the head, and trimming drops them: such a text is judged whole.
-        if (m_form == PlainForm::Text && m_head_size > 0 &&
-            (m_head[0] == '\xEF' || m_head[0] == '\xE2'))
-            return ProcessEnd::Done;
-        // The first two bytes that are not white space tell whether the text could
-        // be a sealed one.
-        const bool head_known = m_head_size == 2 || (m_head_size == 1 && m_head[0] != '{');
-        const bool may_be_sealed = !head_known || std::string_view(m_head, 2) == kSealedOpen;
-        if (m_direction == ProcessDirection::Open && !may_be_sealed)
-            return ProcessEnd::NotSealed;
-        // Sealing is certain: a NUL refuses the text wherever it is, so it is looked
-        // for in every run. Earlier runs held only white space and the head.
-        const bool sealing = m_direction == ProcessDirection::Seal ||
-                             (m_direction == ProcessDirection::ByEnvelope && !may_be_sealed);
-        if (sealing && std::memchr(more.data(), 0, more.size()) != nullptr)
+        // Sealing is certain: a NUL refuses the text wherever it is.
+        if (m_sealing && std::memchr(so_far.data() + run, 0, so_far.size() - run) != nullptr)
             return ProcessEnd::TextNul;
         return ProcessEnd::Done;
     }
 
   private:
-    ProcessDirection m_direction;
-    PlainForm m_form;
-    char m_head[2] = {};
-    int m_head_size = 0;
+    const ProcessSettings& m_settings;
+    std::size_t m_white = 0;  // bytes at the start that trimming drops
+    bool m_decided = false;
+    bool m_sealing = false;
 };
 
 // Bytes read so far; every buffer given up is wiped first.
@@ -103,7 +102,7 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
     ProcessReport report;
     if (password_refused_first(password, report))
         return report;
-    EarlyRefusal watch(settings.direction, settings.form);
+    EarlyRefusal watch(settings);
     WholeText text;
     for (;;) {
         if (!text.make_room(settings.stream_limit, source.size_hint())) {
@@ -118,13 +117,13 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
         }
         if (got == 0)
             break;
-        const std::string_view more(text.free_room(), std::size_t(got));
+        const std::size_t run = text.size();
         text.grow(std::size_t(got));
         if (text.size() > settings.stream_limit) {
             report.end = ProcessEnd::StreamTooLarge;
             return report;
         }
-        report.end = watch.look_at(more);
+        report.end = watch.look_at(text.view(), run);
         if (report.end != ProcessEnd::Done) {
             report.sealing = report.end == ProcessEnd::TextNul;
             return report;

@@ -65,14 +65,6 @@ std::size_t trimmed_tail(std::string_view s, PlainForm form, bool more, bool& cu
     return s.size() - i;
 }
 
-std::string_view trim_in_form(std::string_view text, PlainForm form) noexcept {
-    bool cut = false;
-    const std::size_t head = trimmed_head(text, form, true, false, cut);
-    text.remove_prefix(head);
-    text.remove_suffix(trimmed_tail(text, form, false, cut));
-    return text;
-}
-
 Gathered::~Gathered() {
     secure_wipe(m_data, sizeof m_data);
 }

@@ -24,8 +24,6 @@ std::size_t trimmed_head(std::string_view s, PlainForm form, bool at_start, bool
                          bool& cut) noexcept;
 /// The same at the end of `s`; `more` tells that text comes before `s`.
 std::size_t trimmed_tail(std::string_view s, PlainForm form, bool more, bool& cut) noexcept;
-/// `text` whole, trimmed as its form says.
-std::string_view trim_in_form(std::string_view text, PlainForm form) noexcept;
 
 /// Gathers the short runs a conversion writes into pieces of kSize bytes, so that
 /// the sink or the sealer behind it is not called for every line.
