@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "messages.h"
 #include "output.h"
@@ -140,9 +141,7 @@ bool OutputFile::abandon() noexcept {
     if (m_directory_fd >= 0)
         ::close(m_directory_fd);
     m_directory_fd = -1;
-    const bool incomplete = m_wrote_directly;
-    m_wrote_directly = false;
-    return incomplete;
+    return std::exchange(m_wrote_directly, false);
 }
 
 WriteFailure OutputFile::with_fresh_name(const char* step,
