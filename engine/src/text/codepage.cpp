@@ -8,6 +8,7 @@
 #include "tarnel/secure_wipe.h"
 #include "tarnel/text_rule.h"
 #include "utf8_reader.h"
+#include "windows1252_choice.h"
 
 namespace tarnel {
 namespace {
@@ -22,38 +23,25 @@ constexpr char32_t kHighRow[32] = {
 
 // What the Windows-1252 form of a UTF-8 text would be, found without storing it.
 struct Windows1252Survey {
-    bool valid_utf8 = true;       // the text itself
-    bool has_form = true;         // every character has a Windows-1252 byte
-    std::size_t length = 0;       // bytes of the form
-    bool form_is_utf8 = true;     // the form's bytes are themselves valid UTF-8 ...
-    bool form_non_ascii = false;  // ... and hold a byte above 0x7F
+    bool valid_utf8 = true;  // the text itself
+    std::size_t length = 0;  // bytes of the form
+    Windows1252Choice choice;
 };
 
 Windows1252Survey survey(std::string_view text) noexcept {
     Windows1252Survey result;
     Utf8Reader reader;
-    Utf8Reader form_reader;
     for (const char c : text) {
         const Utf8Reader::Step step = reader.feed(static_cast<unsigned char>(c));
         if (step == Utf8Reader::Step::Invalid) {
             result.valid_utf8 = false;
             return result;
         }
-        if (step == Utf8Reader::Step::NeedMore || !result.has_form)
-            continue;
-        const int byte = windows1252_byte(reader.code_point());
-        if (byte < 0) {
-            result.has_form = false;
-            continue;
-        }
-        ++result.length;
-        result.form_non_ascii |= byte >= 0x80;
-        if (form_reader.feed(static_cast<unsigned char>(byte)) == Utf8Reader::Step::Invalid) {
-            result.form_is_utf8 = false;
-        }
+        if (step == Utf8Reader::Step::Complete && result.choice.has_form() &&
+            result.choice.take(windows1252_byte(reader.code_point())))
+            ++result.length;
     }
     result.valid_utf8 = reader.between_characters();
-    result.form_is_utf8 = result.form_is_utf8 && form_reader.between_characters();
     return result;
 }
 
@@ -114,7 +102,7 @@ std::optional<std::string> windows1252_to_utf8(std::string_view bytes) noexcept 
 
 std::optional<std::string> utf8_to_windows1252(std::string_view text) noexcept {
     const Windows1252Survey found = survey(text);
-    if (!found.valid_utf8 || !found.has_form)
+    if (!found.valid_utf8 || !found.choice.has_form())
         return std::nullopt;
     try {
         std::string bytes(found.length, '\0');
@@ -134,9 +122,7 @@ void convert_password_in_place(std::string& password) noexcept {
         password.resize(line.size());
     }
     const Windows1252Survey found = survey(password);
-    if (!found.valid_utf8 || !found.has_form)
-        return;
-    if (found.form_is_utf8 && found.form_non_ascii)
+    if (!found.valid_utf8 || !found.choice.chosen())
         return;
     const std::size_t old_size = password.size();
     const std::size_t new_size = put_windows1252(password, password.data());

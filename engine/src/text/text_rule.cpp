@@ -380,7 +380,7 @@ class StringSink final : public TextSink {
 void TextBytesSurvey::feed(std::string_view piece) noexcept {
     Counter counter{m_byte_length};
     scan_bytes(piece, m_bytes, counter);
-    if (!m_has_form) {
+    if (!m_choice.has_form()) {
         check_utf8(piece, m_check);
         return;
     }
@@ -390,39 +390,31 @@ void TextBytesSurvey::feed(std::string_view piece) noexcept {
         TextBytesSurvey& s;
         void run(const char*, std::size_t size) noexcept {
             s.m_form_length += size;
-            s.m_form_is_utf8 = s.m_form_is_utf8 && s.m_form_reader.between_characters();
+            s.m_choice.take_ascii();
         }
         void line_break() noexcept { run(nullptr, 2); }
         bool character(char32_t c) noexcept {
-            const int form = form_of(c);
-            if (form < 0)
-                return s.m_has_form = false;  // the scan stops
             ++s.m_form_length;
-            s.m_form_non_ascii = s.m_form_non_ascii || form >= 0x80;
-            if (s.m_form_is_utf8 &&
-                s.m_form_reader.feed(static_cast<unsigned char>(form)) == Utf8Reader::Step::Invalid)
-                s.m_form_is_utf8 = false;
-            return true;
+            return s.m_choice.take(form_of(c));  // without a form, the scan stops
         }
         bool invalid() noexcept {
             s.m_check.valid = false;
-            return s.m_has_form = false;
+            return s.m_choice.take(-1);
         }
     } survey{*this};
     // While every character has a form, the character scan judges UTF-8 too; the
     // check takes over from where it stops.
     const std::size_t read = scan_chars(piece, m_chars, survey);
-    if (!m_has_form)
+    if (!m_choice.has_form())
         check_utf8(piece.substr(read), m_check);
 }
 
 void TextBytesSurvey::finish() noexcept {
     Counter counter{m_byte_length};
     finish_bytes(m_bytes, counter);
-    const Utf8Reader& reader = m_has_form ? m_chars.reader : m_check.reader;
+    const Utf8Reader& reader = m_choice.has_form() ? m_chars.reader : m_check.reader;
     m_valid = m_check.valid && reader.between_characters();
-    m_form_is_utf8 = m_form_is_utf8 && m_form_reader.between_characters();
-    m_windows1252 = m_valid && m_has_form && !(m_form_is_utf8 && m_form_non_ascii);
+    m_windows1252 = m_valid && m_choice.chosen();
 }
 
 bool TextBytesSurvey::valid_utf8() const noexcept {

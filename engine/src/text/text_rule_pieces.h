@@ -24,6 +24,7 @@
 #include "tarnel/text_rule.h"
 #include "tarnel/text_sink.h"
 #include "utf8_reader.h"
+#include "windows1252_choice.h"
 
 namespace tarnel {
 
@@ -69,10 +70,7 @@ class TextBytesSurvey {
     detail::CharScan m_chars;
     uint64_t m_byte_length = 0;  // of the text kept as bytes
     uint64_t m_form_length = 0;  // of its Windows-1252 form
-    Utf8Reader m_form_reader;    // the form's bytes, read as UTF-8
-    bool m_has_form = true;
-    bool m_form_is_utf8 = true;
-    bool m_form_non_ascii = false;
+    Windows1252Choice m_choice;
     bool m_valid = false;
     bool m_windows1252 = false;
 };
