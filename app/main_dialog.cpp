@@ -143,8 +143,12 @@ void CMainDialog::ProcessTheText() {
             AfxMessageBox(kSealCheckFailedMessage, MB_OK);
             break;
     }
+    // The warning comes once the new text is in the box, as Ctrl+Z, which it
+    // names, undoes that text.
     if (!shown)
         AfxMessageBox(kTooLargeMessage, MB_OK);
+    else if (!outcome.warning.empty())
+        AfxMessageBox(outcome.warning, MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CMainDialog::ShowNewText(std::string_view text) {

@@ -17,7 +17,8 @@ class CMainDialog : public ui::CDialog {
     /// Binds the system-menu entry and the icons; the focus goes to "Process".
     ui::BOOL OnInitDialog() override;
     /// "Process": seals the text box's text, or opens it when it is a sealed text.
-    /// The new text is one step that Ctrl+Z in the text box undoes. A text that
+    /// The new text is one step that Ctrl+Z in the text box undoes; the engine's
+    /// warning for a doubtful result follows it in a message box. A text that
     /// cannot be processed, or whose result the box cannot hold or memory runs out
     /// for, is left as it was with a message.
     void OnOK() override;
