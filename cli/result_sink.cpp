@@ -42,19 +42,8 @@ void ResultSink::write(const char* data, std::size_t size) noexcept {
         m_file.write(std::string_view(data, size));
         return;
     }
-    try {
-        if (m_buffer.size() + size > m_buffer.capacity()) {
-            // Growing leaves the old buffer behind: move it by hand and wipe it.
-            std::string larger;
-            larger.reserve(2 * (m_buffer.size() + size));
-            larger.assign(m_buffer);
-            secure_wipe(m_buffer);
-            m_buffer.swap(larger);
-        }
-        m_buffer.append(data, size);
-    } catch (...) {
+    if (!append_wiped(m_buffer, std::string_view(data, size)))
         m_error = ENOMEM;
-    }
 }
 
 void ResultSink::flush() noexcept {

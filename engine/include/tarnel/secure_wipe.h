@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tarnel {
 
@@ -12,6 +13,12 @@ void secure_wipe(void* data, std::size_t size) noexcept;
 
 /// Wipes the whole capacity of `text`, not only its current length, and empties it.
 void secure_wipe(std::string& text) noexcept;
+
+/// Appends `more` to `text`. Where `text` must grow, it moves to a buffer of at
+/// least twice its capacity and the buffer it leaves is wiped, so that growing
+/// leaves no copy of a secret behind. False, with `text` as it was, when memory
+/// runs out.
+bool append_wiped(std::string& text, std::string_view more) noexcept;
 
 /// Wipes an object in place, for plain records such as keys and cipher contexts.
 template <class T>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tarnel/secure_wipe.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "cpu_features.h"
@@ -31,6 +32,22 @@ void secure_wipe(std::string& text) noexcept {
     text.resize(text.capacity());
     secure_wipe(text.data(), text.size());
     text.clear();
+}
+
+bool append_wiped(std::string& text, std::string_view more) noexcept {
+    try {
+        if (more.size() > text.capacity() - text.size()) {
+            std::string larger;
+            larger.reserve(std::max(text.size() + more.size(), 2 * text.capacity()));
+            larger.assign(text);
+            secure_wipe(text);
+            text.swap(larger);
+        }
+        text.append(more);
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 #if defined(__GNUC__) || defined(__clang__)

@@ -55,11 +55,8 @@ bool reserve_result(std::string& text, uint64_t size) noexcept {
 }
 
 void StringSink::write(const char* data, std::size_t size) noexcept {
-    try {
-        m_text.append(data, size);
-    } catch (...) {
+    if (!append_wiped(m_text, std::string_view(data, size)))
         m_failed = true;
-    }
 }
 
 // Within the reserved capacity, so the room stays where it is; the string grows

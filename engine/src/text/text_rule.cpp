@@ -327,7 +327,7 @@ void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
     }
 }
 
-// Output kept in memory. It grows by moving to a larger string and wiping the old.
+// Output kept in memory, wiped as it grows.
 class StringSink final : public TextSink {
   public:
     ~StringSink() { secure_wipe(m_text); }
@@ -343,24 +343,8 @@ class StringSink final : public TextSink {
         return false;
     }
     void write(const char* data, std::size_t size) noexcept override {
-        if (m_failed)
-            return;
-        if (size > m_text.capacity() - m_text.size()) {
-            try {
-                std::string larger;
-                larger.reserve(std::max(m_text.size() + size, 2 * m_text.capacity()));
-                larger.append(m_text);
-                secure_wipe(m_text);
-                m_text.swap(larger);
-            } catch (const std::bad_alloc&) {
-                m_failed = true;
-                return;
-            } catch (const std::length_error&) {
-                m_failed = true;
-                return;
-            }
-        }
-        m_text.append(data, size);
+        if (!m_failed && !append_wiped(m_text, std::string_view(data, size)))
+            m_failed = true;
     }
     std::optional<std::string> take() noexcept {
         if (m_failed)
