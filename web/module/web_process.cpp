@@ -7,8 +7,11 @@
 //      their UTF-8 into them;
 //   2. tarnel_process() them, which gives what the result is (WebResult);
 //   3. read tarnel_result_size() bytes of UTF-8 at tarnel_result_data(): the new
-//      text, or the message to show;
-//   4. tarnel_wipe_free() both buffers and tarnel_result_release() the result.
+//      text, or the message to show; and tarnel_warning_size() bytes at
+//      tarnel_warning_data(): the warning a new text deserves, shown after it
+//      (none when the size is 0);
+//   4. tarnel_wipe_free() both buffers and tarnel_result_release() the result and
+//      its warning.
 // Every buffer that held a password or a text is wiped before it is freed. The
 // block cipher is exported too, so that its known-answer vectors can be run
 // through the module.
@@ -66,13 +69,38 @@ class ResultSink final : public ProcessSink {
 };
 
 std::string* g_result = nullptr;
+std::string* g_warning = nullptr;
+
+void release(std::string*& held) noexcept {
+    if (held) {
+        secure_wipe(*held);
+        delete held;
+        held = nullptr;
+    }
+}
 
 void release_result() noexcept {
-    if (g_result) {
-        secure_wipe(*g_result);
-        delete g_result;
-        g_result = nullptr;
+    release(g_result);
+    release(g_warning);
+}
+
+// Takes the text of a Done result, and the warning it deserves, as the result;
+// false, holding neither, when memory runs out: a doubtful text is never handed
+// out without its warning.
+bool hold_result(std::string& text, const ProcessReport& report) noexcept {
+    std::string warning = warning_message(report);
+    const bool warned = report.doubtful();
+    if (warned && warning.empty())
+        return false;
+    g_result = new (std::nothrow) std::string;
+    if (warned)
+        g_warning = new (std::nothrow) std::string(std::move(warning));
+    if (!g_result || (warned && !g_warning)) {
+        release_result();
+        return false;
     }
+    g_result->swap(text);
+    return true;
 }
 
 // A message is a few bytes, which memory holds once the text's copies are freed;
@@ -120,13 +148,8 @@ int tarnel_process(const char* password, std::size_t password_size, const char* 
     const ProcessReport report =
         ProcessTextFrom(std::string_view(text, text_size), given, sink, settings);
 
-    if (report.end == ProcessEnd::Done) {
-        g_result = new (std::nothrow) std::string;
-        if (g_result) {
-            g_result->swap(sink.text());
-            return report.sealing ? kSealed : kOpened;
-        }
-    }
+    if (report.end == ProcessEnd::Done && hold_result(sink.text(), report))
+        return report.sealing ? kSealed : kOpened;
     secure_wipe(sink.text());
     const std::string_view message = process_message(report.end);
     return set_message(message.empty() ? kTooLargeMessage : message);
@@ -140,7 +163,16 @@ std::size_t tarnel_result_size() {
     return g_result ? g_result->size() : 0;
 }
 
-/// Wipes and frees the result.
+/// The warning the result of the last tarnel_process() deserves, in the engine's
+/// words (warning_message() in text_process.h): its UTF-8 and its size, 0 for none.
+const char* tarnel_warning_data() {
+    return g_warning ? g_warning->data() : "";
+}
+std::size_t tarnel_warning_size() {
+    return g_warning ? g_warning->size() : 0;
+}
+
+/// Wipes and frees the result and its warning.
 void tarnel_result_release() {
     release_result();
 }

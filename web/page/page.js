@@ -146,9 +146,11 @@
       setBoxText(reply.text);
       // The box keeps its own form of the text (its line breaks), so keep that.
       undo = { before, after: box.value, done: true };
-      // Working until the new text has been drawn.
+      // Working until the new text has been drawn; then the engine's warning, if
+      // the new text deserves one, over the text it is about.
       requestAnimationFrame(() => setTimeout(() => {
         setBusy(false);
+        if (reply.warning) showMessage(reply.warning);
         performance.measure('tarnel-process', { start, end: performance.now() });
       }));
       return;

@@ -45,8 +45,9 @@ function processText(password, text) {
     const kind = engine._tarnel_process(passwordBuffer.pointer, passwordBuffer.size,
                                         textBuffer.pointer, textBuffer.size);
     const result = readString(engine._tarnel_result_data(), engine._tarnel_result_size());
+    const warning = readString(engine._tarnel_warning_data(), engine._tarnel_warning_size());
     engine._tarnel_result_release();
-    return { kind: kinds[kind], text: result };
+    return { kind: kinds[kind], text: result, warning };
   } finally {
     release(textBuffer);
     release(passwordBuffer);

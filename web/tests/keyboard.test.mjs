@@ -177,6 +177,9 @@ describe('editing the box', () => {
     const sealed = await boxValue(page);
     await page.fill('#password', 'wrong one');
     await pressProcess(page);
+    // The engine's warning that the password looks wrong comes over the new text.
+    assert.equal(await page.$eval('#message', (d) => d.open), true);
+    await page.click('#message-ok');
     assert.notEqual(await boxValue(page), openedForm(text));
     assert.notEqual(await boxValue(page), sealed);
     await page.focus('#text');
