@@ -2,6 +2,7 @@
 // The one action of the program: seal a plain text or open a sealed one.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,63 @@ inline constexpr std::string_view kTooLargeMessage = "The text is too large to p
 inline constexpr std::string_view kSealCheckFailedMessage =
     "The sealed text failed its check; nothing was changed.";
 
+/// How the operation ended. A refusal comes before the sink begins; ReadFailed,
+/// SinkFailed, CheckFailed and a TooLarge for want of memory may come after, with
+/// part of a result in the sink, which a program then throws away or declares
+/// incomplete.
+enum class ProcessEnd {
+    Done,            ///< sealed or opened; see ProcessReport for an open's doubts
+    EmptyPassword,   ///< kEmptyPasswordMessage
+    PasswordNul,     ///< kPasswordNulMessage
+    TextNul,         ///< kTextNulMessage: a text to seal holds a NUL
+    NotSealed,       ///< opening was asked of a text outside "{{" ... "}}"
+    InvalidText,     ///< text form: the text is not valid UTF-8
+    TooLarge,        ///< over kMaxPlainLength, or memory ran out
+    StreamTooLarge,  ///< a stream longer than ProcessSettings::stream_limit
+    NoPassword,      ///< the provider gave none
+    ReadFailed,      ///< the source failed; the sink may hold part of a result
+    SinkFailed,      ///< the sink refused to begin or a write failed
+    CheckFailed,     ///< kSealCheckFailedMessage; the sink holds part of a seal
+};
+
+/// How a process went, in every program: its end, its direction and what a
+/// result that stands deserves a warning about.
+struct ProcessReport {
+    ProcessEnd end = ProcessEnd::Done;
+    bool sealing = false;        ///< the direction taken, once known
+    bool looks_genuine = false;  ///< opened: see looks_genuine() in sealed_format.h
+    BodyDamage damage;           ///< opened: what the body got wrong
+    /// Sealed by the envelope's choice, though the text began like a sealed text
+    /// whose end is missing (see CutShortWatch in sealed_format.h).
+    bool cut_short = false;
+
+    /// Done, but the result deserves a warning (see process_warnings()): an opened
+    /// text from a damaged body or, by the odds, a wrong password; or a sealed text
+    /// that was a sealed one cut short.
+    bool doubtful() const noexcept {
+        return end == ProcessEnd::Done && (sealing ? cut_short : damage.any() || !looks_genuine);
+    }
+};
+
+/// Refuses a password no seal may use: EmptyPassword, PasswordNul, or Done.
+ProcessEnd check_password(std::string_view password) noexcept;
+
+/// The warnings a doubtful result deserves, in the words every program shows:
+/// each a sentence in lower case without its full stop, as tarnel-cli prints it
+/// after "warning: ". Fills `lines` and returns how many (none for a result that
+/// is not doubtful).
+inline constexpr std::size_t kMostWarnings = 5;
+std::size_t process_warnings(const ProcessReport& report,
+                             std::string_view (&lines)[kMostWarnings]) noexcept;
+
+/// The warnings for a message box: each sentence on a line of its own, then how to
+/// get the text back. Empty for a result that is not doubtful, or without memory.
+std::string warning_message(const ProcessReport& report) noexcept;
+
+/// The engine's message for a refusal that has one (EmptyPassword, PasswordNul,
+/// TextNul, CheckFailed); empty for the others.
+std::string_view process_message(ProcessEnd end) noexcept;
+
 /// How the direction is chosen. The window always uses ByEnvelope.
 enum class ProcessDirection {
     ByEnvelope,  ///< open a text in "{{" ... "}}", seal anything else
@@ -30,7 +88,8 @@ enum class ProcessDirection {
     Open,        ///< open; a text outside the envelope is refused
 };
 
-struct ProcessOutcome {
+/// What ProcessText gives: the report, and the text that replaces the text box's.
+struct ProcessOutcome : ProcessReport {
     enum class Kind {
         Message,    ///< `text` is a message for the user; the text box stays as it is
         NewText,    ///< `text` replaces the whole text
@@ -40,12 +99,9 @@ struct ProcessOutcome {
     };
     Kind kind = Kind::NewText;
     std::string text;
-    bool sealed = false;         ///< NewText: true for a sealed text, false for an opened one
-    bool looks_genuine = false;  ///< opened: see looks_genuine() in sealed_format.h
-    BodyDamage damage;           ///< opened: what the body got wrong
-    bool cut_short = false;      ///< sealed: see ProcessReport::cut_short (text_process.h)
+    bool sealed = false;  ///< NewText: true for a sealed text, false for an opened one
     /// NewText that deserves a warning, shown after the text is replaced:
-    /// warning_message() (text_process.h) in a message box; empty for none.
+    /// warning_message() in a message box; empty for none.
     std::string warning;
 
     ProcessOutcome() = default;

@@ -144,61 +144,6 @@ struct ProcessSettings {
     std::size_t piece = std::size_t(4) << 20;
 };
 
-/// How the operation ended. A refusal comes before the sink begins; ReadFailed,
-/// SinkFailed, CheckFailed and a TooLarge for want of memory may come after, with
-/// part of a result in the sink, which a program then throws away or declares
-/// incomplete.
-enum class ProcessEnd {
-    Done,            ///< sealed or opened; see ProcessReport for an open's doubts
-    EmptyPassword,   ///< kEmptyPasswordMessage
-    PasswordNul,     ///< kPasswordNulMessage
-    TextNul,         ///< kTextNulMessage: a text to seal holds a NUL
-    NotSealed,       ///< opening was asked of a text outside "{{" ... "}}"
-    InvalidText,     ///< text form: the text is not valid UTF-8
-    TooLarge,        ///< over kMaxPlainLength, or memory ran out
-    StreamTooLarge,  ///< a stream longer than ProcessSettings::stream_limit
-    NoPassword,      ///< the provider gave none
-    ReadFailed,      ///< the source failed; the sink may hold part of a result
-    SinkFailed,      ///< the sink refused to begin or a write failed
-    CheckFailed,     ///< kSealCheckFailedMessage; the sink holds part of a seal
-};
-
-struct ProcessReport {
-    ProcessEnd end = ProcessEnd::Done;
-    bool sealing = false;        ///< the direction taken, once known
-    bool looks_genuine = false;  ///< opened: see looks_genuine() in sealed_format.h
-    BodyDamage damage;           ///< opened: what the body got wrong
-    /// Sealed by the envelope's choice, though the text began like a sealed text
-    /// whose end is missing (see CutShortWatch in sealed_format.h).
-    bool cut_short = false;
-
-    /// Done, but the result deserves a warning (see process_warnings()): an opened
-    /// text from a damaged body or, by the odds, a wrong password; or a sealed text
-    /// that was a sealed one cut short.
-    bool doubtful() const noexcept {
-        return end == ProcessEnd::Done && (sealing ? cut_short : damage.any() || !looks_genuine);
-    }
-};
-
-/// Refuses a password no seal may use: EmptyPassword, PasswordNul, or Done.
-ProcessEnd check_password(std::string_view password) noexcept;
-
-/// The warnings a doubtful result deserves, in the words every program shows:
-/// each a sentence in lower case without its full stop, as tarnel-cli prints it
-/// after "warning: ". Fills `lines` and returns how many (none for a result that
-/// is not doubtful).
-inline constexpr std::size_t kMostWarnings = 5;
-std::size_t process_warnings(const ProcessReport& report,
-                             std::string_view (&lines)[kMostWarnings]) noexcept;
-
-/// The warnings for a message box: each sentence on a line of its own, then how to
-/// get the text back. Empty for a result that is not doubtful, or without memory.
-std::string warning_message(const ProcessReport& report) noexcept;
-
-/// The engine's message for a refusal that has one (EmptyPassword, PasswordNul,
-/// TextNul, CheckFailed); empty for the others.
-std::string_view process_message(ProcessEnd end) noexcept;
-
 /// Trims the text, chooses the direction, refuses what cannot be processed, asks
 /// `password` for the password and seals or opens into `sink` as "{{" body "}}"
 /// or the plain text, in `settings.form`.

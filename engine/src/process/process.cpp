@@ -67,6 +67,7 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
     settings.direction = direction;
     StringResult result(outcome.text);
     const ProcessReport report = ProcessTextFrom(text, given, result, settings);
+    static_cast<ProcessReport&>(outcome) = report;
     outcome.kind = kind_of(report.end);
     if (outcome.kind != ProcessOutcome::Kind::NewText)
         secure_wipe(outcome.text);
@@ -78,9 +79,6 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
         }
     }
     outcome.sealed = outcome.kind == ProcessOutcome::Kind::NewText && report.sealing;
-    outcome.looks_genuine = report.looks_genuine;
-    outcome.damage = report.damage;
-    outcome.cut_short = report.cut_short;
     if (outcome.kind == ProcessOutcome::Kind::NewText)
         outcome.warning = warning_message(report);
     return outcome;
