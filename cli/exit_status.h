@@ -8,7 +8,7 @@ enum ExitStatus : int {
     kExitDone = 0,     ///< sealed or opened
     kExitFailed = 1,   ///< refused or failed; nothing on standard output
     kExitUsage = 2,    ///< the command line is wrong
-    kExitWarning = 3,  ///< opened, but the result is doubtful; the text is still written
+    kExitWarning = 3,  ///< done, but the result is doubtful; it is still written
 };
 
 }  // namespace tarnel::cli

@@ -55,19 +55,8 @@ const char* format_of(Message message) noexcept {
             return "%s got an incomplete text";
         case Message::OutputIsInput:
             return "not writing to %s: it is the %s file, which would be lost";
-        case Message::DamagedPartialBlock:
-            return "warning: the sealed text is damaged: its hex digits do not make whole blocks";
-        case Message::DamagedBadDigits:
-            return "warning: the sealed text is damaged: it holds characters other than 0-9 and "
-                   "a-f";
-        case Message::DamagedBadTrailer:
-            return "warning: the sealed text is damaged: it does not end in a ten-digit block "
-                   "count";
-        case Message::DamagedCountMismatch:
-            return "warning: the sealed text is damaged: its block count does not match its "
-                   "length";
-        case Message::NotGenuine:
-            return "warning: the result does not look like a text sealed with this password";
+        case Message::Warning:
+            return "warning: %.*s";
         case Message::UsageError:
             return "%s (see tarnel-cli --help)";
         case Message::NoMemory:

@@ -32,12 +32,8 @@ enum class Message {
     CheckFailedIncomplete,  // "standard output" or the path
     OutputIncomplete,       // "standard output" or the path
     OutputIsInput,          // path, "text" or "password"
-    // Opened with doubts.
-    DamagedPartialBlock,
-    DamagedBadDigits,
-    DamagedBadTrailer,
-    DamagedCountMismatch,
-    NotGenuine,
+    // A result with doubts, in the engine's words.
+    Warning,  // its length, then the line
     // The program.
     UsageError,  // what is wrong
     NoMemory,

@@ -98,17 +98,12 @@ ProcessReport process(int fd, const Options& options, PasswordProvider& password
     return report;
 }
 
-void warn_about_opened(const ProcessReport& report) {
-    if (report.damage.partial_block)
-        say(Message::DamagedPartialBlock);
-    if (report.damage.bad_digits)
-        say(Message::DamagedBadDigits);
-    if (report.damage.bad_trailer)
-        say(Message::DamagedBadTrailer);
-    if (report.damage.count_mismatch)
-        say(Message::DamagedCountMismatch);
-    if (!report.looks_genuine)
-        say(Message::NotGenuine);
+// In the engine's words, which the window and the page show too.
+void warn_about(const ProcessReport& report) {
+    std::string_view lines[kMostWarnings];
+    const std::size_t count = process_warnings(report, lines);
+    for (std::size_t k = 0; k < count; ++k)
+        say(Message::Warning, int(lines[k].size()), lines[k].data());
 }
 
 const char* output_name(const Options& options) {
@@ -224,7 +219,7 @@ int run(const Options& options) {
         return kExitFailed;
     if (!report.doubtful())
         return kExitDone;
-    warn_about_opened(report);
+    warn_about(report);
     return kExitWarning;
 }
 

@@ -81,6 +81,31 @@ TEST(Warnings, EachKindOfDamageIsNamed) {
     }
 }
 
+TEST(Warnings, ASealedTextCutShortIsSealedAsItStandsAndSaysSo) {
+    TempDir dir;
+    const std::string sealed = sealed_text("pw", "a letter");
+    const struct {
+        std::string text;
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {sealed.substr(0, sealed.size() - 2) + "\n", {}, 3},
+        {sealed.substr(0, 30), {}, 3},
+        {sealed.substr(0, 30), {"--seal"}, 0},  // asked to seal: nothing to warn of
+        {"{{ a plain text", {}, 0},
+    };
+    for (const auto& c : cases) {
+        const RunResult result =
+            run_cli({.args = with_password(dir, "pw", c.args), .input = c.text});
+        EXPECT_EQ(result.exit_status, c.status) << c.text;
+        EXPECT_EQ(result.out, sealed_text("pw", c.text) + "\n") << c.text;
+        EXPECT_EQ(result.err, c.status == 0 ? ""
+                                            : "tarnel-cli: warning: the text begins like a sealed "
+                                              "text whose end is missing, and was sealed as it "
+                                              "stands\n");
+    }
+}
+
 TEST(OutputFailures, FullDeviceIsAnError) {
     TempDir dir;
     const RunResult result = run_cli(
