@@ -48,11 +48,15 @@ class CliPassword final : public PasswordProvider {
     CliPassword(std::string& password, bool given) noexcept
         : m_password(password), m_given(given) {}
 
+    // A password from a file or descriptor is read before the text, and the engine
+    // judges it first, as every program does; only a prompt waits for the direction.
+    bool known_up_front() const noexcept override { return m_given; }
+
     bool provide(bool sealing, std::string& password) noexcept override {
         try {
             if (!m_given && !ask_password(sealing, m_password))
                 return false;
-            password.swap(m_password);
+            password.assign(m_password);
             return true;
         } catch (...) {
             say(Message::NoMemory);
