@@ -55,12 +55,15 @@ bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noe
     }
     survey.begin = begin;
     survey.end = end;
+    // Its two ends, and whether it is long enough that they do not overlap, are all
+    // that the envelope's rule looks at: a text of those alone judges the same.
     survey.sealed = false;
     if (end - begin >= kSealedOpen.size() + kSealedClose.size()) {
-        const std::string_view head = reader.read(begin, kSealedOpen.size());
-        const bool open = head == kSealedOpen;
-        const std::string_view tail = reader.read(end - kSealedClose.size(), kSealedClose.size());
-        survey.sealed = open && tail == kSealedClose;
+        char ends[kSealedOpen.size() + kSealedClose.size()] = {};
+        reader.read(begin, kSealedOpen.size()).copy(ends, kSealedOpen.size());
+        reader.read(end - kSealedClose.size(), kSealedClose.size())
+            .copy(ends + kSealedOpen.size(), kSealedClose.size());
+        survey.sealed = is_sealed_text(std::string_view(ends, sizeof ends));
     }
     return !reader.failed();
 }
