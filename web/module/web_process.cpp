@@ -15,7 +15,6 @@
 // Every buffer that held a password or a text is wiped before it is freed. The
 // block cipher is exported too, so that its known-answer vectors can be run
 // through the module.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -45,20 +44,8 @@ enum WebResult : int {
 class ResultSink final : public ProcessSink {
   public:
     void write(const char* data, std::size_t size) noexcept override {
-        if (m_failed)
-            return;
-        try {
-            if (m_text.capacity() - m_text.size() < size) {
-                std::string larger;
-                larger.reserve(std::max(m_text.size() + size, 2 * m_text.capacity()));
-                larger = m_text;
-                secure_wipe(m_text);
-                m_text.swap(larger);
-            }
-            m_text.append(data, size);
-        } catch (const std::exception&) {
+        if (!m_failed && !append_wiped(m_text, std::string_view(data, size)))
             m_failed = true;
-        }
     }
     bool failed() const noexcept override { return m_failed; }
     std::string& text() noexcept { return m_text; }

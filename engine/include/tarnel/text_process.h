@@ -6,19 +6,19 @@
 // where the result goes; the engine does everything else. ProcessText
 // (process.h) is this operation for a text in memory and a result in a string.
 //
-// The source is one of three kinds:
-//  - a text in memory (std::string_view);
+// The source is one of three kinds, and all three go through the same steps:
+//  - a text in memory (std::string_view), worked on where it lies;
 //  - a stream, read to its end (StreamSource): it is held whole in memory, at
 //    most ProcessSettings::stream_limit bytes, and refused as soon as its first
 //    bytes decide (a text to seal with a NUL, one to open that does not begin
 //    with "{{");
 //  - a random-access source of known size (RandomAccessSource), such as a file:
-//    it is read in pieces, so memory stays bounded however large it is. A
-//    read-only pass finds everything that could refuse the text before the sink
-//    gets its first byte; opening into a discardable sink needs no such pass.
+//    it is read in pieces, so memory stays bounded however large it is, and
+//    every refusal comes before the sink gets its first byte.
 //
-// The password is asked for once the direction is known (PasswordProvider), so a
-// program may ask twice when sealing. Nothing here throws.
+// A password known up front is judged before the text; one that a person is asked
+// for comes once the direction is known (PasswordProvider), so a program may ask
+// twice when sealing. Nothing here throws.
 #pragma once
 
 #include <cstddef>
@@ -123,8 +123,8 @@ class ProcessSink : public TextSink {
     /// True when everything written can still be thrown away, as a temporary file
     /// that replaces its target only once complete can. Asked after begin(), and
     /// before it as a forecast: a sink that expects to be discardable once begun
-    /// says so, and the answer after begin() is the one that counts. Opening a
-    /// random-access source then takes one pass, and so does sealing its bytes.
+    /// says so, and the answer after begin() is the one that counts. The process
+    /// may then write before it knows that nothing refuses the text.
     virtual bool discardable() const noexcept { return false; }
     /// Throws away everything written so far and starts over; false when it cannot.
     virtual bool discard() noexcept { return false; }
@@ -148,17 +148,13 @@ struct ProcessSettings {
 /// `password` for the password and seals or opens into `sink` as "{{" body "}}"
 /// or the plain text, in `settings.form`.
 ///
-/// The refusals come in this order: NotSealed; when sealing TextNul, then
-/// InvalidText, then the password's; when opening the password's, then
-/// InvalidText (found while the body is opened for the first time, still before
-/// the sink begins). A random-access source is read:
-///  - sealing: once to survey, once to seal; bytes into a sink that forecasts it
-///    is discardable once: the password is then asked first, and a NUL ends the
-///    seal with TextNul and the sink discarded;
-///  - opening bytes: once to count the body's white space, once to open; into a
-///    discardable sink once, unless the body turns out to hold white space;
-///  - opening text: once to learn whether the opened bytes are UTF-8, once to
-///    open and convert them (and once more to count white space, if any).
+/// The refusals come in this order: a password known up front; NotSealed; when
+/// sealing TextNul, then InvalidText, then a password asked for; when opening a
+/// password asked for, then InvalidText. Each comes before the sink begins, with
+/// one exception: bytes sealed into a sink that forecasts it is discardable may
+/// meet a NUL once it began, and then end in TextNul with the sink discarded. A
+/// random-access source may be read more than once; a discardable sink may be told
+/// to discard what it got and then given the result anew.
 ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password, ProcessSink& sink,
                               const ProcessSettings& settings) noexcept;
 ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, ProcessSink& sink,

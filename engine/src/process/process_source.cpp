@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: MIT
-// A text in a random-access source, read in pieces so memory stays bounded: a
-// read-only pass finds everything that could refuse it before the sink gets its
-// first byte, then a second pass seals or opens it. Sealing bytes into a
-// discardable sink takes one pass: a NUL, the only refusal left once the ends are
-// known, throws the output away. Opening into a discardable
-// sink takes the chance of one pass: a body without white space (what sealing
-// writes) is opened as it is read, its damage told by the pass itself; white
-// space in it throws the output away, and the two passes follow. Opening in text
-// form takes two passes: whether the opened bytes are UTF-8 shows only at their end.
+// The one process, which every program runs: over a random-access source, a text
+// in memory being one whose pieces are views of where it lies, and a stream one
+// once it is read whole. Its steps, in order: the password where it is known up
+// front, trimming, the direction, the refusals, the password otherwise, then the
+// seal with its check or the open with its damage report.
+//
+// A file is read in pieces so memory stays bounded: a read-only pass finds
+// everything that could refuse it before the sink gets its first byte, then a
+// second pass seals or opens it. Sealing bytes into a discardable sink takes one
+// pass: a NUL, the only refusal left once the ends are known, throws the output
+// away. Opening into a discardable sink takes the chance of one pass: a body
+// without white space (what sealing writes) is opened as it is read, its damage
+// told by the pass itself; white space in it throws the output away, and the two
+// passes follow. Opening in text form takes two passes: whether the opened bytes
+// are UTF-8 shows only at their end.
 #include <cstring>
 
 #include "piece_reader.h"
@@ -183,7 +189,9 @@ ProcessEnd open_source(PieceReader& reader, SourceSurvey& survey, const TextKey&
     OpenPass pass;
     ProcessEnd end = ProcessEnd::Done;
     {
-        OpenedText out(settings.form, utf8, settings.line_break, sink);
+        OpenedText converted(settings.form, utf8, settings.line_break, sink);
+        // Bytes go straight to the sink, which may lend room to open them in place.
+        TextSink& out = text ? static_cast<TextSink&>(converted) : sink;
         // Opening refuses nothing more once the envelope is found, so the pass that
         // counts the body's white space may as well come after the sink began.
         if (text || !sink.discardable()) {
@@ -196,7 +204,7 @@ ProcessEnd open_source(PieceReader& reader, SourceSurvey& survey, const TextKey&
                                           [&] { return sink.discard(); });
         }
         if (end == ProcessEnd::Done)
-            out.finish();
+            converted.finish();
     }
     report.damage = survey.damage;
     report.looks_genuine = pass.looks_genuine;
