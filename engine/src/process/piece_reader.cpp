@@ -49,13 +49,12 @@ std::string_view PieceReader::read(uint64_t offset, std::size_t size) noexcept {
         return {};
     if (size == 0)
         return std::string_view("", 0);
-    if (m_memory != nullptr) {
-        if (offset > m_size || size > m_size - offset) {
-            m_failed = true;
-            return {};
-        }
-        return std::string_view(m_memory + offset, size);
+    if (offset > m_size || size > m_size - offset) {
+        m_failed = true;
+        return {};
     }
+    if (m_memory != nullptr)
+        return std::string_view(m_memory + offset, size);
     if (m_job.pending()) {
         m_job.wait();
         if (m_ahead.offset == offset && m_ahead.size == size) {
@@ -73,8 +72,7 @@ std::string_view PieceReader::read(uint64_t offset, std::size_t size) noexcept {
         m_failed = m_out_of_memory = true;
         return {};
     }
-    if (offset > m_size || size > m_size - offset ||
-        !m_source.read_at(offset, buffer.bytes.get(), size)) {
+    if (!m_source.read_at(offset, buffer.bytes.get(), size)) {
         m_failed = true;
         return {};
     }
