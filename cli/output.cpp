@@ -22,7 +22,8 @@ namespace tarnel::cli {
 namespace {
 
 // ".tarnel-" and ten random letters: short whatever the target's name, so that a
-// name near the system's limit still has room beside it.
+// name near the system's limit still has room beside it. Without entropy, the
+// clock and a count still make a name that the retries can use.
 std::string random_name() {
     uint64_t bits = 0;
 #ifdef _WIN32
@@ -33,17 +34,13 @@ std::string random_name() {
     if (::getentropy(&bits, sizeof bits) != 0)
         bits = 0;
 #endif
-    if (bits == 0) {
-        static uint64_t counter = 0;
-        bits = uint64_t(std::chrono::system_clock::now().time_since_epoch().count()) ^
-               uint64_t(reinterpret_cast<uintptr_t>(&counter)) ^ (++counter * 0x9E3779B97F4A7C15u);
-    }
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    static uint64_t counter = 0;
+    if (bits == 0)
+        bits = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+               ++counter * 0x9E3779B97F4A7C15u;
     std::string name = ".tarnel-";
-    for (int i = 0; i < 10; ++i) {
-        name += kLetters[bits % 36];
-        bits /= 36;
-    }
+    for (int i = 0; i < 10; ++i, bits /= 36)
+        name += "abcdefghijklmnopqrstuvwxyz0123456789"[bits % 36];
     return name;
 }
 
@@ -88,12 +85,8 @@ bool OutputFile::begin(const std::string& path, ResultText result, Temporary tem
 void OutputFile::write(std::string_view piece) noexcept {
     if (m_failure.failed() || piece.empty())
         return;
-    if (m_fd < 0) {
-        m_failure = {EBADF, "cannot write"};
-        return;
-    }
-    m_wrote_directly = !m_replaces;
-    if (const int error = write_all(m_fd, piece); error != 0)
+    m_wrote_directly = !m_replaces && m_fd >= 0;
+    if (const int error = m_fd < 0 ? EBADF : write_all(m_fd, piece); error != 0)
         m_failure = {error, "cannot write"};
 }
 
@@ -113,15 +106,11 @@ bool OutputFile::restart() noexcept {
 
 WriteFailure OutputFile::commit() {
     if (!m_failure.failed() && m_replaces) {
-        m_failure = install();
-        if (!m_failure.failed()) {
-            remove_on_signal(nullptr);
+        // In place: no temporary file is left to remove.
+        if (!(m_failure = install()).failed())
             m_temporary.clear();
-        }
-    } else if (!m_failure.failed() && m_owns_fd) {
-        m_owns_fd = false;
-        if (::close(m_fd) != 0)
-            m_failure = {errno, "cannot write"};
+    } else if (!m_failure.failed() && std::exchange(m_owns_fd, false) && ::close(m_fd) != 0) {
+        m_failure = {errno, "cannot write"};
     }
     m_wrote_directly = false;
     abandon();
@@ -131,16 +120,15 @@ WriteFailure OutputFile::commit() {
 bool OutputFile::abandon() noexcept {
     if (m_owns_fd)
         ::close(m_fd);
-    m_fd = -1;
-    m_owns_fd = m_replaces = false;
-    if (!m_temporary.empty()) {
+    if (!m_temporary.empty())
         remove_temporary();
+    if (m_replaces)
         remove_on_signal(nullptr);
-        m_temporary.clear();
-    }
     if (m_directory_fd >= 0)
         ::close(m_directory_fd);
-    m_directory_fd = -1;
+    m_fd = m_directory_fd = -1;
+    m_owns_fd = m_replaces = false;
+    m_temporary.clear();
     return std::exchange(m_wrote_directly, false);
 }
 

@@ -2,7 +2,9 @@
 // Writing the result: whole writes to a descriptor, and standard output or the
 // path given to `-o`. A regular file there is replaced only once the new content
 // is on disk: it is built in a temporary file beside it, which no failure or
-// caught signal leaves behind.
+// caught signal leaves behind. output.cpp holds what the systems share;
+// output_posix.cpp and windows_platform.cpp find the target, make the temporary
+// file and put it in place.
 #pragma once
 
 #include <functional>
@@ -84,9 +86,9 @@ class OutputFile {
     bool restart() noexcept;
 
   private:
-    // Each platform's: finds what `path` leads to and opens the descriptor that
-    // takes the content; puts the complete temporary file, which it closes, in
-    // the target's place; removes the temporary file.
+    // Each system's: opens what `path` leads to, or a temporary file beside it;
+    // puts the complete temporary file, synced and closed, in the target's place;
+    // removes the temporary file.
     WriteFailure open(const std::string& path, ResultText result, Temporary temporary);
     WriteFailure install();
     void remove_temporary() noexcept;

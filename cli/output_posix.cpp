@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <memory>
 
 #include "output.h"
 
@@ -17,14 +16,13 @@ namespace {
 
 constexpr const char* kCreateStep = "cannot create a temporary file beside";
 
-// What a path leads to at the end of its symbolic links.
+// What a path leads to at the end of its symbolic links: `directory` (with its
+// final '/') and `name`.
 struct Target {
     enum class Kind { OwnDescriptor, Special, File } kind = Kind::File;
-    int fd = -1;            ///< OwnDescriptor
-    std::string path;       ///< Special: where to open it
-    std::string directory;  ///< File: with its final '/'
-    std::string name;       ///< File
-    bool exists = false;    ///< File: `existing` holds its status
+    std::string directory;
+    std::string name;
+    bool exists = false;  ///< a file whose status `existing` holds
     struct stat existing {};
 };
 
@@ -36,9 +34,8 @@ bool is_number(const std::string& text) {
 // A directory of descriptors in /proc: -1 none, 1 this process's own (or one of
 // its threads'), 0 another process's.
 int fd_directory(const std::string& directory) {
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(directory.c_str(), nullptr),
-                                                           &std::free);
-    const std::string path = real ? real.get() : "";
+    char real[PATH_MAX];
+    const std::string path = ::realpath(directory.c_str(), real) ? real : "";
     if (!path.starts_with("/proc/") || !path.ends_with("/fd"))
         return -1;
     return path.starts_with("/proc/" + std::to_string(::getpid()) + "/") ? 1 : 0;
@@ -61,12 +58,10 @@ WriteFailure find_target(const std::string& path, Target& target) {
         const std::size_t slash = current.rfind('/');
         target.directory = slash == std::string::npos ? "./" : current.substr(0, slash + 1);
         target.name = current.substr(slash + 1);
-        target.path = current;
         // /proc's links to descriptors do not lead to a name that can be replaced.
         const int fds = is_number(target.name) ? fd_directory(target.directory) : -1;
         if (fds >= 0) {
             target.kind = fds ? Target::Kind::OwnDescriptor : Target::Kind::Special;
-            target.fd = std::atoi(target.name.c_str());
             return {};
         }
         // No file is a new one, unless the name is to be a directory's ("dir/",
@@ -103,30 +98,29 @@ WriteFailure find_target(const std::string& path, Target& target) {
     return {ELOOP, "cannot follow the links of"};
 }
 
-// The old file's owner and group where this user may give them, then its
-// permissions less those `kept` drops. Returns 0 or an errno.
-int take_status(int fd, const struct stat& existing, mode_t kept) {
-    mode_t mode = existing.st_mode & 07777 & kept;
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+// A new file's permissions (a sealed text's as open() would give them, an opened
+// text's its owner's alone), or the replaced file's: its owner and group where
+// this user may give them, its permissions less what an opened text keeps from
+// others. Returns 0 or an errno.
+int set_status(int fd, const Target& target, ResultText result) {
+    const bool sealed = result == ResultText::Sealed;
+    if (!target.exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return ::fchmod(fd, sealed ? 0666 & ~mask : 0600) == 0 ? 0 : errno;
+    }
+    mode_t mode = target.existing.st_mode & (sealed ? 07777 : 07700);
+    if (::fchown(fd, target.existing.st_uid, target.existing.st_gid) != 0) {
         if (errno != EPERM)
             return errno;
         // Only the superuser gives a file away; the group may still be one of ours.
-        if (::fchown(fd, uid_t(-1), existing.st_gid) != 0) {
+        if (::fchown(fd, uid_t(-1), target.existing.st_gid) != 0) {
             if (errno != EPERM)
                 return errno;
             // Our own group must not gain what the old file's group was allowed.
             mode &= ~(S_IRWXG | S_ISGID);
         }
     }
-    return ::fchmod(fd, mode) == 0 ? 0 : errno;
-}
-
-// A sealed text is no secret: 0666 less the umask, as open() would create it.
-// An opened text is its owner's alone.
-int set_new_mode(int fd, ResultText result) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const mode_t mode = result == ResultText::Sealed ? 0666 & ~mask : 0600;
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
 }
 
@@ -151,14 +145,14 @@ WriteFailure OutputFile::open(const std::string& path, ResultText result, Tempor
     if (const WriteFailure failure = find_target(path, target); failure.failed())
         return failure;
     if (target.kind == Target::Kind::OwnDescriptor) {
-        const int flags = ::fcntl(target.fd, F_GETFL);
+        m_fd = std::atoi(target.name.c_str());
+        const int flags = ::fcntl(m_fd, F_GETFL);
         if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY)
             return {EBADF, "cannot write to"};
-        m_fd = target.fd;
         return {};
     }
     if (target.kind == Target::Kind::Special) {
-        m_fd = ::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        m_fd = ::open((target.directory + target.name).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (m_fd < 0)
             return {errno, "cannot open"};
         m_owns_fd = true;
@@ -199,10 +193,7 @@ WriteFailure OutputFile::open(const std::string& path, ResultText result, Tempor
             return failure;
     }
     m_owns_fd = true;
-    const mode_t kept = result == ResultText::Sealed ? 07777 : mode_t(~(S_IRWXG | S_IRWXO));
-    const int error =
-        target.exists ? take_status(m_fd, target.existing, kept) : set_new_mode(m_fd, result);
-    if (error != 0)
+    if (const int error = set_status(m_fd, target, result); error != 0)
         return {error, "cannot set the permissions of a temporary file beside"};
     return {};
 }
