@@ -221,16 +221,21 @@ TEST_F(InPieces, TheBodysEndAndCountsGiveTheWholeBodysLayout) {
         const BodyLayout want = analyse_body(input, want_damage);
         for (std::size_t end_size = std::min<std::size_t>(input.size(), 20);; end_size += 37) {
             end_size = std::min(end_size, input.size());
-            const std::size_t offset = input.size() - end_size;
-            const std::string_view end = std::string_view(input).substr(offset);
-            const std::size_t hex_end = body_hex_end(end, offset);
+            // The end is read backwards in pieces of up to seven characters.
+            Trailer trailer;
+            for (std::size_t from = input.size(); from > input.size() - end_size;) {
+                const std::size_t size = std::min<std::size_t>(7, from - (input.size() - end_size));
+                from -= size;
+                trailer.feed_back(std::string_view(input).substr(from, size), from);
+            }
+            const std::size_t hex_end = std::size_t(trailer.hex_end());
             ASSERT_EQ(hex_end, want.hex_end);
             HexPartCount count;
             for (const std::string_view piece :
                  cut(std::string_view(input).substr(0, hex_end), rng, 30))
                 count += count_hex_part(piece);
             BodyDamage damage;
-            const BodyLayout got = analyse_body_end(end, offset, count, damage);
+            const BodyLayout got = analyse_body_end(trailer, count, damage);
             EXPECT_EQ(got.hex_chars, want.hex_chars);
             EXPECT_EQ(got.blocks, want.blocks);
             EXPECT_EQ(got.trailer_blocks, want.trailer_blocks);

@@ -76,9 +76,15 @@ struct BodyDamage {
         return partial_block || bad_digits || bad_trailer || count_mismatch;
     }
 };
-/// True when a fully decrypted buffer (all its blocks, before cutting at the first
-/// zero byte) looks like one that sealing made: its first zero byte lies in the
-/// last 32-byte block and only zero bytes follow it. An empty buffer does not.
+/// True when a fully decrypted buffer of `total` bytes (all its blocks, before
+/// cutting at the first zero byte) looks like one that sealing made: its first
+/// zero byte, at `first_zero`, lies in the last 32-byte block, and only zero bytes
+/// follow it. An empty buffer does not. The rule that judges an opened text.
+constexpr bool looks_genuine(uint64_t total, uint64_t first_zero, bool only_zeros_after) noexcept {
+    return total > 0 && total % 32 == 0 && first_zero < total && first_zero + 32 >= total &&
+           only_zeros_after;
+}
+/// The same rule over the buffer itself.
 bool looks_genuine(std::string_view decrypted) noexcept;
 
 }  // namespace tarnel

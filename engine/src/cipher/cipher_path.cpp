@@ -1,29 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "cipher_path.h"
 
-#include <atomic>
-
 #include "cpu_features.h"
+#include "forced_path.h"
 
 namespace tarnel {
 namespace {
 
 // The one piece of state outside a caller's objects, and only tests and benchmarks
-// ever set it; an atomic, so that a threaded seal reads it safely.
-constexpr int kAutomatic = -1;
-std::atomic<int> g_forced{kAutomatic};
-
-CipherPath best_path() noexcept {
-    if (cipher_path_available(CipherPath::Vaes512))
-        return CipherPath::Vaes512;
-    if (cipher_path_available(CipherPath::Vaes))
-        return CipherPath::Vaes;
-    if (cipher_path_available(CipherPath::AesNi))
-        return CipherPath::AesNi;
-    if (cipher_path_available(CipherPath::Armv8Aes))
-        return CipherPath::Armv8Aes;
-    return CipherPath::Portable;
-}
+// ever set it.
+ForcedPath<CipherPath> g_path;
 
 }  // namespace
 
@@ -44,19 +30,17 @@ bool cipher_path_available(CipherPath path) noexcept {
 }
 
 CipherPath cipher_path() noexcept {
-    const int forced = g_forced.load(std::memory_order_relaxed);
-    return forced == kAutomatic ? best_path() : static_cast<CipherPath>(forced);
+    return g_path.current(
+        {CipherPath::Vaes512, CipherPath::Vaes, CipherPath::AesNi, CipherPath::Armv8Aes},
+        CipherPath::Portable, cipher_path_available);
 }
 
 bool set_cipher_path(CipherPath path) noexcept {
-    if (!cipher_path_available(path))
-        return false;
-    g_forced.store(static_cast<int>(path), std::memory_order_relaxed);
-    return true;
+    return g_path.force(path, cipher_path_available(path));
 }
 
 void reset_cipher_path() noexcept {
-    g_forced.store(kAutomatic, std::memory_order_relaxed);
+    g_path.reset();
 }
 
 const char* cipher_path_name(CipherPath path) noexcept {

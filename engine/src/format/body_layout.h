@@ -29,13 +29,30 @@ BodyDamage inspect_body(std::string_view body) noexcept;
 /// analyse_body and inspect_body together, in one pass over the hex part.
 BodyLayout analyse_body(std::string_view body, BodyDamage& damage) noexcept;
 
-/// For a body read in pieces, as tarnel-cli reads a large file.
-///
-/// `end` is the body's last characters, holding at least its last ten that are not
-/// white space (or the whole body when it has fewer), and `end_offset` is where
-/// `end` starts in the body. body_hex_end() tells where the hex part ends;
-/// count_hex_part() over the pieces of body[0, hex_end) adds up to the `count`
-/// that analyse_body_end() takes to give what analyse_body(body, damage) would.
+/// The trailer: a body's last ten characters that are not white space (or all of
+/// them, when fewer). Found by feeding the body's pieces backwards, the last first,
+/// so a large body read in pieces need not be read forwards to find its end.
+class Trailer {
+  public:
+    /// The piece of the body just before the pieces fed so far, lying at `at` in
+    /// the body. True once the ten characters are found.
+    bool feed_back(std::string_view piece, uint64_t at) noexcept;
+
+    bool complete() const noexcept { return m_size == kTrailerDigits; }
+    std::string_view chars() const noexcept { return {m_chars + kTrailerDigits - m_size, m_size}; }
+    /// Where the hex part ends in the body: at the trailer when it is complete,
+    /// else at once (a body of fewer than ten characters is all trailer).
+    uint64_t hex_end() const noexcept { return complete() ? m_start : 0; }
+
+  private:
+    char m_chars[kTrailerDigits] = {};
+    std::size_t m_size = 0;
+    uint64_t m_start = 0;
+};
+Trailer find_trailer(std::string_view body) noexcept;
+
+/// What the decoder's pass over the hex part, body[0, trailer.hex_end()), finds;
+/// the counts of its pieces add up to the whole's.
 struct HexPartCount {
     uint64_t spaces = 0;  ///< white space characters
     bool stray = false;   ///< some other character is not one of 0-9 and a-f
@@ -47,8 +64,11 @@ struct HexPartCount {
     }
 };
 HexPartCount count_hex_part(std::string_view piece) noexcept;
-std::size_t body_hex_end(std::string_view end, std::size_t end_offset) noexcept;
-BodyLayout analyse_body_end(std::string_view end, std::size_t end_offset, const HexPartCount& count,
+
+/// The layout and damage from the trailer and the hex part's count: what
+/// analyse_body(body, damage) gives, for a body read in pieces. A pass that takes
+/// the hex part to hold no white space judges it with an empty count first.
+BodyLayout analyse_body_end(const Trailer& trailer, const HexPartCount& count,
                             BodyDamage& damage) noexcept;
 
 }  // namespace tarnel

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "hex_path.h"
 
-#include <atomic>
-
 #include "cpu_features.h"
+#include "forced_path.h"
 
 namespace tarnel {
 namespace {
 
-// Set only by tests and benchmarks; atomic, since threads of one seal read it.
-constexpr int kAutomatic = -1;
-std::atomic<int> g_forced{kAutomatic};
+// Set only by tests and benchmarks.
+ForcedPath<HexPath> g_path;
 
 }  // namespace
 
@@ -29,25 +27,16 @@ bool hex_path_available(HexPath path) noexcept {
 }
 
 HexPath hex_path() noexcept {
-    const int forced = g_forced.load(std::memory_order_relaxed);
-    if (forced != kAutomatic)
-        return static_cast<HexPath>(forced);
-    for (const HexPath fastest : {HexPath::Avx2, HexPath::Ssse3, HexPath::Neon}) {
-        if (hex_path_available(fastest))
-            return fastest;
-    }
-    return HexPath::Portable;
+    return g_path.current({HexPath::Avx2, HexPath::Ssse3, HexPath::Neon}, HexPath::Portable,
+                          hex_path_available);
 }
 
 bool set_hex_path(HexPath path) noexcept {
-    if (!hex_path_available(path))
-        return false;
-    g_forced.store(static_cast<int>(path), std::memory_order_relaxed);
-    return true;
+    return g_path.force(path, hex_path_available(path));
 }
 
 void reset_hex_path() noexcept {
-    g_forced.store(kAutomatic, std::memory_order_relaxed);
+    g_path.reset();
 }
 
 const char* hex_path_name(HexPath path) noexcept {

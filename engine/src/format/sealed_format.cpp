@@ -1,55 +1,29 @@
 // SPDX-License-Identifier: MIT
 #include "tarnel/sealed_format.h"
 
-#include <cstring>
+#include <algorithm>
 #include <mutex>
 
 #include "body_layout.h"
 #include "hex_codec.h"
 #include "parallel_runner.h"
-#include "unbroken_body.h"
 
 namespace tarnel {
 namespace {
 
-// The last ten characters of a body that count (or all of them, when fewer).
-struct Trailer {
-    char chars[kTrailerDigits];
-    std::size_t size = 0;
-    std::size_t start = 0;  // index in the body of the trailer's first character
-};
-
-Trailer find_trailer(std::string_view body) {
-    Trailer trailer;
-    std::size_t i = body.size();
-    char reversed[kTrailerDigits];
-    while (i > 0 && trailer.size < kTrailerDigits) {
-        --i;
-        if (!is_format_space(body[i])) {
-            reversed[trailer.size++] = body[i];
-            trailer.start = i;
-        }
-    }
-    if (trailer.size == 0)
-        trailer.start = 0;
-    for (std::size_t k = 0; k < trailer.size; ++k)
-        trailer.chars[k] = reversed[trailer.size - 1 - k];
-    return trailer;
-}
-
 // The trailer read as the C library reads an unsigned decimal number, wrapping
 // mod 2^32: an optional sign, digits up to the first non-digit, no digits give 0.
 uint32_t read_trailer(const Trailer& trailer) {
+    const std::string_view chars = trailer.chars();
     std::size_t k = 0;
     bool negative = false;
-    if (k < trailer.size && (trailer.chars[k] == '+' || trailer.chars[k] == '-')) {
-        negative = trailer.chars[k] == '-';
+    if (k < chars.size() && (chars[k] == '+' || chars[k] == '-')) {
+        negative = chars[k] == '-';
         ++k;
     }
     uint32_t value = 0;
-    for (; k < trailer.size && trailer.chars[k] >= '0' && trailer.chars[k] <= '9'; ++k) {
-        value = value * 10u + uint32_t(trailer.chars[k] - '0');
-    }
+    for (; k < chars.size() && chars[k] >= '0' && chars[k] <= '9'; ++k)
+        value = value * 10u + uint32_t(chars[k] - '0');
     return negative ? 0u - value : value;
 }
 
@@ -73,9 +47,9 @@ HexScan scan_in_parts(const char* text, std::size_t size) {
 }
 
 // The layout, given where the hex part ends and how much white space it holds.
-BodyLayout layout_of(const Trailer& trailer, std::size_t hex_end, uint64_t spaces) {
+BodyLayout layout_of(const Trailer& trailer, uint64_t spaces) {
     BodyLayout layout;
-    layout.hex_end = hex_end;
+    layout.hex_end = std::size_t(trailer.hex_end());
     layout.hex_chars = layout.hex_end - spaces;
     layout.trailer_value = read_trailer(trailer);
     layout.trailer_blocks = ~layout.trailer_value;
@@ -89,16 +63,11 @@ BodyDamage damage_of(const BodyLayout& layout, const Trailer& trailer, bool bad_
     BodyDamage damage;
     damage.partial_block = layout.hex_chars % kHexPerBlock != 0;
     damage.bad_digits = bad_digit;
-    damage.bad_trailer = trailer.size != kTrailerDigits;
-    for (std::size_t k = 0; k < trailer.size && !damage.bad_trailer; ++k) {
-        damage.bad_trailer = trailer.chars[k] < '0' || trailer.chars[k] > '9';
-    }
+    damage.bad_trailer = !trailer.complete();
+    for (const char c : trailer.chars())
+        damage.bad_trailer = damage.bad_trailer || c < '0' || c > '9';
     damage.count_mismatch = layout.hex_chars != uint64_t(layout.trailer_blocks) * kHexPerBlock;
     return damage;
-}
-
-std::size_t hex_end_of(const Trailer& trailer) {
-    return trailer.size == kTrailerDigits ? trailer.start : 0;
 }
 
 }  // namespace
@@ -143,20 +112,25 @@ BodyLayout analyse_body(std::string_view body) noexcept {
     return analyse_body(body, damage);
 }
 
-BodyLayout analyse_body(std::string_view body, BodyDamage& damage) noexcept {
-    const Trailer trailer = find_trailer(body);
-    const std::size_t hex_end = hex_end_of(trailer);
-    const HexScan scan = scan_in_parts(body.data(), hex_end);
-    const BodyLayout layout = layout_of(trailer, hex_end, scan.spaces);
-    damage = damage_of(layout, trailer, scan.bad_digit);
-    return layout;
+bool Trailer::feed_back(std::string_view piece, uint64_t at) noexcept {
+    for (std::size_t k = piece.size(); k > 0 && !complete(); --k) {
+        if (!is_format_space(piece[k - 1])) {
+            m_chars[kTrailerDigits - ++m_size] = piece[k - 1];
+            m_start = at + k - 1;
+        }
+    }
+    return complete();
 }
 
-BodyLayout analyse_unbroken_body(std::string_view body, BodyDamage& damage) noexcept {
+Trailer find_trailer(std::string_view body) noexcept {
+    Trailer trailer;
+    trailer.feed_back(body, 0);
+    return trailer;
+}
+
+BodyLayout analyse_body(std::string_view body, BodyDamage& damage) noexcept {
     const Trailer trailer = find_trailer(body);
-    const BodyLayout layout = layout_of(trailer, hex_end_of(trailer), 0);
-    damage = damage_of(layout, trailer, false);
-    return layout;
+    return analyse_body_end(trailer, count_hex_part(body.substr(0, trailer.hex_end())), damage);
 }
 
 HexPartCount count_hex_part(std::string_view piece) noexcept {
@@ -164,15 +138,9 @@ HexPartCount count_hex_part(std::string_view piece) noexcept {
     return {scan.spaces, scan.bad_digit};
 }
 
-std::size_t body_hex_end(std::string_view end, std::size_t end_offset) noexcept {
-    const Trailer trailer = find_trailer(end);
-    return trailer.size == kTrailerDigits ? end_offset + trailer.start : 0;
-}
-
-BodyLayout analyse_body_end(std::string_view end, std::size_t end_offset, const HexPartCount& count,
+BodyLayout analyse_body_end(const Trailer& trailer, const HexPartCount& count,
                             BodyDamage& damage) noexcept {
-    const Trailer trailer = find_trailer(end);
-    const BodyLayout layout = layout_of(trailer, body_hex_end(end, end_offset), count.spaces);
+    const BodyLayout layout = layout_of(trailer, count.spaces);
     damage = damage_of(layout, trailer, count.stray);
     return layout;
 }
@@ -184,19 +152,9 @@ BodyDamage inspect_body(std::string_view body) noexcept {
 }
 
 bool looks_genuine(std::string_view decrypted) noexcept {
-    if (decrypted.empty() || decrypted.size() % 32 != 0)
-        return false;
-    const void* zero = std::memchr(decrypted.data(), 0, decrypted.size());
-    if (zero == nullptr)
-        return false;
-    const std::size_t first = static_cast<const char*>(zero) - decrypted.data();
-    if (first < decrypted.size() - 32)
-        return false;
-    for (std::size_t i = first; i < decrypted.size(); ++i) {
-        if (decrypted[i] != 0)
-            return false;
-    }
-    return true;
+    const std::size_t first_zero = std::min(decrypted.find('\0'), decrypted.size());
+    const bool only_zeros = decrypted.find_first_not_of('\0', first_zero) == std::string_view::npos;
+    return looks_genuine(decrypted.size(), first_zero, only_zeros);
 }
 
 }  // namespace tarnel

@@ -309,7 +309,7 @@ void TextOpener::finish(OpenSummary& summary) noexcept {
         s.flush();
     }
     summary.blocks = s.layout.blocks;
-    summary.looks_genuine = s.total > 0 && s.cut && s.length >= s.total - 32 && s.zeros_after_cut;
+    summary.looks_genuine = looks_genuine(s.total, s.cut ? s.length : s.total, s.zeros_after_cut);
 }
 
 bool TextOpener::met_white_space() const noexcept {

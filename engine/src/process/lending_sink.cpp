@@ -79,6 +79,11 @@ void StringSink::expect(uint64_t total) noexcept {
         m_failed = true;
 }
 
+bool StringResult::discard() noexcept {
+    secure_wipe(m_text);
+    return true;
+}
+
 LendingSink& lending(TextSink& sink, std::optional<BufferingSink>& buffering) noexcept {
     if (auto* lends = dynamic_cast<LendingSink*>(&sink))
         return *lends;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "tarnel/text_process.h"
 #include "text_opener.h"
 #include "text_sealer.h"
 
@@ -59,6 +60,19 @@ class StringSink : public LendingSink {
     std::string& m_text;
     std::size_t m_room_at = 0;
     bool m_failed = false;
+};
+
+/// A result in a string of its own, as ProcessText and CTextCipher give it:
+/// reserved whole and filled in place, wiped when it is thrown away.
+class StringResult final : public ProcessSink, public StringSink {
+  public:
+    explicit StringResult(std::string& text) noexcept : StringSink(text) {}
+    void write(const char* data, std::size_t size) noexcept override {
+        StringSink::write(data, size);
+    }
+    bool failed() const noexcept override { return StringSink::failed(); }
+    bool discardable() const noexcept override { return true; }
+    bool discard() noexcept override;
 };
 
 /// Lends room from a buffer of its own, at most kMostLent bytes at a time, and

@@ -48,6 +48,19 @@ class PieceReader {
     /// follows and pieces are large enough to be worth a thread (thread_count()),
     /// the piece after it is read ahead.
     std::string_view next(uint64_t at, uint64_t end) noexcept;
+    /// Hands each piece of [from, to) to `take` in order, as next() reads them,
+    /// while `take` returns true. False when `take` stopped or reading failed
+    /// (failed() tells which).
+    template <class Take>
+    bool each(uint64_t from, uint64_t to, Take take) noexcept {
+        for (uint64_t at = from; at < to;) {
+            const std::string_view piece = next(at, to);
+            if (piece.empty() || !take(piece))
+                return false;
+            at += piece.size();
+        }
+        return true;
+    }
 
     bool failed() const noexcept { return m_failed; }
     /// Memory ran out rather than the source failing.

@@ -28,21 +28,6 @@ ProcessOutcome::Kind kind_of(ProcessEnd end) noexcept {
     }
 }
 
-// The result in a string of its own, reserved whole and filled in place.
-class StringResult final : public ProcessSink, public StringSink {
-  public:
-    explicit StringResult(std::string& text) noexcept : StringSink(text) {}
-    void write(const char* data, std::size_t size) noexcept override {
-        StringSink::write(data, size);
-    }
-    bool failed() const noexcept override { return StringSink::failed(); }
-    bool discardable() const noexcept override { return true; }
-    bool discard() noexcept override {
-        secure_wipe(m_text);
-        return true;
-    }
-};
-
 }  // namespace
 
 ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password, ProcessSink& sink,

@@ -3,7 +3,8 @@
 // in memory being one whose pieces are views of where it lies, and a stream one
 // once it is read whole. Its steps, in order: the password where it is known up
 // front, trimming, the direction, the refusals, the password otherwise, then the
-// seal with its check or the open with its damage report.
+// seal with its check or the open with its damage report. CTextCipher's seal and
+// open of a text in memory are the last two steps alone.
 //
 // A file is read in pieces so memory stays bounded: a read-only pass finds
 // everything that could refuse it before the sink gets its first byte, then a
@@ -16,74 +17,17 @@
 // are UTF-8 shows only at their end.
 #include <cstring>
 
-#include "piece_reader.h"
-#include "plain_forms.h"
 #include "process_steps.h"
-#include "source_survey.h"
 #include "stack_wipe.h"
 #include "text_opener.h"
 #include "text_rule_pieces.h"
+#include "text_sealer.h"
 
 namespace tarnel {
 namespace {
 
 ProcessEnd read_end(const PieceReader& reader) noexcept {
     return reader.out_of_memory() ? ProcessEnd::TooLarge : ProcessEnd::ReadFailed;
-}
-
-// Bytes into a discardable sink may be sealed without a survey: only a NUL could
-// refuse them once their ends are known.
-bool seals_in_one_pass(PlainForm form, const ProcessSink& sink) noexcept {
-    return form == PlainForm::Bytes && sink.discardable();
-}
-
-// Feeds the trimmed text to a sealer into `sink`; with `check_nul`, a NUL stops
-// it (the sealer is gone once this returns, with all it would write).
-ProcessEnd seal_pieces(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
-                       PlainForm form, const TextKey& key, ProcessSink& sink, bool check_nul,
-                       CutShortWatch& watch) noexcept {
-    TextSealer sealer;
-    if (!sealer.start(key, plain.length, Envelope::Included, sink))
-        return ProcessEnd::TooLarge;
-    SealerInput input(form, plain.windows1252, sealer);
-    // The rule sees the text from its start; what it makes of the trimmed head is
-    // white space, and trimmed away.
-    for (uint64_t at = 0; form == PlainForm::Text && at < survey.begin;) {
-        const std::string_view piece = reader.next(at, survey.begin);
-        if (piece.empty())
-            return read_end(reader);
-        input.skip(piece);
-        at += piece.size();
-    }
-    for (uint64_t at = survey.begin; at < survey.end && !sink.failed();) {
-        const std::string_view piece = reader.next(at, survey.end);
-        if (piece.empty())
-            return read_end(reader);
-        if (check_nul && std::memchr(piece.data(), 0, piece.size()) != nullptr)
-            return ProcessEnd::TextNul;
-        watch.feed(piece);
-        input.feed(piece);
-        at += piece.size();
-    }
-    input.finish();
-    return seal_end(sealer.finish(), sink);
-}
-
-ProcessEnd seal_pass(PieceReader& reader, const SourceSurvey& survey, PlainSurvey& plain,
-                     PlainForm form, const TextKey& key, ProcessSink& sink, bool surveyed,
-                     CutShortWatch& watch) noexcept {
-    if (plain.length > kMaxPlainLength)
-        return ProcessEnd::TooLarge;
-    if (!sink.begin(true))
-        return ProcessEnd::SinkFailed;
-    // The forecast held, or the survey comes now, with nothing written yet.
-    const bool one_pass = !surveyed && sink.discardable();
-    if (!surveyed && !one_pass && !survey_plain(reader, survey, form, plain))
-        return plain.nul ? ProcessEnd::TextNul : read_end(reader);
-    const ProcessEnd end = seal_pieces(reader, survey, plain, form, key, sink, one_pass, watch);
-    if (end == ProcessEnd::TextNul)
-        sink.discard();
-    return end;
 }
 
 // One pass over the body as surveyed, opened into `out`. `input`, when given,
@@ -101,21 +45,17 @@ ProcessEnd open_pass(PieceReader& reader, const SourceSurvey& survey, const Text
     TextOpener opener;
     if (!opener.start(key, survey.layout, out, survey.unbroken))
         return ProcessEnd::TooLarge;
-    const uint64_t body = survey.begin + kSealedOpen.size();
-    const uint64_t hex_end = body + survey.hex_end;
-    for (uint64_t at = body; at < hex_end && !sink.failed();) {
-        const std::string_view piece = reader.next(at, hex_end);
-        if (piece.empty())
-            return read_end(reader);
+    reader.each(survey.body_begin, survey.hex_end(), [&](std::string_view piece) {
         if (input != nullptr)
             input->feed(piece);
         opener.feed(piece);
-        at += piece.size();
-        if (opener.met_white_space()) {
-            pass.white_space = true;
-            return ProcessEnd::Done;
-        }
-    }
+        return !sink.failed() && !opener.met_white_space();
+    });
+    if (reader.failed())
+        return read_end(reader);
+    pass.white_space = opener.met_white_space();
+    if (pass.white_space)
+        return ProcessEnd::Done;
     OpenSummary summary;
     opener.finish(summary);
     pass.stray = survey.unbroken && opener.met_stray_character();
@@ -130,12 +70,12 @@ template <class Restart>
 ProcessEnd open_hopefully_unbroken(PieceReader& reader, SourceSurvey& survey, const TextKey& key,
                                    TextSink& out, const ProcessSink& sink, Utf8Check* input,
                                    OpenPass& pass, Restart restart) noexcept {
-    assume_unbroken(survey);
-    ProcessEnd end = open_pass(reader, survey, key, out, sink, input, pass);
+    judge_body(survey, HexPartCount(), true);
+    const ProcessEnd end = open_pass(reader, survey, key, out, sink, input, pass);
     if (end != ProcessEnd::Done)
         return end;
     if (!pass.white_space) {
-        damage_after(survey, pass.stray);
+        judge_body(survey, HexPartCount{0, pass.stray}, true);
         return end;
     }
     if (!restart())
@@ -152,33 +92,70 @@ ProcessEnd learn_text(PieceReader& reader, SourceSurvey& survey, const TextKey& 
     Utf8Check input;
     Utf8Sink opened;
     OpenPass pass;
-    ProcessEnd end = open_hopefully_unbroken(reader, survey, key, opened, sink, &input, pass, [&] {
-        input = Utf8Check();
-        opened = Utf8Sink();
-        return true;
-    });
+    const ProcessEnd end =
+        open_hopefully_unbroken(reader, survey, key, opened, sink, &input, pass, [&] {
+            input = Utf8Check();
+            opened = Utf8Sink();
+            return true;
+        });
     if (end != ProcessEnd::Done)
         return end;
     // The rest of the text: the trailer, white space and "}}".
-    const uint64_t body = survey.begin + kSealedOpen.size();
-    for (uint64_t at = body + survey.hex_end; at < survey.end;) {
-        const std::string_view piece = reader.next(at, survey.end);
-        if (piece.empty())
-            return read_end(reader);
-        input.feed(piece);
-        at += piece.size();
-    }
+    if (!reader.each(survey.hex_end(), survey.end, [&](std::string_view piece) {
+            input.feed(piece);
+            return true;
+        }))
+        return read_end(reader);
     if (!input.finish())
         return ProcessEnd::InvalidText;
     utf8 = opened.finish();
     return ProcessEnd::Done;
 }
 
-ProcessEnd open_source(PieceReader& reader, SourceSurvey& survey, const TextKey& key,
-                       const ProcessSettings& settings, ProcessSink& sink,
-                       ProcessReport& report) noexcept {
+}  // namespace
+
+ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
+                     PlainForm form, Envelope envelope, const TextKey& key, ProcessSink& sink,
+                     bool check_nul, CutShortWatch* watch) noexcept {
+    TextSealer sealer;
+    if (!sealer.start(key, plain.length, envelope, sink))
+        return ProcessEnd::TooLarge;
+    SealerInput input(form, plain.windows1252, sealer);
+    // The rule sees the text from its start; what it makes of the trimmed head is
+    // white space, and trimmed away.
+    if (form == PlainForm::Text && !reader.each(0, survey.begin, [&](std::string_view piece) {
+            input.skip(piece);
+            return true;
+        }))
+        return read_end(reader);
+    bool nul = false;
+    reader.each(survey.begin, survey.end, [&](std::string_view piece) {
+        nul = check_nul && std::memchr(piece.data(), 0, piece.size()) != nullptr;
+        if (nul)
+            return false;
+        if (watch != nullptr)
+            watch->feed(piece);
+        input.feed(piece);
+        return !sink.failed();
+    });
+    if (nul) {
+        sink.discard();
+        return ProcessEnd::TextNul;
+    }
+    if (reader.failed())
+        return read_end(reader);
+    input.finish();
+    const bool checked = sealer.finish();
+    // A sink that failed stopped the feeding, which the check sees too.
+    if (sink.failed())
+        return ProcessEnd::SinkFailed;
+    return checked ? ProcessEnd::Done : ProcessEnd::CheckFailed;
+}
+
+ProcessEnd open_step(PieceReader& reader, SourceSurvey& survey, const TextKey& key, PlainForm form,
+                     LineBreak line_break, ProcessSink& sink, ProcessReport& report) noexcept {
     bool utf8 = false;
-    const bool text = settings.form == PlainForm::Text;
+    const bool text = form == PlainForm::Text;
     if (text) {
         if (const ProcessEnd end = learn_text(reader, survey, key, sink, utf8);
             end != ProcessEnd::Done)
@@ -189,7 +166,7 @@ ProcessEnd open_source(PieceReader& reader, SourceSurvey& survey, const TextKey&
     OpenPass pass;
     ProcessEnd end = ProcessEnd::Done;
     {
-        OpenedText converted(settings.form, utf8, settings.line_break, sink);
+        OpenedText converted(form, utf8, line_break, sink);
         // Bytes go straight to the sink, which may lend room to open them in place.
         TextSink& out = text ? static_cast<TextSink&>(converted) : sink;
         // Opening refuses nothing more once the envelope is found, so the pass that
@@ -213,8 +190,6 @@ ProcessEnd open_source(PieceReader& reader, SourceSurvey& survey, const TextKey&
     return end;
 }
 
-}  // namespace
-
 ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& password,
                               ProcessSink& sink, const ProcessSettings& settings) noexcept {
     const StackWipe wipe_on_return;
@@ -229,32 +204,42 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
     }
     if (!choose_direction(survey.sealed, settings.direction, report))
         return report;
+    // Bytes into a discardable sink are sealed without a survey: only a NUL could
+    // refuse them once their ends are known, and the seal meets it as it goes.
     PlainSurvey plain;
-    const bool surveyed = !(report.sealing && seals_in_one_pass(settings.form, sink));
-    if (!surveyed) {
-        plain.length = survey.end - survey.begin;
-    } else if (report.sealing) {
-        if (!survey_plain(reader, survey, settings.form, plain)) {
-            report.end = plain.nul ? ProcessEnd::TextNul : read_end(reader);
-            return report;
-        }
-        if (!plain.valid_utf8) {
-            report.end = ProcessEnd::InvalidText;
-            return report;
-        }
-    } else if (!find_body_end(reader, survey)) {
+    plain.length = survey.end - survey.begin;
+    const bool one_pass = report.sealing && settings.form == PlainForm::Bytes && sink.discardable();
+    if (report.sealing && !one_pass && !survey_plain(reader, survey, settings.form, plain))
+        report.end = plain.nul ? ProcessEnd::TextNul : read_end(reader);
+    else if (report.sealing && !plain.valid_utf8)
+        report.end = ProcessEnd::InvalidText;
+    else if (!report.sealing && !find_body_end(reader, survey))
         report.end = read_end(reader);
-        return report;
-    }
     ProcessKey key;
-    if (!key.obtain(password, report))
+    if (report.end != ProcessEnd::Done || !key.obtain(password, report))
         return report;
     if (!report.sealing) {
-        report.end = open_source(reader, survey, key.key(), settings, sink, report);
+        report.end =
+            open_step(reader, survey, key.key(), settings.form, settings.line_break, sink, report);
+        return report;
+    }
+    if (plain.length > kMaxPlainLength) {
+        report.end = ProcessEnd::TooLarge;
+        return report;
+    }
+    if (!sink.begin(true)) {
+        report.end = ProcessEnd::SinkFailed;
+        return report;
+    }
+    // The forecast of one pass held, or the survey comes now, nothing written yet.
+    const bool nul_checked = one_pass && sink.discardable();
+    if (one_pass && !nul_checked && !survey_plain(reader, survey, settings.form, plain)) {
+        report.end = plain.nul ? ProcessEnd::TextNul : read_end(reader);
         return report;
     }
     CutShortWatch watch;
-    report.end = seal_pass(reader, survey, plain, settings.form, key.key(), sink, surveyed, watch);
+    report.end = seal_step(reader, survey, plain, settings.form, Envelope::Included, key.key(),
+                           sink, nul_checked, &watch);
     report.cut_short = settings.direction == ProcessDirection::ByEnvelope && watch.cut_short();
     return report;
 }

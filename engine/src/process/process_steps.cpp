@@ -78,11 +78,4 @@ bool ProcessKey::obtain(PasswordProvider& provider, ProcessReport& report) noexc
     return true;
 }
 
-ProcessEnd seal_end(bool checked, const ProcessSink& sink) noexcept {
-    // A sink that failed stopped the feeding, which the check sees too.
-    if (sink.failed())
-        return ProcessEnd::SinkFailed;
-    return checked ? ProcessEnd::Done : ProcessEnd::CheckFailed;
-}
-
 }  // namespace tarnel

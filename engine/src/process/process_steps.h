@@ -5,6 +5,9 @@
 
 #include <string_view>
 
+#include "piece_reader.h"
+#include "source_survey.h"
+
 #include "tarnel/text_cipher.h"
 #include "tarnel/text_key.h"
 #include "tarnel/text_process.h"
@@ -39,7 +42,17 @@ class ProcessKey {
     TextKey m_key;
 };
 
-/// The end of a seal whose sealer finished with `checked`, into `sink`.
-ProcessEnd seal_end(bool checked, const ProcessSink& sink) noexcept;
+/// Seals the surveyed text, `plain.length` bytes in `form`, into `sink`, which has
+/// begun. With `check_nul`, a NUL stops it (the sealer is gone once this returns,
+/// with all it would write); `watch`, when given, sees the trimmed text.
+ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
+                     PlainForm form, Envelope envelope, const TextKey& key, ProcessSink& sink,
+                     bool check_nul, CutShortWatch* watch) noexcept;
+
+/// Opens the surveyed body, its trailer found, into `sink` in `form`, with
+/// `line_break` for the text form; begins the sink. Sets report.damage and
+/// report.looks_genuine.
+ProcessEnd open_step(PieceReader& reader, SourceSurvey& survey, const TextKey& key, PlainForm form,
+                     LineBreak line_break, ProcessSink& sink, ProcessReport& report) noexcept;
 
 }  // namespace tarnel

@@ -12,10 +12,6 @@ constexpr std::size_t kTailPiece = 64 * 1024;
 // The first look at either end of a text.
 constexpr std::size_t kFirstLook = 256;
 
-uint64_t body_begin(const SourceSurvey& survey) noexcept {
-    return survey.begin + kSealedOpen.size();
-}
-
 }  // namespace
 
 bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noexcept {
@@ -65,22 +61,12 @@ bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noe
             .copy(ends + kSealedOpen.size(), kSealedClose.size());
         survey.sealed = is_sealed_text(std::string_view(ends, sizeof ends));
     }
+    survey.body_begin = survey.sealed ? begin + kSealedOpen.size() : begin;
+    survey.body_end = survey.sealed ? end - kSealedClose.size() : end;
     return !reader.failed();
 }
 
 namespace {
-
-// Feeds each piece of [from, to) to `take`; false when reading failed or `take` stops.
-template <class Take>
-bool each_piece(PieceReader& reader, uint64_t from, uint64_t to, Take take) noexcept {
-    for (uint64_t at = from; at < to;) {
-        const std::string_view piece = reader.next(at, to);
-        if (piece.empty() || !take(piece))
-            return false;
-        at += piece.size();
-    }
-    return true;
-}
 
 // Bytes the rule makes of [from, to), white space of the text's ends.
 bool converted_length(PieceReader& reader, uint64_t from, uint64_t to, bool windows1252,
@@ -90,7 +76,7 @@ bool converted_length(PieceReader& reader, uint64_t from, uint64_t to, bool wind
     if (!at_start)
         convert.feed(" ", count);  // no byte-order mark to drop but at the start
     const uint64_t before = count.count;
-    const bool read = each_piece(reader, from, to, [&](std::string_view piece) {
+    const bool read = reader.each(from, to, [&](std::string_view piece) {
         convert.feed(piece, count);
         return true;
     });
@@ -117,9 +103,9 @@ bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm for
         }
         return take(piece);
     };
-    if (!(text ? each_piece(reader, 0, survey.begin, take) : true) ||
-        !each_piece(reader, survey.begin, survey.end, take_trimmed) ||
-        !(text ? each_piece(reader, survey.end, reader.size(), take) : true))
+    if (!(text ? reader.each(0, survey.begin, take) : true) ||
+        !reader.each(survey.begin, survey.end, take_trimmed) ||
+        !(text ? reader.each(survey.end, reader.size(), take) : true))
         return false;
     plain.length = survey.end - survey.begin;
     if (!text)
@@ -139,63 +125,38 @@ bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm for
     return true;
 }
 
-// The trailer is the body's last ten characters that are not white space. White
-// space never counts in a body, so those ten alone, at the offset of the first,
-// tell the engine all that the body's end would: the end is found in one pass
+// White space never counts in a body, so its trailer is found in one pass
 // backwards, however much white space surrounds it.
 bool find_body_end(PieceReader& reader, SourceSurvey& survey) noexcept {
-    const uint64_t body = body_begin(survey);
-    const uint64_t body_end = survey.end - kSealedClose.size();
     const std::size_t tail_piece = std::min(reader.piece(), kTailPiece);
-    char reversed[kTrailerDigits];
-    std::size_t kept = 0;
-    survey.end_offset = 0;
+    survey.trailer = Trailer();
     std::size_t step = std::min(kFirstLook, tail_piece);
-    for (uint64_t from = body_end; from > body && kept < kTrailerDigits;) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(step, from - body));
+    for (uint64_t from = survey.body_end; from > survey.body_begin;) {
+        const std::size_t size = std::size_t(std::min<uint64_t>(step, from - survey.body_begin));
         step = std::min(2 * step, tail_piece);
-        const std::string_view piece = reader.read(from - size, size);
+        from -= size;
+        const std::string_view piece = reader.read(from, size);
         if (piece.empty())
             return false;
-        for (std::size_t k = piece.size(); k > 0 && kept < kTrailerDigits; --k) {
-            if (!is_format_space(piece[k - 1])) {
-                reversed[kept++] = piece[k - 1];
-                survey.end_offset = from - size + k - 1 - body;
-            }
-        }
-        from -= size;
+        if (survey.trailer.feed_back(piece, from - survey.body_begin))
+            break;
     }
-    survey.body_end.assign(std::make_reverse_iterator(reversed + kept),
-                           std::make_reverse_iterator(reversed));
-    survey.hex_end = body_hex_end(survey.body_end, std::size_t(survey.end_offset));
     return true;
 }
 
-void assume_unbroken(SourceSurvey& survey) noexcept {
-    survey.unbroken = true;
-    damage_after(survey, false);
-}
-
-void damage_after(SourceSurvey& survey, bool stray) noexcept {
-    HexPartCount count;
-    count.stray = stray;
-    survey.layout =
-        analyse_body_end(survey.body_end, std::size_t(survey.end_offset), count, survey.damage);
+void judge_body(SourceSurvey& survey, const HexPartCount& count, bool unbroken) noexcept {
+    survey.layout = analyse_body_end(survey.trailer, count, survey.damage);
+    survey.unbroken = unbroken;
 }
 
 bool survey_body(PieceReader& reader, SourceSurvey& survey) noexcept {
-    const uint64_t body = body_begin(survey);
     HexPartCount count;
-    for (uint64_t at = body; at < body + survey.hex_end;) {
-        const std::string_view piece = reader.next(at, body + survey.hex_end);
-        if (piece.empty())
-            return false;
-        count += count_hex_part(piece);
-        at += piece.size();
-    }
-    survey.layout =
-        analyse_body_end(survey.body_end, std::size_t(survey.end_offset), count, survey.damage);
-    survey.unbroken = count.spaces == 0;
+    if (!reader.each(survey.body_begin, survey.hex_end(), [&](std::string_view piece) {
+            count += count_hex_part(piece);
+            return true;
+        }))
+        return false;
+    judge_body(survey, count, count.spaces == 0);
     return true;
 }
 

@@ -5,30 +5,28 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "body_layout.h"
 #include "piece_reader.h"
 #include "plain_forms.h"
-#include "tarnel/sealed_format.h"
-#include "tarnel/text_rule.h"
-#include "text_rule_pieces.h"
 
 namespace tarnel {
 
 struct SourceSurvey {
     uint64_t begin = 0, end = 0;  ///< the trimmed text
     bool sealed = false;          ///< it lies in "{{" ... "}}"
-    // Opening: the body is [begin + 2, end - 2).
-    std::string body_end;     ///< the body's last ten characters that are not white space
-    uint64_t end_offset = 0;  ///< where body_end's first character lies in the body
-    std::size_t hex_end = 0;  ///< the hex part is body[0, hex_end)
+    // Opening: the body, its trailer, and what the decoder makes of it.
+    uint64_t body_begin = 0, body_end = 0;
+    Trailer trailer;  ///< offsets in the body
     BodyLayout layout;
     BodyDamage damage;
-    bool unbroken = false;  ///< no white space in the hex part
+    bool unbroken = false;  ///< no white space in the hex part, as far as known
+
+    uint64_t hex_end() const noexcept { return body_begin + trailer.hex_end(); }
 };
 
-/// Finds the trimmed text and whether it is sealed, reading only its ends.
+/// Finds the trimmed text and whether it is sealed, reading only its ends; for a
+/// sealed text, where its body lies.
 bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noexcept;
 
 /// What sealing the surveyed text needs to know.
@@ -42,16 +40,14 @@ struct PlainSurvey {
 bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm form,
                   PlainSurvey& plain) noexcept;
 
-/// A body's end: its trailer and where its hex part ends, read backwards.
+/// Finds the body's trailer, reading backwards from its end.
 bool find_body_end(PieceReader& reader, SourceSurvey& survey) noexcept;
 
-/// The body's layout and damage as though its hex part held neither white space
-/// nor stray characters, which a pass that opens it then tells (see layout_after()).
-void assume_unbroken(SourceSurvey& survey) noexcept;
-/// The damage once the hex part turned out to hold stray characters, or not.
-void damage_after(SourceSurvey& survey, bool stray) noexcept;
-
-/// Counts the white space of the hex part, for its layout and damage.
+/// The body's layout and damage from `count`, its hex part's white space and stray
+/// characters as far as known. `unbroken` takes the hex part to hold no white
+/// space, which a pass that opens it then tells.
+void judge_body(SourceSurvey& survey, const HexPartCount& count, bool unbroken) noexcept;
+/// Counts the white space of the hex part and judges the body by it.
 bool survey_body(PieceReader& reader, SourceSurvey& survey) noexcept;
 
 }  // namespace tarnel

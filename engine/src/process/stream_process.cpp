@@ -2,10 +2,8 @@
 // A stream is read whole into memory, then processed as a text in memory. It is
 // refused as soon as its first bytes decide, so an endless or slow source is not
 // waited for when they already tell.
-#include <algorithm>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <string>
 
 #include "plain_forms.h"
 #include "process_steps.h"
@@ -15,7 +13,7 @@
 namespace tarnel {
 namespace {
 
-constexpr std::size_t kFirstCapacity = 64 * 1024;
+constexpr std::size_t kChunk = 64 * 1024;
 
 // What a stream's first bytes decide, with the rules the whole text gets: where
 // trimming stops, and which way the text goes once its head is known.
@@ -54,46 +52,6 @@ class EarlyRefusal {
     bool m_sealing = false;
 };
 
-// Bytes read so far; every buffer given up is wiped first.
-class WholeText {
-  public:
-    ~WholeText() { secure_wipe(m_data.get(), m_capacity); }
-
-    // Room for at least one more byte, growing by doubling up to `limit` + 1: one
-    // byte beyond the limit tells that there is more. The first room is `hint`
-    // and one byte, so that the end of a text of that size shows at once.
-    bool make_room(uint64_t limit, uint64_t hint) noexcept {
-        if (m_size < m_capacity)
-            return true;
-        const uint64_t most = limit + 1;
-        const uint64_t first = hint > 0 && hint < most ? hint + 1 : kFirstCapacity;
-        const uint64_t wanted =
-            std::min<uint64_t>(m_capacity == 0 ? first : 2 * uint64_t(m_capacity), most);
-        if (wanted <= m_capacity || wanted > SIZE_MAX)
-            return false;
-        std::unique_ptr<char[]> grown(new (std::nothrow) char[std::size_t(wanted)]);
-        if (!grown)
-            return false;
-        if (m_size > 0)
-            std::memcpy(grown.get(), m_data.get(), m_size);
-        secure_wipe(m_data.get(), m_capacity);
-        m_data = std::move(grown);
-        m_capacity = std::size_t(wanted);
-        return true;
-    }
-
-    char* free_room() noexcept { return m_data.get() + m_size; }
-    std::size_t free_size() const noexcept { return m_capacity - m_size; }
-    void grow(std::size_t more) noexcept { m_size += more; }
-    std::string_view view() const noexcept { return {m_data.get(), m_size}; }
-    std::size_t size() const noexcept { return m_size; }
-
-  private:
-    std::unique_ptr<char[]> m_data;
-    std::size_t m_capacity = 0;
-    std::size_t m_size = 0;
-};
-
 }  // namespace
 
 ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, ProcessSink& sink,
@@ -103,14 +61,21 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
     if (password_refused_first(password, report))
         return report;
     EarlyRefusal watch(settings);
-    WholeText text;
+    // The text grows by append_wiped(), which leaves no copy behind; a likely size
+    // is taken at once, with a byte more to show the end.
+    std::string text, chunk;
+    const ScopedWipe wipe_text(text), wipe_chunk(chunk);
+    try {
+        const uint64_t hint = source.size_hint();
+        if (hint > 0 && hint < settings.stream_limit && hint < text.max_size())
+            text.reserve(std::size_t(hint) + 1);
+        chunk.resize(kChunk);
+    } catch (...) {
+        report.end = ProcessEnd::TooLarge;
+        return report;
+    }
     for (;;) {
-        if (!text.make_room(settings.stream_limit, source.size_hint())) {
-            report.end = text.size() > settings.stream_limit ? ProcessEnd::StreamTooLarge
-                                                             : ProcessEnd::TooLarge;
-            return report;
-        }
-        const std::ptrdiff_t got = source.read(text.free_room(), text.free_size());
+        const std::ptrdiff_t got = source.read(chunk.data(), chunk.size());
         if (got < 0) {
             report.end = ProcessEnd::ReadFailed;
             return report;
@@ -118,18 +83,21 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
         if (got == 0)
             break;
         const std::size_t run = text.size();
-        text.grow(std::size_t(got));
-        if (text.size() > settings.stream_limit) {
+        if (uint64_t(got) > settings.stream_limit - run) {
             report.end = ProcessEnd::StreamTooLarge;
             return report;
         }
-        report.end = watch.look_at(text.view(), run);
+        if (!append_wiped(text, std::string_view(chunk.data(), std::size_t(got)))) {
+            report.end = ProcessEnd::TooLarge;
+            return report;
+        }
+        report.end = watch.look_at(text, run);
         if (report.end != ProcessEnd::Done) {
             report.sealing = report.end == ProcessEnd::TextNul;
             return report;
         }
     }
-    return ProcessTextFrom(text.view(), password, sink, settings);
+    return ProcessTextFrom(std::string_view(text), password, sink, settings);
 }
 
 }  // namespace tarnel
