@@ -2,6 +2,7 @@
 #include "result_sink.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "messages.h"
 #include "tarnel/secure_wipe.h"
@@ -19,30 +20,28 @@ bool ResultSink::begin(bool sealing) noexcept {
     try {
         begun =
             m_file.begin(m_options.output_path, sealing ? ResultText::Sealed : ResultText::Opened);
-        if (!begun)
-            report_write_failure(m_file.failure(), m_options.output_path);
     } catch (...) {
         say(Message::NoMemory);
+        m_reported = true;
     }
-    m_reported = !begun;
+    if (!begun)
+        report_failure();
     // An opened text bound for a terminal, by any name (-o /dev/tty, /dev/stdout),
     // is looked at whole first.
-    m_terminal = begun && m_file.is_terminal();
-    m_hold = !sealing && m_terminal && !m_options.force;
+    m_hold = begun && !sealing && !m_options.force && m_file.is_terminal();
     return begun;
 }
 
 void ResultSink::write(const char* data, std::size_t size) noexcept {
-    if (size == 0 || failed())
+    const std::string_view piece(data, size);
+    if (piece.empty() || failed())
         return;
     // Standard output gets each piece as it comes; a file gets small ones gathered.
     if (!m_hold && m_buffer.size() + size > kGather)
         flush();
-    if (!m_hold && (to_stdout() || size >= kGather)) {
-        m_file.write(std::string_view(data, size));
-        return;
-    }
-    if (!append_wiped(m_buffer, std::string_view(data, size)))
+    if (!m_hold && (to_stdout() || size >= kGather))
+        m_file.write(piece);
+    else if (!append_wiped(m_buffer, piece))
         m_error = ENOMEM;
 }
 
@@ -72,19 +71,14 @@ bool ResultSink::finish() {
     }
     if (!failed())
         flush();
-    if (failed()) {
-        report_failure();
-        return false;
-    }
-    const WriteFailure failure = m_file.commit();
-    if (failure.failed())
-        report_write_failure(failure, m_options.output_path);
-    return !failure.failed();
+    if (!failed() && !m_file.commit().failed())
+        return true;
+    report_failure();
+    return false;
 }
 
 void ResultSink::report_failure() {
-    if (!m_reported) {
-        m_reported = true;
+    if (!std::exchange(m_reported, true)) {
         if (m_error == ENOMEM)
             say(Message::TooLarge);
         else if (m_file.failure().failed())

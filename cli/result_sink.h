@@ -46,8 +46,7 @@ class ResultSink final : public ProcessSink {
     OutputFile m_file;
     bool m_begun = false;
     bool m_sealing = false;
-    bool m_hold = false;      // the result is held until finish()
-    bool m_terminal = false;  // the output is a terminal, by any name
+    bool m_hold = false;  // the result is held until finish()
     // What is held, or gathered for a file, which is written in large pieces: the
     // engine's come in tens of kilobytes.
     std::string m_buffer;

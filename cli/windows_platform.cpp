@@ -109,8 +109,9 @@ std::string directory_of(const std::string& path) {
     return path.size() > 1 && path[1] == ':' ? path.substr(0, 2) : std::string();
 }
 
-// File systems without access lists say so in several ways.
-bool has_no_access_lists(DWORD error) noexcept {
+// File systems without access lists, or that cannot replace a file, say so in
+// several ways.
+bool unsupported(DWORD error) noexcept {
     return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
 }
 
@@ -121,7 +122,7 @@ DWORD take_access_list(HANDLE file, const std::wstring& replaced) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     DWORD error = GetNamedSecurityInfoW(replaced.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                                         nullptr, nullptr, &dacl, nullptr, &descriptor);
-    if (error == ERROR_FILE_NOT_FOUND || has_no_access_lists(error))
+    if (error == ERROR_FILE_NOT_FOUND || unsupported(error))
         return 0;
     if (error != ERROR_SUCCESS)
         return error;
@@ -134,7 +135,7 @@ DWORD take_access_list(HANDLE file, const std::wstring& replaced) {
     error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | protection, nullptr,
                             nullptr, dacl, nullptr);
     LocalFree(descriptor);
-    return has_no_access_lists(error) ? 0 : error;
+    return unsupported(error) ? 0 : error;
 }
 
 // Puts `temporary` in the place of `target`. ReplaceFileW keeps the replaced
@@ -152,8 +153,7 @@ bool put_in_place(const std::wstring& temporary, const std::wstring& target, DWO
         // Without a backup, ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves no file in the place.
         const bool impossible = error == ERROR_FILE_NOT_FOUND ||
                                 error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
-                                error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 ||
-                                error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+                                error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 || unsupported(error);
         if (!done && !impossible)
             return false;
     }
