@@ -26,16 +26,14 @@ struct Target {
     struct stat existing {};
 };
 
-bool is_number(const std::string& text) {
-    return !text.empty() && text.size() < 10 &&
-           text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// A directory of descriptors in /proc: -1 none, 1 this process's own (or one of
-// its threads'), 0 another process's.
-int fd_directory(const std::string& directory) {
+// Whether `target` is a descriptor in /proc: -1 not one, 1 one of this
+// process's own (or of one of its threads), 0 another process's.
+int proc_descriptor(const Target& target) {
+    const std::string& name = target.name;
+    if (name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != name.npos)
+        return -1;
     char real[PATH_MAX];
-    const std::string path = ::realpath(directory.c_str(), real) ? real : "";
+    const std::string path = ::realpath(target.directory.c_str(), real) ? real : "";
     if (!path.starts_with("/proc/") || !path.ends_with("/fd"))
         return -1;
     return path.starts_with("/proc/" + std::to_string(::getpid()) + "/") ? 1 : 0;
@@ -59,9 +57,8 @@ WriteFailure find_target(const std::string& path, Target& target) {
         target.directory = slash == std::string::npos ? "./" : current.substr(0, slash + 1);
         target.name = current.substr(slash + 1);
         // /proc's links to descriptors do not lead to a name that can be replaced.
-        const int fds = is_number(target.name) ? fd_directory(target.directory) : -1;
-        if (fds >= 0) {
-            target.kind = fds ? Target::Kind::OwnDescriptor : Target::Kind::Special;
+        if (const int own = proc_descriptor(target); own >= 0) {
+            target.kind = own ? Target::Kind::OwnDescriptor : Target::Kind::Special;
             return {};
         }
         // No file is a new one, unless the name is to be a directory's ("dir/",

@@ -8,10 +8,26 @@
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel::cli {
+namespace {
 
-ResultSink::~ResultSink() {
-    secure_wipe(m_buffer);
+// True when `text` holds a control character other than TAB, LF and CR (a C0
+// byte, DEL, or a C1 control in UTF-8), as a wrong password's bytes nearly always
+// do; such characters could also drive a terminal.
+bool has_control_bytes(std::string_view text) noexcept {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F)
+            return true;
+        // U+0080 to U+009F in UTF-8, where a wrong password's bytes read as
+        // Windows-1252 put the five it leaves undefined, and where CSI lies.
+        if (byte == 0xC2 && i + 1 < text.size() &&
+            (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80)
+            return true;
+    }
+    return false;
 }
+
+}  // namespace
 
 bool ResultSink::begin(bool sealing) noexcept {
     m_begun = true;
@@ -90,20 +106,6 @@ void ResultSink::report_failure() {
 bool ResultSink::abandon() noexcept {
     secure_wipe(m_buffer);
     return m_file.abandon();
-}
-
-bool has_control_bytes(std::string_view text) noexcept {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char byte = static_cast<unsigned char>(text[i]);
-        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F)
-            return true;
-        // U+0080 to U+009F in UTF-8, where a wrong password's bytes read as
-        // Windows-1252 put the five it leaves undefined, and where CSI lies.
-        if (byte == 0xC2 && i + 1 < text.size() &&
-            (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80)
-            return true;
-    }
-    return false;
 }
 
 }  // namespace tarnel::cli

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "options.h"
 #include "output.h"
@@ -16,7 +15,7 @@ namespace tarnel::cli {
 class ResultSink final : public ProcessSink {
   public:
     explicit ResultSink(const Options& options) : m_options(options) {}
-    ~ResultSink();  ///< wipes what it held
+    ~ResultSink() { abandon(); }
     ResultSink(const ResultSink&) = delete;
     ResultSink& operator=(const ResultSink&) = delete;
 
@@ -54,10 +53,5 @@ class ResultSink final : public ProcessSink {
     int m_error = 0;          // ENOMEM while holding
     bool m_reported = false;  // the failure was said already
 };
-
-/// True when `text` holds a control character other than TAB, LF and CR (a C0
-/// byte, DEL, or a C1 control in UTF-8), as a wrong password's bytes nearly always
-/// do; such characters could also drive a terminal.
-bool has_control_bytes(std::string_view text) noexcept;
 
 }  // namespace tarnel::cli
