@@ -11,9 +11,11 @@ namespace tarnel::cli {
 /// SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU; those not
 /// already ignored): undoes what is registered below, then dies of the same
 /// signal. SIGKILL cannot be caught: what must survive it cannot rely on this.
+/// On Windows the same for Ctrl+C, Ctrl+Break and a closing console.
 void install_cleanup_handlers() noexcept;
 
-/// Registers terminal settings to put back on `fd`; forget_terminal() drops them.
+/// Registers terminal settings to put back on `fd` (on Windows, on the console the
+/// settings name); forget_terminal() drops them.
 void restore_terminal_on_signal(int fd, const TerminalSettings& settings) noexcept;
 void forget_terminal() noexcept;
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // tarnel-cli on Windows: the wide-character entry point, byte-exact standard
-// streams, the console prompt without echo, files by UTF-8 name, and the cleanup
-// that Ctrl+C must not skip. The POSIX files it stands in for: hardening.cpp,
-// signal_cleanup.cpp, terminal_prompt.cpp, file_access.cpp and output_posix.cpp.
+// streams, the console prompt without echo, files by UTF-8 name, and putting the
+// result in place. The POSIX files it stands in for: hardening.cpp,
+// terminal_prompt.cpp, file_access.cpp and output_posix.cpp.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,31 +72,6 @@ int errno_of(DWORD error) noexcept {
             return posix;
     }
     return EIO;
-}
-
-// What Ctrl+C, Ctrl+Break or a closing console must undo. The handler runs on a
-// thread of its own, so the registrations are kept under a lock.
-struct Cleanup {
-    std::mutex lock;
-    bool have_console = false;
-    TerminalSettings console;
-    std::wstring file;
-};
-
-Cleanup& cleanup() {
-    static Cleanup* instance = new Cleanup;  // never destroyed: the handler may outlive main
-    return *instance;
-}
-
-BOOL WINAPI undo_and_end(DWORD) {
-    Cleanup& state = cleanup();
-    const std::lock_guard held(state.lock);
-    if (state.have_console)
-        SetConsoleMode(state.console.console_input, state.console.input_mode);
-    if (!state.file.empty())
-        DeleteFileW(state.file.c_str());
-    // Not handled: the default handler ends the process.
-    return FALSE;
 }
 
 // The folder part of `path`, to which a name is appended: beside the target, so
@@ -226,35 +200,6 @@ void harden_process() noexcept {
         _setmode(fd, _O_BINARY);
     hardening::protect_memory();
     install_cleanup_handlers();
-}
-
-void install_cleanup_handlers() noexcept {
-    cleanup();
-    SetConsoleCtrlHandler(undo_and_end, TRUE);
-}
-
-void restore_terminal_on_signal(int, const TerminalSettings& settings) noexcept {
-    Cleanup& state = cleanup();
-    const std::lock_guard held(state.lock);
-    state.console = settings;
-    state.have_console = true;
-}
-
-void forget_terminal() noexcept {
-    Cleanup& state = cleanup();
-    const std::lock_guard held(state.lock);
-    state.have_console = false;
-}
-
-void remove_on_signal(const char* path) noexcept {
-    Cleanup& state = cleanup();
-    try {
-        std::wstring wide = path ? to_wide(path) : std::wstring();
-        const std::lock_guard held(state.lock);
-        state.file.swap(wide);
-    } catch (...) {
-        // Not registered, as a path too long is not on POSIX.
-    }
 }
 
 TerminalPrompt::TerminalPrompt() noexcept {
