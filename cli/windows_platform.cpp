@@ -112,41 +112,6 @@ DWORD take_access_list(HANDLE file, const std::wstring& replaced) {
     return unsupported(error) ? 0 : error;
 }
 
-// Puts `temporary` in the place of `target`. ReplaceFileW keeps the replaced
-// file's access list, creation time and streams; where it cannot (no file to
-// replace, a file system that has no such thing), a rename does.
-bool put_in_place(const std::wstring& temporary, const std::wstring& target, DWORD& error) {
-    const DWORD replaced = GetFileAttributesW(target.c_str());
-    const bool exists = replaced != INVALID_FILE_ATTRIBUTES;
-    bool done = false;
-    if (exists) {
-        done = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                            nullptr, nullptr);
-        error = done ? 0 : GetLastError();
-        // Without a backup, ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves no file in the place.
-        const bool impossible = error == ERROR_FILE_NOT_FOUND ||
-                                error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
-                                error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 || unsupported(error);
-        if (!done && !impossible)
-            return false;
-    }
-    if (!done && !MoveFileExW(temporary.c_str(), target.c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-        return false;
-    }
-    // The temporary file was hidden; the result is hidden only as the file it
-    // replaced was. Failing here no longer endangers the text.
-    const DWORD now = GetFileAttributesW(target.c_str());
-    const bool hidden = exists && (replaced & FILE_ATTRIBUTE_HIDDEN) != 0;
-    if (now != INVALID_FILE_ATTRIBUTES && ((now & FILE_ATTRIBUTE_HIDDEN) != 0) != hidden) {
-        const DWORD wanted = now ^ FILE_ATTRIBUTE_HIDDEN;
-        SetFileAttributesW(target.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
-    }
-    return true;
-}
-
 // Reads one line from the console as UTF-16 and gives it as UTF-8, without the
 // line break. Every buffer is wiped; room for the longest line is taken at
 // once, so that no copy is left behind by growing.
@@ -370,6 +335,9 @@ WriteFailure OutputFile::open(const std::string& path, ResultText, Temporary) {
     return {};
 }
 
+// ReplaceFileW keeps the replaced file's access list, creation time and streams;
+// where it cannot (no file to replace, a file system that has no such thing), a
+// rename does.
 WriteFailure OutputFile::install() {
     WriteFailure failure;
     if (_commit(m_fd) != 0)
@@ -377,11 +345,33 @@ WriteFailure OutputFile::install() {
     m_owns_fd = false;
     if (_close(m_fd) != 0 && !failure.failed())
         failure = {errno, "cannot write"};
-    DWORD error = 0;
-    if (!failure.failed() &&
-        !put_in_place(to_wide(m_directory + m_temporary), to_wide(m_directory + m_name), error))
-        failure = {errno_of(error), "cannot replace"};
-    return failure;
+    if (failure.failed())
+        return failure;
+    const std::wstring temporary = to_wide(m_directory + m_temporary);
+    const std::wstring target = to_wide(m_directory + m_name);
+    const DWORD replaced = GetFileAttributesW(target.c_str());
+    const bool exists = replaced != INVALID_FILE_ATTRIBUTES;
+    if (!exists || !ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                 REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                                 nullptr, nullptr)) {
+        const DWORD error = exists ? GetLastError() : ERROR_FILE_NOT_FOUND;
+        // Without a backup, ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves no file in the place.
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+            error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && !unsupported(error))
+            return {errno_of(error), "cannot replace"};
+        if (!MoveFileExW(temporary.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return {errno_of(GetLastError()), "cannot replace"};
+    }
+    // The temporary file was hidden; the result is hidden only as the file it
+    // replaced was. Failing here no longer endangers the text.
+    const DWORD now = GetFileAttributesW(target.c_str());
+    const bool hidden = exists && (replaced & FILE_ATTRIBUTE_HIDDEN) != 0;
+    if (now != INVALID_FILE_ATTRIBUTES && ((now & FILE_ATTRIBUTE_HIDDEN) != 0) != hidden) {
+        const DWORD wanted = now ^ FILE_ATTRIBUTE_HIDDEN;
+        SetFileAttributesW(target.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
+    }
+    return {};
 }
 
 void OutputFile::remove_temporary() noexcept {
