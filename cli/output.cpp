@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "messages.h"
 #include "output.h"
 #include "signal_cleanup.h"
 
@@ -56,18 +55,6 @@ int write_all(int fd, std::string_view piece) noexcept {
         piece.remove_prefix(std::size_t(written < 0 ? 0 : written));
     }
     return 0;
-}
-
-void report_write_failure(const WriteFailure& failure, const std::string& path) {
-    // A reader that stopped reading already knows; only the status says it.
-    if (failure.error == EPIPE && !failure.reason)
-        return;
-    const char* step = failure.step ? failure.step : "cannot write";
-    const char* name = path.empty() ? "standard output" : path.c_str();
-    if (failure.reason)
-        say(Message::WriteRefused, step, name, failure.reason);
-    else
-        say_error(failure.error, Message::WriteFailed, step, name);
 }
 
 bool OutputFile::begin(const std::string& path, ResultText result, Temporary temporary) {

@@ -17,7 +17,8 @@ namespace tarnel::cli {
 /// errno of the write that failed.
 int write_all(int fd, std::string_view piece) noexcept;
 
-/// Why writing failed or was refused, for the message.
+/// Why writing failed or was refused, for the message: the step, the path, and
+/// the errno's text or the reason.
 struct WriteFailure {
     int error = 0;                 ///< errno, or 0 for a refusal that `reason` explains
     const char* step = nullptr;    ///< what failed, e.g. "cannot create a temporary file beside"
@@ -25,10 +26,6 @@ struct WriteFailure {
 
     bool failed() const noexcept { return error != 0 || reason != nullptr; }
 };
-
-/// Reports `failure` as one line: the step, `path` ("" for standard output), and
-/// the errno's text or the reason. A reader that went away (EPIPE) is not reported.
-void report_write_failure(const WriteFailure& failure, const std::string& path);
 
 /// What is written, which decides the permissions of a file it goes to. A sealed
 /// text is no secret: a new file gets 0666 less the umask, a replaced file keeps

@@ -94,11 +94,17 @@ bool ResultSink::finish() {
 }
 
 void ResultSink::report_failure() {
+    const WriteFailure& failure = m_file.failure();
+    const char* step = failure.step ? failure.step : "cannot write";
+    const char* name = to_stdout() ? "standard output" : m_options.output_path.c_str();
     if (!std::exchange(m_reported, true)) {
         if (m_error == ENOMEM)
             say(Message::TooLarge);
-        else if (m_file.failure().failed())
-            report_write_failure(m_file.failure(), m_options.output_path);
+        else if (failure.reason)
+            say(Message::WriteRefused, step, name, failure.reason);
+        // A reader that stopped reading already knows; only the status says it.
+        else if (failure.error != 0 && failure.error != EPIPE)
+            say_error(failure.error, Message::WriteFailed, step, name);
     }
     abandon();
 }
