@@ -19,12 +19,9 @@ ProcessOutcome::Kind kind_of(ProcessEnd end) noexcept {
             return ProcessOutcome::Kind::NotSealed;
         case ProcessEnd::CheckFailed:
             return ProcessOutcome::Kind::CheckFailed;
-        case ProcessEnd::EmptyPassword:
-        case ProcessEnd::PasswordNul:
-        case ProcessEnd::TextNul:
-            return ProcessOutcome::Kind::Message;
-        default:
-            return ProcessOutcome::Kind::TooLarge;
+        default:  // a refusal with words of its own, or a result that cannot be had
+            return process_message(end).empty() ? ProcessOutcome::Kind::TooLarge
+                                                : ProcessOutcome::Kind::Message;
     }
 }
 
@@ -51,21 +48,20 @@ ProcessOutcome ProcessText(std::string_view password, std::string_view text,
     ProcessSettings settings;
     settings.direction = direction;
     StringResult result(outcome.text);
-    const ProcessReport report = ProcessTextFrom(text, given, result, settings);
-    static_cast<ProcessReport&>(outcome) = report;
-    outcome.kind = kind_of(report.end);
-    if (outcome.kind != ProcessOutcome::Kind::NewText)
-        secure_wipe(outcome.text);
-    if (outcome.kind == ProcessOutcome::Kind::Message) {
-        try {
-            outcome.text.assign(process_message(report.end));
-        } catch (const std::bad_alloc&) {
-            outcome.kind = ProcessOutcome::Kind::TooLarge;
-        }
+    static_cast<ProcessReport&>(outcome) = ProcessTextFrom(text, given, result, settings);
+    outcome.kind = kind_of(outcome.end);
+    if (outcome.kind == ProcessOutcome::Kind::NewText) {
+        outcome.sealed = outcome.sealing;
+        outcome.warning = warning_message(outcome);
+        return outcome;
     }
-    outcome.sealed = outcome.kind == ProcessOutcome::Kind::NewText && report.sealing;
-    if (outcome.kind == ProcessOutcome::Kind::NewText)
-        outcome.warning = warning_message(report);
+    secure_wipe(outcome.text);
+    try {
+        if (outcome.kind == ProcessOutcome::Kind::Message)
+            outcome.text.assign(process_message(outcome.end));
+    } catch (const std::bad_alloc&) {
+        outcome.kind = ProcessOutcome::Kind::TooLarge;
+    }
     return outcome;
 }
 

@@ -114,9 +114,17 @@ ProcessEnd learn_text(PieceReader& reader, SourceSurvey& survey, const TextKey& 
 
 }  // namespace
 
-ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
+ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, PlainSurvey& plain,
                      PlainForm form, Envelope envelope, const TextKey& key, ProcessSink& sink,
-                     bool check_nul, CutShortWatch* watch) noexcept {
+                     bool surveyed, CutShortWatch* watch) noexcept {
+    if (plain.length > kMaxPlainLength)
+        return ProcessEnd::TooLarge;
+    if (!sink.begin(true))
+        return ProcessEnd::SinkFailed;
+    // The forecast of one pass held, or the survey comes now, nothing written yet.
+    const bool check_nul = !surveyed && sink.discardable();
+    if (!surveyed && !check_nul && !survey_plain(reader, survey, form, plain))
+        return plain.nul ? ProcessEnd::TextNul : read_end(reader);
     TextSealer sealer;
     if (!sealer.start(key, plain.length, envelope, sink))
         return ProcessEnd::TooLarge;
@@ -156,15 +164,12 @@ ProcessEnd open_step(PieceReader& reader, SourceSurvey& survey, const TextKey& k
                      LineBreak line_break, ProcessSink& sink, ProcessReport& report) noexcept {
     bool utf8 = false;
     const bool text = form == PlainForm::Text;
-    if (text) {
-        if (const ProcessEnd end = learn_text(reader, survey, key, sink, utf8);
-            end != ProcessEnd::Done)
-            return end;
-    }
+    ProcessEnd end = text ? learn_text(reader, survey, key, sink, utf8) : ProcessEnd::Done;
+    if (end != ProcessEnd::Done)
+        return end;
     if (!sink.begin(false))
         return ProcessEnd::SinkFailed;
     OpenPass pass;
-    ProcessEnd end = ProcessEnd::Done;
     {
         OpenedText converted(form, utf8, line_break, sink);
         // Bytes go straight to the sink, which may lend room to open them in place.
@@ -223,23 +228,9 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
             open_step(reader, survey, key.key(), settings.form, settings.line_break, sink, report);
         return report;
     }
-    if (plain.length > kMaxPlainLength) {
-        report.end = ProcessEnd::TooLarge;
-        return report;
-    }
-    if (!sink.begin(true)) {
-        report.end = ProcessEnd::SinkFailed;
-        return report;
-    }
-    // The forecast of one pass held, or the survey comes now, nothing written yet.
-    const bool nul_checked = one_pass && sink.discardable();
-    if (one_pass && !nul_checked && !survey_plain(reader, survey, settings.form, plain)) {
-        report.end = plain.nul ? ProcessEnd::TextNul : read_end(reader);
-        return report;
-    }
     CutShortWatch watch;
     report.end = seal_step(reader, survey, plain, settings.form, Envelope::Included, key.key(),
-                           sink, nul_checked, &watch);
+                           sink, !one_pass, &watch);
     report.cut_short = settings.direction == ProcessDirection::ByEnvelope && watch.cut_short();
     return report;
 }

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "process_steps.h"
 
-#include <string>
-
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel {
 
-bool GivenPassword::provide(bool sealing, std::string& password) noexcept {
-    (void)sealing;
+bool GivenPassword::provide(bool /*sealing*/, std::string& password) noexcept {
     try {
         password.assign(m_password);
     } catch (...) {
@@ -25,29 +22,9 @@ ProcessEnd check_password(std::string_view password) noexcept {
     return ProcessEnd::Done;
 }
 
-std::string_view process_message(ProcessEnd end) noexcept {
-    switch (end) {
-        case ProcessEnd::EmptyPassword:
-            return kEmptyPasswordMessage;
-        case ProcessEnd::PasswordNul:
-            return kPasswordNulMessage;
-        case ProcessEnd::TextNul:
-            return kTextNulMessage;
-        case ProcessEnd::CheckFailed:
-            return kSealCheckFailedMessage;
-        default:
-            return {};
-    }
-}
-
 bool password_refused_first(PasswordProvider& provider, ProcessReport& report) noexcept {
-    if (!provider.known_up_front())
-        return false;
-    std::string password;
-    ScopedWipe wipe(password);
-    report.end =
-        provider.provide(false, password) ? check_password(password) : ProcessEnd::NoPassword;
-    return report.end != ProcessEnd::Done;
+    ProcessKey judged;
+    return provider.known_up_front() && !judged.obtain(provider, report);
 }
 
 bool choose_direction(bool sealed, ProcessDirection direction, ProcessReport& report) noexcept {

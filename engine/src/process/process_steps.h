@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The steps every source shares: the direction, the password and key, and the
-// sealer and opener run into a sink.
+// The steps of the one process (process_source.cpp): the direction, the password
+// and key, and the seal and open into a sink, which CTextCipher runs alone.
 #pragma once
 
 #include <string_view>
 
 #include "piece_reader.h"
 #include "source_survey.h"
-
 #include "tarnel/text_cipher.h"
 #include "tarnel/text_key.h"
 #include "tarnel/text_process.h"
@@ -35,19 +34,19 @@ class ProcessKey {
     bool obtain(PasswordProvider& provider, ProcessReport& report) noexcept;
 
     const TextKey& key() const noexcept { return m_key; }
-    CTextCipher& cipher() noexcept { return m_cipher; }
 
   private:
     CTextCipher m_cipher;
     TextKey m_key;
 };
 
-/// Seals the surveyed text, `plain.length` bytes in `form`, into `sink`, which has
-/// begun. With `check_nul`, a NUL stops it (the sealer is gone once this returns,
-/// with all it would write); `watch`, when given, sees the trimmed text.
-ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, const PlainSurvey& plain,
+/// Seals the surveyed text, `plain.length` bytes in `form`, into `sink`: refuses
+/// a text too long, begins the sink, seals. A text not `surveyed` is surveyed once
+/// the sink began, or, where the sink is discardable, sealed at once and thrown
+/// away at a NUL. `watch`, when given, sees the trimmed text.
+ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, PlainSurvey& plain,
                      PlainForm form, Envelope envelope, const TextKey& key, ProcessSink& sink,
-                     bool check_nul, CutShortWatch* watch) noexcept;
+                     bool surveyed, CutShortWatch* watch) noexcept;
 
 /// Opens the surveyed body, its trailer found, into `sink` in `form`, with
 /// `line_break` for the text form; begins the sink. Sets report.damage and

@@ -12,6 +12,33 @@ constexpr std::size_t kTailPiece = 64 * 1024;
 // The first look at either end of a text.
 constexpr std::size_t kFirstLook = 256;
 
+// Reads [begin, end) from its start (or, with `backwards`, its end) in pieces
+// that start small and double up to `most`, since what is looked for is usually
+// near. `take(piece, at, more, cut)` gives how many of the piece's bytes to move
+// past (setting `cut` when a character lies across its far edge); moving past
+// fewer than all of them, none cut, ends the walk. False when reading failed.
+template <class Take>
+bool walk_in(PieceReader& reader, uint64_t& begin, uint64_t& end, std::size_t most, bool backwards,
+             Take take) noexcept {
+    for (std::size_t step = std::min(kFirstLook, most); begin < end;) {
+        const std::size_t want = std::size_t(std::min<uint64_t>(step, end - begin));
+        step = std::min(2 * step, most);
+        const uint64_t at = backwards ? end - want : begin;
+        const std::string_view piece = reader.read(at, want);
+        if (piece.empty())
+            return false;
+        bool cut = false;
+        const std::size_t k = take(piece, at, want < end - begin, cut);
+        if (backwards)
+            end -= k;
+        else
+            begin += k;
+        if (k < piece.size() && !cut)
+            break;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noexcept {
@@ -19,36 +46,16 @@ bool find_trimmed(PieceReader& reader, PlainForm form, SourceSurvey& survey) noe
     // one cut at a read's edge is found whole by the next read.
     const std::size_t head_piece = std::max<std::size_t>(reader.piece(), 4);
     const std::size_t tail_piece = std::max<std::size_t>(std::min(reader.piece(), kTailPiece), 4);
-    const uint64_t size = reader.size();
-    // The ends are read in small pieces first: they are usually near.
-    std::size_t step = std::min(kFirstLook, head_piece);
-    uint64_t begin = 0;
-    while (begin < size) {
-        const std::size_t want = std::size_t(std::min<uint64_t>(step, size - begin));
-        step = std::min(2 * step, head_piece);
-        const std::string_view piece = reader.read(begin, want);
-        if (piece.empty())
-            return false;
-        bool cut = false;
-        const std::size_t k = trimmed_head(piece, form, begin == 0, begin + want < size, cut);
-        begin += k;
-        if (k < piece.size() && !cut)
-            break;
-    }
-    step = std::min(kFirstLook, tail_piece);
-    uint64_t end = size;
-    while (end > begin) {
-        const std::size_t want = std::size_t(std::min<uint64_t>(step, end - begin));
-        step = std::min(2 * step, tail_piece);
-        const std::string_view piece = reader.read(end - want, want);
-        if (piece.empty())
-            return false;
-        bool cut = false;
-        const std::size_t k = trimmed_tail(piece, form, end - want > begin, cut);
-        end -= k;
-        if (k < piece.size() && !cut)
-            break;
-    }
+    uint64_t begin = 0, end = reader.size();
+    if (!walk_in(reader, begin, end, head_piece, false,
+                 [&](std::string_view piece, uint64_t at, bool more, bool& cut) {
+                     return trimmed_head(piece, form, at == 0, more, cut);
+                 }) ||
+        !walk_in(reader, begin, end, tail_piece, true,
+                 [&](std::string_view piece, uint64_t, bool more, bool& cut) {
+                     return trimmed_tail(piece, form, more, cut);
+                 }))
+        return false;
     survey.begin = begin;
     survey.end = end;
     // Its two ends, and whether it is long enough that they do not overlap, are all
@@ -91,21 +98,15 @@ bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm for
                   PlainSurvey& plain) noexcept {
     const bool text = form == PlainForm::Text;
     TextBytesSurvey bytes;
-    auto take = [&](std::string_view piece) {
-        if (text)
-            bytes.feed(piece);
-        return true;
-    };
-    auto take_trimmed = [&](std::string_view piece) {
-        if (std::memchr(piece.data(), 0, piece.size()) != nullptr) {
-            plain.nul = true;
-            return false;
-        }
-        return take(piece);
-    };
-    if (!(text ? reader.each(0, survey.begin, take) : true) ||
-        !reader.each(survey.begin, survey.end, take_trimmed) ||
-        !(text ? reader.each(survey.end, reader.size(), take) : true))
+    // The rule looks at the whole text, its trimmed ends too; those are white
+    // space, so a NUL can lie only in what they enclose.
+    if (!reader.each(text ? 0 : survey.begin, text ? reader.size() : survey.end,
+                     [&](std::string_view piece) {
+                         plain.nul = std::memchr(piece.data(), 0, piece.size()) != nullptr;
+                         if (text && !plain.nul)
+                             bytes.feed(piece);
+                         return !plain.nul;
+                     }))
         return false;
     plain.length = survey.end - survey.begin;
     if (!text)
@@ -128,20 +129,14 @@ bool survey_plain(PieceReader& reader, const SourceSurvey& survey, PlainForm for
 // White space never counts in a body, so its trailer is found in one pass
 // backwards, however much white space surrounds it.
 bool find_body_end(PieceReader& reader, SourceSurvey& survey) noexcept {
-    const std::size_t tail_piece = std::min(reader.piece(), kTailPiece);
     survey.trailer = Trailer();
-    std::size_t step = std::min(kFirstLook, tail_piece);
-    for (uint64_t from = survey.body_end; from > survey.body_begin;) {
-        const std::size_t size = std::size_t(std::min<uint64_t>(step, from - survey.body_begin));
-        step = std::min(2 * step, tail_piece);
-        from -= size;
-        const std::string_view piece = reader.read(from, size);
-        if (piece.empty())
-            return false;
-        if (survey.trailer.feed_back(piece, from - survey.body_begin))
-            break;
-    }
-    return true;
+    uint64_t begin = survey.body_begin, end = survey.body_end;
+    return walk_in(reader, begin, end, std::min(reader.piece(), kTailPiece), true,
+                   [&](std::string_view piece, uint64_t at, bool, bool&) {
+                       return survey.trailer.feed_back(piece, at - survey.body_begin)
+                                  ? std::size_t(0)
+                                  : piece.size();
+                   });
 }
 
 void judge_body(SourceSurvey& survey, const HexPartCount& count, bool unbroken) noexcept {

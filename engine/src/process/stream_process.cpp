@@ -11,48 +11,6 @@
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel {
-namespace {
-
-constexpr std::size_t kChunk = 64 * 1024;
-
-// What a stream's first bytes decide, with the rules the whole text gets: where
-// trimming stops, and which way the text goes once its head is known.
-class EarlyRefusal {
-  public:
-    explicit EarlyRefusal(const ProcessSettings& settings) noexcept : m_settings(settings) {}
-
-    // NotSealed, TextNul, or Done to keep reading. `so_far` ends in the run just read,
-    // which begins at `run`.
-    ProcessEnd look_at(std::string_view so_far, std::size_t run) noexcept {
-        if (!m_decided) {
-            bool cut = false;
-            m_white +=
-                trimmed_head(so_far.substr(m_white), m_settings.form, m_white == 0, true, cut);
-            const std::string_view head = so_far.substr(m_white, kSealedOpen.size());
-            // Two bytes tell, or one that is not the envelope's.
-            if (cut || head.empty() || (head.size() == 1 && head == kSealedOpen.substr(0, 1)))
-                return ProcessEnd::Done;
-            m_decided = true;
-            ProcessReport report;
-            if (!choose_direction(head == kSealedOpen, m_settings.direction, report))
-                return report.end;
-            m_sealing = report.sealing;
-            run = m_white;  // what came before the head was white space
-        }
-        // Sealing is certain: a NUL refuses the text wherever it is.
-        if (m_sealing && std::memchr(so_far.data() + run, 0, so_far.size() - run) != nullptr)
-            return ProcessEnd::TextNul;
-        return ProcessEnd::Done;
-    }
-
-  private:
-    const ProcessSettings& m_settings;
-    std::size_t m_white = 0;  // bytes at the start that trimming drops
-    bool m_decided = false;
-    bool m_sealing = false;
-};
-
-}  // namespace
 
 ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, ProcessSink& sink,
                               const ProcessSettings& settings) noexcept {
@@ -60,16 +18,17 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
     ProcessReport report;
     if (password_refused_first(password, report))
         return report;
-    EarlyRefusal watch(settings);
     // The text grows by append_wiped(), which leaves no copy behind; a likely size
     // is taken at once, with a byte more to show the end.
     std::string text, chunk;
     const ScopedWipe wipe_text(text), wipe_chunk(chunk);
+    std::size_t white = 0;  // bytes at the start that trimming drops
+    bool decided = false;
     try {
         const uint64_t hint = source.size_hint();
         if (hint > 0 && hint < settings.stream_limit && hint < text.max_size())
             text.reserve(std::size_t(hint) + 1);
-        chunk.resize(kChunk);
+        chunk.resize(64 * 1024);
     } catch (...) {
         report.end = ProcessEnd::TooLarge;
         return report;
@@ -91,9 +50,24 @@ ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, 
             report.end = ProcessEnd::TooLarge;
             return report;
         }
-        report.end = watch.look_at(text, run);
-        if (report.end != ProcessEnd::Done) {
-            report.sealing = report.end == ProcessEnd::TextNul;
+        // The first bytes decide, by the rules the whole text gets: where trimming
+        // stops, then which way the text goes once two bytes of its head are known,
+        // or one that is not the envelope's.
+        std::size_t from = run;
+        if (!decided) {
+            bool cut = false;
+            white += trimmed_head(std::string_view(text).substr(white), settings.form, white == 0,
+                                  true, cut);
+            const std::string_view head = std::string_view(text).substr(white, kSealedOpen.size());
+            decided = !cut && !head.empty() && head != kSealedOpen.substr(0, 1);
+            if (decided && !choose_direction(head == kSealedOpen, settings.direction, report))
+                return report;
+            from = white;  // what came before the head was white space
+        }
+        // Once sealing is certain, a NUL refuses the text wherever it is.
+        if (decided && report.sealing &&
+            std::memchr(text.data() + from, 0, text.size() - from) != nullptr) {
+            report.end = ProcessEnd::TextNul;
             return report;
         }
     }

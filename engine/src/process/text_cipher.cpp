@@ -39,7 +39,7 @@ bool CTextCipher::EncryptText(const TextKey& key, std::string_view plain, std::s
     bytes.length = plain.size();
     StringResult sink(result);
     const ProcessEnd end =
-        seal_step(reader, survey, bytes, PlainForm::Bytes, envelope, key, sink, false, nullptr);
+        seal_step(reader, survey, bytes, PlainForm::Bytes, envelope, key, sink, true, nullptr);
     m_sealCheckFailed = end == ProcessEnd::CheckFailed;
     if (end != ProcessEnd::Done)
         std::string().swap(result);
@@ -59,11 +59,9 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
     find_body_end(reader, survey);
     const ProcessEnd end =
         open_step(reader, survey, key, PlainForm::Bytes, LineBreak::Lf, sink, report);
-    if (summary != nullptr) {
-        summary->blocks = end == ProcessEnd::Done ? survey.layout.blocks : 0;
-        summary->looks_genuine = report.looks_genuine;
-        summary->damage = survey.damage;
-    }
+    if (summary != nullptr)
+        *summary = {end == ProcessEnd::Done ? survey.layout.blocks : 0, report.looks_genuine,
+                    survey.damage};
     if (end != ProcessEnd::Done) {
         secure_wipe(result);
         std::string().swap(result);

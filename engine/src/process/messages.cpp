@@ -1,11 +1,26 @@
 // SPDX-License-Identifier: MIT
-// The words of a doubtful result, which every program shows alike.
+// The words of a refusal and of a doubtful result, which every program shows alike.
 #include <new>
 #include <string>
 
 #include "tarnel/text_process.h"
 
 namespace tarnel {
+
+std::string_view process_message(ProcessEnd end) noexcept {
+    switch (end) {
+        case ProcessEnd::EmptyPassword:
+            return kEmptyPasswordMessage;
+        case ProcessEnd::PasswordNul:
+            return kPasswordNulMessage;
+        case ProcessEnd::TextNul:
+            return kTextNulMessage;
+        case ProcessEnd::CheckFailed:
+            return kSealCheckFailedMessage;
+        default:
+            return {};
+    }
+}
 
 std::size_t process_warnings(const ProcessReport& report,
                              std::string_view (&lines)[kMostWarnings]) noexcept {
