@@ -56,7 +56,7 @@ bool CTextCipher::DecryptText(const TextKey& key, std::string_view body, std::st
     survey.end = survey.body_end = body.size();
     StringResult sink(result);
     ProcessReport report;
-    find_body_end(reader, survey);
+    find_body_end(reader, survey);  // reading a text in memory cannot fail
     const ProcessEnd end =
         open_step(reader, survey, key, PlainForm::Bytes, LineBreak::Lf, sink, report);
     if (summary != nullptr)
