@@ -11,6 +11,8 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build clang-format
   zlib1g-dev libgtest-dev libbenchmark-dev libmcrypt-dev libssl-dev openssl
   hyperfine time
+  # A compiler cache: the suite builds the same sources in six configurations.
+  ccache
   # The window: Qt 6 Widgets, and a virtual display with a small window manager
   # for the screenshots (xclip puts a large text on its clipboard).
   qt6-base-dev xvfb xauth openbox x11-utils xdotool xclip imagemagick fonts-dejavu-core
