@@ -34,7 +34,23 @@ if [[ ! -x $bench ]]; then
     echo "tarnel-bench was not built (Google Benchmark or libmcrypt missing)" >&2
     exit 1
 fi
-"$bench" "${bench_flags[@]}"
+# Each target beside its figure, so that a change that costs speed shows here.
+results=$(mktemp -d)
+trap 'rm -rf "$results"' EXIT
+"$bench" "${bench_flags[@]}" --benchmark_out="$results/engine.json" --benchmark_out_format=json
+# target NAME FIGURE AT-LEAST|AT-MOST LIMIT UNIT
+target() {
+    awk -v name="$1" -v got="$2" -v way="$3" -v limit="$4" -v unit="$5" 'BEGIN {
+        met = (way == "at-least") ? got >= limit : got <= limit
+        printf "%-44s %8.2f %-4s target %s %.2f %s%s\n", name, got, unit, way, limit, unit, met ? "" : "  MISSED"
+    }'
+}
+for kind in Seal Open; do
+    gbps=$(jq -r --arg name "BM_$kind/64MiB/tarnel-one-cpu" \
+        '.benchmarks[] | select(.name == $name) | .bytes_per_second / 1e9' "$results/engine.json")
+    [[ -z $gbps ]] || target "engine, 64 MiB, one CPU: ${kind,,}" "$gbps" at-least \
+        "$([[ $kind == Seal ]] && echo 2.5 || echo 3)" GB/s
+done
 
 # The engine in WebAssembly (once the web preset is built), beside the same work done
 # natively on one CPU with the portable code, which is what the web build runs.
@@ -58,7 +74,7 @@ fi
 
 # In memory where the system has it, so that the disk's speed does not count.
 work=$(mktemp -d -p "$( [[ -d /dev/shm && -w /dev/shm ]] && echo /dev/shm || echo "${TMPDIR:-/tmp}")")
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" "$results"' EXIT
 size_mib=$((quick ? 1 : 64))
 printf 'correct horse' >"$work/password"
 # Printable text of `bytes` bytes, as a user would seal it. The base64 is cut to
@@ -82,7 +98,7 @@ runs=$((quick ? 3 : 10))
 # the sealed size, and dd copying the sealed file is the floor the one-pass ways
 # are held to.
 sealed_mib=$(( ($(stat -c %s "$work/sealed.txt") + 1048575) / 1048576 ))
-hyperfine -N --warmup 1 --runs "$runs" \
+hyperfine -N --warmup 1 --runs "$runs" --export-json "$results/cli.json" \
     --command-name "dd reading ${size_mib} MiB" \
     "dd if='$work/plain.txt' of=/dev/null bs=1M status=none" \
     --command-name "dd writing ${sealed_mib} MiB" \
@@ -101,6 +117,13 @@ hyperfine -N --warmup 1 --runs "$runs" \
     "'$cli' --password-file '$work/password' '$work/sealed.txt' -o '$work/out.txt'" \
     --command-name "openssl enc -d -aes-256-ecb -a -pbkdf2 ${size_mib} MiB" \
     "openssl enc -d -aes-256-ecb -a -pbkdf2 -pass 'file:$work/password' -in '$work/openssl.txt' -out '$work/out.txt'"
+
+# Each way of tarnel-cli against dd copying the sealed file, medians of the run above.
+floor=$(jq -r '.results[] | select(.command | startswith("dd copying")) | .median' "$results/cli.json")
+jq -r '.results[] | select(.command | startswith("tarnel-cli")) | "\(.median)\t\(.command)"' \
+    "$results/cli.json" | while IFS=$'\t' read -r median name; do
+    target "$name / dd" "$(awk -v a="$median" -v b="$floor" 'BEGIN { print a / b }')" at-most 1.3 x
+done
 
 # Peak resident memory on a large file (GNU time's %M), which streaming keeps small.
 if ((quick == 0)) && [[ -x /usr/bin/time ]]; then
