@@ -26,7 +26,8 @@ constexpr bool is_format_space(char c) noexcept {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-/// `text` without white space at its start and end.
+/// `text` without white space at its start and end: the process's trimming of a
+/// text taken as bytes.
 std::string_view trim_text(std::string_view text) noexcept;
 
 /// True when `trimmed` begins with "{{" and ends with "}}" and is at least four

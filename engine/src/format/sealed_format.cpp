@@ -72,16 +72,6 @@ BodyDamage damage_of(const BodyLayout& layout, const Trailer& trailer, bool bad_
 
 }  // namespace
 
-std::string_view trim_text(std::string_view text) noexcept {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && is_format_space(text[begin]))
-        ++begin;
-    while (end > begin && is_format_space(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 bool is_sealed_text(std::string_view trimmed) noexcept {
     return trimmed.size() >= kSealedOpen.size() + kSealedClose.size() &&
            trimmed.starts_with(kSealedOpen) && trimmed.ends_with(kSealedClose);

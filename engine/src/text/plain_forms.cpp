@@ -153,4 +153,12 @@ void OpenedText::finish() noexcept {
     }
 }
 
+std::string_view trim_text(std::string_view text) noexcept {
+    bool cut = false;
+    const std::size_t head = trimmed_head(text, PlainForm::Bytes, true, false, cut);
+    text.remove_prefix(head);
+    text.remove_suffix(trimmed_tail(text, PlainForm::Bytes, false, cut));
+    return text;
+}
+
 }  // namespace tarnel
