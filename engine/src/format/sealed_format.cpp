@@ -91,12 +91,6 @@ void CutShortWatch::feed(std::string_view piece) noexcept {
     }
 }
 
-bool looks_cut_short(std::string_view trimmed) noexcept {
-    CutShortWatch watch;
-    watch.feed(trimmed);
-    return watch.cut_short();
-}
-
 BodyLayout analyse_body(std::string_view body) noexcept {
     BodyDamage damage;
     return analyse_body(body, damage);
