@@ -51,7 +51,6 @@ class CutShortWatch {
     bool m_ended = false;  ///< a "}" came, which only the text's end may follow
 };
 
-
 /// Number of cipher blocks for a plain text of `plain_length` bytes: L div 32 + 1.
 constexpr uint64_t sealed_block_count(uint64_t plain_length) noexcept {
     return plain_length / 32 + 1;
