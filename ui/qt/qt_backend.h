@@ -11,6 +11,7 @@
 #include <map>
 #include <string_view>
 
+#include "qt_large_pages.h"
 #include "tarnel/ui/dialog.h"
 #include "tarnel/ui/layout.h"
 #include "tarnel/ui/resource.h"
@@ -30,7 +31,15 @@ inline HWND handle_of(QWidget* widget) {
 inline QString to_qstring(std::string_view text) {
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                     QStringConverter::Flag::ConvertInitialBom);
-    return utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    // As decode() does, in a buffer of our own: a text of megabytes fills it faster
+    // in large pages.
+    QString characters(utf8.requiredSpace(bytes.size()), Qt::Uninitialized);
+    PreferLargePages(characters.data(),
+                     static_cast<std::size_t>(characters.size()) * sizeof(QChar));
+    const QChar* end = utf8.appendToBuffer(characters.data(), bytes);
+    characters.truncate(end - characters.constData());
+    return characters;
 }
 
 /// The window of a CDialog, built from its template.

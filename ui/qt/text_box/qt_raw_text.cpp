@@ -2,9 +2,10 @@
 #include "qt_raw_text.h"
 
 #include <QTextBlock>
-#include <QTextCursor>
+#include <QTextFragment>
 #include <algorithm>
 
+#include "qt_large_pages.h"
 #include "qt_text_document.h"
 
 namespace tarnel::ui::qt {
@@ -36,15 +37,29 @@ RawText CopyRaw(const QTextDocument& document, int from, int to) {
     const int end = document.characterCount() - 1;
     from = std::clamp(from, 0, end);
     to = std::clamp(to, from, end);
-    QTextCursor range(const_cast<QTextDocument*>(&document));
-    range.setPosition(from);
-    range.setPosition(to, QTextCursor::KeepAnchor);
-    RawText raw{range.selectedText(), {}};
+    RawText raw;
+    // Sized once and filled a fragment at a time: QTextCursor::selectedText() grows
+    // its string as it goes, which copies a text of megabytes over and over.
+    raw.characters.reserve(to - from);
+    PreferLargePages(const_cast<QChar*>(raw.characters.constData()),
+                     static_cast<std::size_t>(to - from) * sizeof(QChar));
+    for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() < to;
+         block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int first = std::max(fragment.position(), from);
+            const int last = std::min(fragment.position() + fragment.length(), to);
+            if (first < last)
+                raw.characters +=
+                    QStringView(fragment.text()).sliced(first - fragment.position(), last - first);
+        }
+        const int separator = block.position() + block.length() - 1;
+        if (separator >= from && separator < to) {
+            raw.characters += QChar(QChar::ParagraphSeparator);
+            raw.joints.push_back(ContinuesLine(block.next()));
+        }
+    }
     StandIns(document).Restore(from, raw.characters);
-    // The separator before a block lies in the range when the block starts in it.
-    for (QTextBlock block = document.findBlock(from).next();
-         block.isValid() && block.position() <= to; block = block.next())
-        raw.joints.push_back(ContinuesLine(block));
     return raw;
 }
 
@@ -83,12 +98,16 @@ std::string ToUtf8(const RawText& raw) {
     // Sized exactly beforehand and written in place: a string of megabytes that
     // grows doubles its memory, and whoever wipes it to its capacity touches all of
     // it.
-    std::string text(utf8_size(raw), '\0');
+    const std::size_t size = utf8_size(raw);
+    std::string text;
+    text.reserve(size);
+    PreferLargePages(text.data(), size);
+    text.resize(size);
     char* out = text.data();
     const char16_t* chars = QStringView(raw.characters).utf16();
-    const qsizetype size = raw.characters.size();
+    const qsizetype length = raw.characters.size();
     std::size_t separator = 0;
-    for (qsizetype at = 0; at < size; ++at) {
+    for (qsizetype at = 0; at < length; ++at) {
         const char16_t ch = chars[at];
         if (ch < 0x80) {
             *out++ = static_cast<char>(ch);
@@ -100,7 +119,7 @@ std::string ToUtf8(const RawText& raw) {
             }
             if (!joint)
                 *out++ = '\n';
-        } else if (QChar::isHighSurrogate(ch) && at + 1 < size &&
+        } else if (QChar::isHighSurrogate(ch) && at + 1 < length &&
                    QChar::isLowSurrogate(chars[at + 1])) {
             out = put_code_point(out, QChar::surrogateToUcs4(ch, chars[at + 1]));
             ++at;

@@ -121,7 +121,7 @@ std::string TextBox::Text() const {
     return ToUtf8(CopyRaw(*document(), 0, document()->characterCount() - 1));
 }
 
-bool TextBox::SetText(QStringView text) {
+bool TextBox::SetText(QString text) {
     if (text.size() > kMostCharacters)
         return false;
     QTextDocument& doc = *document();
@@ -129,7 +129,7 @@ bool TextBox::SetText(QStringView text) {
     LineFill fill = Fill();
     std::optional<PreparedText> prepared;
     try {
-        prepared.emplace(PrepareText(QTextCursor(&doc), WithLineFeeds(text.toString()), &fill));
+        prepared.emplace(PrepareText(QTextCursor(&doc), WithLineFeeds(std::move(text)), &fill));
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -40,7 +40,7 @@ class TextBox : public QPlainTextEdit {
     std::string Text() const;
     /// Replaces the text and forgets the undo history; lines end in "\n". False, the
     /// box as it was, for more than kMostCharacters or when memory runs out.
-    bool SetText(QStringView text);
+    bool SetText(QString text);
     /// The most characters that typing, pasting and ReplaceSelection may leave in
     /// the box; 0, or more than kMostCharacters, means kMostCharacters.
     void SetLimit(qsizetype characters);
@@ -55,7 +55,7 @@ class TextBox : public QPlainTextEdit {
     /// twice its size: it is the one step left to undo (or redo) below the edits
     /// that follow it. False, the box as it was, when the text would go beyond the
     /// limit or memory runs out.
-    bool ReplaceSelection(QStringView text, bool can_undo);
+    bool ReplaceSelection(QString text, bool can_undo);
 
     /// For tests: the first block in view, and where a block is in the viewport.
     QTextBlock FirstVisibleBlock() const { return firstVisibleBlock(); }

@@ -32,8 +32,8 @@ void return_free_memory_soon(QObject* context) {
 
 }  // namespace
 
-bool TextBox::ReplaceSelection(QStringView text, bool can_undo) {
-    QString lines = WithLineFeeds(text.toString());
+bool TextBox::ReplaceSelection(QString text, bool can_undo) {
+    QString lines = WithLineFeeds(std::move(text));
     const QTextCursor cursor = textCursor();
     if (!Fits(cursor, lines.size()))
         return false;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "qt_large_pages.h"
 #include "qt_line_fill.h"
 
 namespace tarnel::ui::qt {
@@ -93,6 +94,7 @@ QString WithLineFeeds(QString text) {
         return text;
     // Written in place, the text between line breaks in one copy each.
     QString result(size, Qt::Uninitialized);
+    PreferLargePages(result.data(), static_cast<std::size_t>(size) * sizeof(QChar));
     char16_t* out = reinterpret_cast<char16_t*>(result.data());
     qsizetype run = 0;
     for (qsizetype at = first; at <= size; ++at) {
