@@ -4,6 +4,7 @@
 // history.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "app_test_support.h"
@@ -113,6 +114,27 @@ TEST_F(TextBox, TheContextMenuUndoesProcessOnAShortText) {
     Focus(IDC_TEXT);
     ASSERT_TRUE(ChooseFromMenu("&Undo"));
     EXPECT_EQ(Text(IDC_TEXT), "a short note");
+}
+
+// The text kept for a large step, compressed or not, keeps a leading byte-order mark
+// as the box does.
+TEST_F(TextBox, UndoingALargeProcessKeepsALeadingByteOrderMark) {
+    std::mt19937 random(7);
+    std::string scattered(600000, ' ');  // compresses too little to be compressed
+    for (char& ch : scattered)
+        ch = static_cast<char>('!' + random() % 94);
+    SetText(IDC_PASSWORD, "large");
+    for (const std::string& body : {Words(200000, "\n"), scattered}) {
+        const std::string plain = "\xEF\xBB\xBF" + body;
+        SetText(IDC_TEXT, plain);
+        driver().Click(dialog, IDOK);
+        ASSERT_EQ(Text(IDC_TEXT).substr(0, 2), "{{");
+        Focus(IDC_TEXT);
+        driver().Press(Key::Z, kCtrl);
+        const std::string back = Text(IDC_TEXT);
+        EXPECT_TRUE(back == plain) << plain.size() << " bytes came back as " << back.size()
+                                   << ", beginning " << back.substr(0, 8);
+    }
 }
 
 // A text of this size makes "Process" a step that the box keeps itself.

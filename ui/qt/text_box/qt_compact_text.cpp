@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
+#include "qt_backend.h"
 #include "tarnel/ui/allocation_point.h"
 
 namespace tarnel::ui::qt {
@@ -115,10 +117,12 @@ std::optional<QString> CompactText::Read() {
     const Packed& packed = Wait();
     if (packed.lost)
         return std::nullopt;
+    // to_qstring keeps a leading byte-order mark, which QString::fromUtf8 drops.
     if (packed.deflated.isEmpty())
-        return QString::fromStdString(packed.utf8);
+        return to_qstring(packed.utf8);
     QByteArray utf8 = qUncompress(packed.deflated);
-    QString text = QString::fromUtf8(utf8);
+    QString text =
+        to_qstring(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     wipe(utf8);
     return text;
 }
