@@ -7,8 +7,8 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
+#include <utility>
 
 #include "stack_wipe.h"
 #include "tarnel/secure_wipe.h"
@@ -19,6 +19,94 @@
 #endif
 
 namespace tarnel {
+
+// Threads are started once and kept: a thread started for each run of each piece
+// of a file cost its creation and, when it ended, the kernel's release of its
+// stack, about a tenth of opening a large file. A kept thread sleeps until it is given a task, runs
+// it, says so, and sleeps again; whoever gave it the task waits for that, then
+// hands the thread back. The threads are never ended: nothing of a text stays on
+// their stacks (each task wipes below its frame), and a process may end while they
+// sleep.
+class KeptThread {
+  public:
+    // A thread kept from an earlier task, else a new one; nullptr when none can be had.
+    static KeptThread* take() noexcept {
+        {
+            const std::lock_guard<std::mutex> lock(s_mutex);
+            if (KeptThread* const kept = s_idle) {
+                s_idle = kept->m_next_idle;
+                return kept;
+            }
+        }
+        auto* fresh = new (std::nothrow) KeptThread;
+        if (fresh == nullptr)
+            return nullptr;
+        try {
+            std::thread(&KeptThread::serve, fresh).detach();
+        } catch (...) {
+            delete fresh;
+            return nullptr;
+        }
+        return fresh;
+    }
+
+    void start(void (*task)(void* context) noexcept, void* context) noexcept {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_task = task;
+            m_context = context;
+            m_finished = false;
+        }
+        m_changed.notify_all();
+    }
+
+    // Waits for the task to finish, then keeps the thread for the next one.
+    void finish() noexcept {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_finished; });
+        }
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        m_next_idle = s_idle;
+        s_idle = this;
+    }
+
+  private:
+    void serve() noexcept {
+        for (;;) {
+            void (*task)(void* context) noexcept = nullptr;
+            void* context = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_task != nullptr; });
+                task = std::exchange(m_task, nullptr);
+                context = m_context;
+            }
+            hand_over(HandOver::TaskTaken);
+            task(context);
+            hand_over(HandOver::TaskFinished);
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_finished = true;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    void (*m_task)(void* context) noexcept = nullptr;  // guarded by m_mutex
+    void* m_context = nullptr;                         // guarded by m_mutex
+    bool m_finished = false;                           // guarded by m_mutex
+    KeptThread* m_next_idle = nullptr;                 // guarded by s_mutex
+
+    static std::mutex s_mutex;
+    static KeptThread* s_idle;  // threads waiting for a task, guarded by s_mutex
+};
+
+std::mutex KeptThread::s_mutex;
+KeptThread* KeptThread::s_idle = nullptr;
+
 namespace {
 
 // Tests change these; a mutex keeps a settings record whole.
@@ -64,7 +152,8 @@ struct Shared {
 
 // A helper that outruns the growing memory or the consumer waits, on a CPU that
 // has nothing else of this text to do.
-void help(Shared* s) noexcept {
+void help(void* context) noexcept {
+    Shared* const s = static_cast<Shared*>(context);
     const StackWipe wipe_on_return;
     hand_over(HandOver::HelperStarted);
     for (;;) {
@@ -141,34 +230,34 @@ void SideJob::start(void (*job)(void* context) noexcept, void* context) noexcept
 #else
     constexpr bool kThreads = true;
 #endif
+    m_job = job;
+    m_context = context;
     if (kThreads && !parallel_settings().refuse_threads) {
-        try {
-            m_thread = std::thread([job, context] {
-                const StackWipe wipe_on_return;
-                hand_over(HandOver::SideJobStarted);
-                job(context);
-                hand_over(HandOver::SideJobDone);
-            });
+        m_thread = KeptThread::take();
+        if (m_thread != nullptr) {
+            m_thread->start(
+                [](void* side) noexcept {
+                    const StackWipe wipe_on_return;
+                    auto* self = static_cast<SideJob*>(side);
+                    hand_over(HandOver::SideJobStarted);
+                    self->m_job(self->m_context);
+                    hand_over(HandOver::SideJobDone);
+                },
+                this);
             return;
-        } catch (...) {
-            // No thread: the caller does the job now.
         }
     }
-    job(context);
+    job(context);  // no thread: the caller does the job now
 }
 
 void SideJob::wait() noexcept {
     if (!m_pending)
         return;
     m_pending = false;
-    if (!m_thread.joinable())
+    if (m_thread == nullptr)
         return;
     hand_over(HandOver::SideJobAwaited);
-    try {
-        m_thread.join();
-    } catch (const std::system_error&) {
-        // Only a thread that is not joinable fails to join, and this one is.
-    }
+    std::exchange(m_thread, nullptr)->finish();
 }
 
 void run(const Run& run) noexcept {
@@ -192,15 +281,12 @@ void run(const Run& run) noexcept {
         s.buffers = alone;
     }
     s.usable = run.grow != nullptr ? 0 : run.units;
-    std::thread helpers[kMaxThreads];
+    KeptThread* helpers[kMaxThreads];
     unsigned started = 0;
-    for (; started < wanted; ++started) {
-        try {
-            helpers[started] = std::thread(help, &s);
-        } catch (...) {
-            break;  // fewer helpers, or none: the caller takes what they leave
-        }
-    }
+    // Fewer helpers, or none, where threads cannot be had: the caller takes what
+    // they leave.
+    for (; started < wanted && (helpers[started] = KeptThread::take()) != nullptr; ++started)
+        helpers[started]->start(help, &s);
     std::size_t grown = s.usable, consumed = 0, used = 0;
     auto grow_to = [&](std::size_t upto) {
         run.grow(run.context, upto);
@@ -248,13 +334,8 @@ void run(const Run& run) noexcept {
     if (grown < run.units)
         grow_to(run.units);
     hand_over(HandOver::Joining);
-    for (unsigned h = 0; h < started; ++h) {
-        try {
-            helpers[h].join();
-        } catch (const std::system_error&) {
-            // Only a thread that is not joinable fails to join, and each one here is.
-        }
-    }
+    for (unsigned h = 0; h < started; ++h)
+        helpers[h]->finish();
     // Buffers may hold plain text; a small text need not pay for wiping them whole.
     if (s.buffers == alone)
         secure_wipe(alone, used);

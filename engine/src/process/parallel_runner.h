@@ -90,6 +90,9 @@ void run_units(std::size_t units, std::size_t blocks, Work& work, Grow& grow,
     run(r);
 }
 
+/// A thread the engine keeps for its runs and side jobs (parallel_runner.cpp).
+class KeptThread;
+
 /// One job done on a thread of its own while the caller goes on, as reading the
 /// next piece of a file while the caller works on this one. Where no thread can be
 /// had, start() does the job itself before it returns. wait() returns once the job
@@ -108,7 +111,9 @@ class SideJob {
     bool pending() const noexcept { return m_pending; }
 
   private:
-    std::thread m_thread;
+    KeptThread* m_thread = nullptr;  ///< the thread it runs on, if any
+    void (*m_job)(void* context) noexcept = nullptr;
+    void* m_context = nullptr;
     bool m_pending = false;
 };
 

@@ -17,7 +17,10 @@ enum class HandOver {
     OutputGrown,    ///< the caller made more of a growing output usable
     UnitAwaited,    ///< the caller is about to wait for the next unit in order
     UnitConsumed,   ///< the caller consumed a unit, its buffer not yet released
-    Joining,        ///< the caller is done with the units and joins the helpers
+    // A kept thread (see parallel_runner.cpp) that serves a run's helper or a side job:
+    TaskTaken,     ///< it woke with its task, before running it
+    TaskFinished,  ///< its task returned, before it says so to the one who waits
+    Joining,       ///< the caller is done with the units and joins the helpers
     // A side job (SideJob, parallel_runner.h), such as reading the next piece ahead:
     SideJobStarted,  ///< its thread starts, before the job
     SideJobDone,     ///< the job is done, its thread not yet ended
