@@ -11,7 +11,7 @@
 #include <map>
 #include <string_view>
 
-#include "qt_large_pages.h"
+#include "tarnel/large_pages.h"
 #include "tarnel/ui/dialog.h"
 #include "tarnel/ui/layout.h"
 #include "tarnel/ui/resource.h"
@@ -35,8 +35,8 @@ inline QString to_qstring(std::string_view text) {
     // As decode() does, in a buffer of our own: a text of megabytes fills it faster
     // in large pages.
     QString characters(utf8.requiredSpace(bytes.size()), Qt::Uninitialized);
-    PreferLargePages(characters.data(),
-                     static_cast<std::size_t>(characters.size()) * sizeof(QChar));
+    prefer_large_pages(characters.data(),
+                       static_cast<std::size_t>(characters.size()) * sizeof(QChar));
     const QChar* end = utf8.appendToBuffer(characters.data(), bytes);
     characters.truncate(end - characters.constData());
     return characters;

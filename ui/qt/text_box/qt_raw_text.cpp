@@ -5,8 +5,8 @@
 #include <QTextFragment>
 #include <algorithm>
 
-#include "qt_large_pages.h"
 #include "qt_text_document.h"
+#include "tarnel/large_pages.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -41,8 +41,8 @@ RawText CopyRaw(const QTextDocument& document, int from, int to) {
     // Sized once and filled a fragment at a time: QTextCursor::selectedText() grows
     // its string as it goes, which copies a text of megabytes over and over.
     raw.characters.reserve(to - from);
-    PreferLargePages(const_cast<QChar*>(raw.characters.constData()),
-                     static_cast<std::size_t>(to - from) * sizeof(QChar));
+    prefer_large_pages(const_cast<QChar*>(raw.characters.constData()),
+                       static_cast<std::size_t>(to - from) * sizeof(QChar));
     for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() < to;
          block = block.next()) {
         for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
@@ -101,7 +101,7 @@ std::string ToUtf8(const RawText& raw) {
     const std::size_t size = utf8_size(raw);
     std::string text;
     text.reserve(size);
-    PreferLargePages(text.data(), size);
+    prefer_large_pages(text.data(), size);
     text.resize(size);
     char* out = text.data();
     const char16_t* chars = QStringView(raw.characters).utf16();

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "qt_large_pages.h"
 #include "qt_line_fill.h"
+#include "tarnel/large_pages.h"
 
 namespace tarnel::ui::qt {
 namespace {
@@ -94,7 +94,7 @@ QString WithLineFeeds(QString text) {
         return text;
     // Written in place, the text between line breaks in one copy each.
     QString result(size, Qt::Uninitialized);
-    PreferLargePages(result.data(), static_cast<std::size_t>(size) * sizeof(QChar));
+    prefer_large_pages(result.data(), static_cast<std::size_t>(size) * sizeof(QChar));
     char16_t* out = reinterpret_cast<char16_t*>(result.data());
     qsizetype run = 0;
     for (qsizetype at = first; at <= size; ++at) {
