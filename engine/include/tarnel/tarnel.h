@@ -31,13 +31,17 @@
 // 3. The parts, for experts: CTextCipher (text_cipher.h) seals and opens a body
 //    under a TextKey; the Rijndael-256 block cipher (rijndael.h) works on one
 //    32-byte block over a caller-owned context; sealed_format.h judges texts
-//    without decrypting them. secure_wipe.h wipes what held a secret.
+//    without decrypting them. secure_wipe.h wipes what held a secret;
+//    large_pages.h asks for large pages under a buffer of megabytes.
 //
-// Nothing here throws, keeps global state between calls or touches the platform.
+// Nothing here throws or keeps anything of a text between calls. Beyond asking
+// which CPUs it may use and for large pages, the platform is touched only by the
+// threads a large text is worked on, which are kept, idle, for the next one.
 // See examples/seal_a_note.cpp for a whole program.
 #pragma once
 
 #include "tarnel/codepage.h"
+#include "tarnel/large_pages.h"
 #include "tarnel/process.h"
 #include "tarnel/rijndael.h"
 #include "tarnel/sealed_format.h"
