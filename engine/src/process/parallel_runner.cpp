@@ -22,11 +22,11 @@ namespace tarnel {
 
 // Threads are started once and kept: a thread started for each run of each piece
 // of a file cost its creation and, when it ended, the kernel's release of its
-// stack, about a tenth of opening a large file. A kept thread sleeps until it is given a task, runs
-// it, says so, and sleeps again; whoever gave it the task waits for that, then
-// hands the thread back. The threads are never ended: nothing of a text stays on
-// their stacks (each task wipes below its frame), and a process may end while they
-// sleep.
+// stack, about a tenth of opening a large file. A kept thread sleeps until it is
+// given a task, runs it, says so, and sleeps again; whoever gave it the task waits
+// for that, then hands the thread back. The threads are never ended: nothing of a
+// text stays on their stacks (each task wipes below its frame), and a process may
+// end while they sleep.
 class KeptThread {
   public:
     // A thread kept from an earlier task, else a new one; nullptr when none can be had.
