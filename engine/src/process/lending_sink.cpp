@@ -4,6 +4,7 @@
 #include <new>
 
 #include "huge_pages.h"
+#include "tarnel/large_pages.h"
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel {
@@ -22,6 +23,7 @@ char* BufferingSink::room(std::size_t size) noexcept {
         m_buffer.reset(new (std::nothrow) char[size]);
         if (!m_buffer)
             return nullptr;
+        prefer_large_pages(m_buffer.get(), size);
         m_capacity = size;
     }
     m_lent = size;

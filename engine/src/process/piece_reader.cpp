@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "tarnel/large_pages.h"
 #include "tarnel/secure_wipe.h"
 
 namespace tarnel {
@@ -40,6 +41,7 @@ bool PieceReader::make_room(Buffer& buffer, std::size_t size) noexcept {
     buffer.bytes.reset(new (std::nothrow) char[capacity]);
     if (!buffer.bytes)
         return false;
+    prefer_large_pages(buffer.bytes.get(), capacity);
     buffer.capacity = capacity;
     return true;
 }
