@@ -2,12 +2,10 @@
 #include "seal_check.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 #include "body_layout.h"
 #include "hex_codec.h"
-#include "parallel_runner.h"
 #include "tarnel/sealed_format.h"
 #include "test_hooks.h"
 #include "text_blocks.h"
@@ -59,21 +57,28 @@ bool SealCheck::matches_last(char* out, std::size_t size, const uint8_t* plain,
                      layout.trailer_blocks == blocks && (close.empty() || close == kSealedClose));
 }
 
-bool SealCheck::matches_in_parts(char* hex, const uint8_t* plain,
-                                 std::size_t blocks) const noexcept {
+bool SealCheck::matches_chunk(char* hex, const uint8_t* plain, std::size_t chunk,
+                              std::size_t blocks) const noexcept {
+    const std::size_t first = chunk * kChunkBlocks;
+    const std::size_t n = std::min(kChunkBlocks, blocks - first);
     if (const auto damage = test_hooks().damage)
-        damage(hex, 64 * blocks);
+        damage(hex + 64 * first, 64 * n);
     if (!m_on)
         return true;
-    std::atomic<bool> same{true};
-    auto part = [&](std::size_t first, std::size_t count) noexcept {
-        alignas(64) uint8_t opened[32 * kChunkBlocks];
-        if (!compare(hex + 64 * first, plain + 32 * first, count, opened))
-            same.store(false, std::memory_order_relaxed);
-        secure_wipe(opened, 32 * std::min(kChunkBlocks, count));
-    };
-    for_each_part(blocks, part);
-    return same.load();
+    alignas(64) uint8_t opened[32 * kChunkBlocks];
+    const bool same = compare(hex + 64 * first, plain + 32 * first, n, opened);
+    secure_wipe(opened, 32 * n);
+    return same;
+}
+
+bool SealCheck::chunks_kept(const char* hex, const uint8_t* plain,
+                            std::size_t blocks) const noexcept {
+    uint8_t opened[32];
+    bool same = true;
+    for (std::size_t first = 0; first < blocks && same; first += kChunkBlocks)
+        same = !m_on || compare(hex + 64 * first, plain + 32 * first, 1, opened);
+    secure_wipe(opened, sizeof opened);
+    return same;
 }
 
 }  // namespace tarnel

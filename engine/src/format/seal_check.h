@@ -34,8 +34,19 @@ class SealCheck {
     bool matches_last(char* out, std::size_t size, const uint8_t* plain,
                       uint64_t blocks) const noexcept;
 
-    /// The same on every CPU, for a large run that is already whole in memory.
-    bool matches_in_parts(char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
+    /// The same for one chunk of a run written in place on several threads, checked by
+    /// the thread that has just written it, while it is still in that CPU's cache:
+    /// chunk `chunk` of kChunkBlocks blocks (fewer for the last) of a run of `blocks`
+    /// blocks whose hex begins at `hex` and whose plain bytes begin at `plain`. The
+    /// chunk's place is worked out here, not taken from the sealer. Safe to call on
+    /// several threads at once.
+    bool matches_chunk(char* hex, const uint8_t* plain, std::size_t chunk,
+                       std::size_t blocks) const noexcept;
+
+    /// Once every thread is done with such a run: the first block of each chunk again.
+    /// The run's memory grows under the threads a whole chunk at a time, so a chunk
+    /// that growing filled again after it was checked has lost its first block too.
+    bool chunks_kept(const char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
 
   private:
     // Opens into `opened`, room for kChunkBlocks blocks, a chunk at a time.

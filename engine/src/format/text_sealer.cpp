@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -71,12 +72,17 @@ struct TextSealer::State {
             pass_on(reinterpret_cast<char*>(hex), text + 32 * consumed, size / 64);
             consumed += size / 64;
         };
+        std::atomic<bool> chunk_failed{false};
         auto unit = [&](std::size_t u, unsigned char* buffer) noexcept {
             const std::size_t first = u * kChunkBlocks;
             const std::size_t n = std::min(kChunkBlocks, count - first);
             alignas(64) uint8_t chunk[32 * kChunkBlocks];
             cipher.run(text + 32 * first, chunk, n);
             hex_encode(chunk, 32 * n, out ? out + 64 * first : reinterpret_cast<char*>(buffer));
+            // Written in place, a chunk is checked at once by the thread that wrote it,
+            // while it is still in that CPU's cache; a consumed one, by consume.
+            if (out != nullptr && !check.matches_chunk(out, text, u, count))
+                chunk_failed.store(true, std::memory_order_relaxed);
             return 64 * n;
         };
         NoRole none;
@@ -87,7 +93,7 @@ struct TextSealer::State {
         // The sink's memory grows under the units while they are being made.
         run_units(units, count, unit, grow, none);
         // Every thread is done with the room, and it has grown to its full size.
-        if (!check.matches_in_parts(out, text, count)) {
+        if (chunk_failed.load() || !check.chunks_kept(out, text, count)) {
             check_failed = true;
             sink->give_back(64 * count);
         }

@@ -30,8 +30,8 @@ enum class HandOver {
 struct TestHooks {
     /// Called at every hand-over, on the thread that reaches it.
     void (*stall)(HandOver point) noexcept = nullptr;
-    /// Called with sealed output that every thread is done with, before it is
-    /// checked: a test may damage it to see the check refuse it.
+    /// Called with sealed output that the thread which made it is done with, before
+    /// it is checked: a test may damage it to see the check refuse it.
     void (*damage)(char* sealed, std::size_t size) noexcept = nullptr;
     /// Skips the seal check, for the benchmark that measures what it costs.
     bool skip_seal_check = false;
