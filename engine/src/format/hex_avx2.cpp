@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The hex codec 32 bytes (64 digits) a step, on AVX2. The same arithmetic as the
-// SSSE3 kernel; the in-lane unpacks and packs are put back in order across lanes.
+// SSSE3 kernel, in both 128-bit lanes; the in-lane unpacks and packs are put back
+// in order across lanes.
 #include <immintrin.h>
 
 #include "hex_codec.h"
@@ -29,13 +30,38 @@ TARNEL_AVX2_INLINE __m256i is_space(__m256i c) {
     return _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')), in_range(c, '\t', 4));
 }
 
-// All ones in each byte that is not one of 0-9 and a-f.
-TARNEL_AVX2_INLINE __m256i not_digit(__m256i c) {
-    return _mm256_andnot_si256(_mm256_or_si256(in_range(c, '0', 9), in_range(c, 'a', 5)),
-                               _mm256_set1_epi8(-1));
+// The digits split by nibble: a byte is one of 0-9 and a-f when the flags its low
+// nibble allows meet those its high nibble allows (3: 0-9, 6: 1-6, none: the rest).
+struct Digits {
+    __m256i low, high;  // each byte's nibbles
+};
+
+TARNEL_AVX2_INLINE Digits nibbles(__m256i c) {
+    const __m256i nibble = _mm256_set1_epi8(0x0f);
+    return {_mm256_and_si256(c, nibble), _mm256_and_si256(_mm256_srli_epi16(c, 4), nibble)};
 }
 
-TARNEL_AVX2_INLINE __m256i digit_values(__m256i c) {
+// All ones in each byte that is not one of 0-9 and a-f.
+TARNEL_AVX2_INLINE __m256i not_digit(Digits d) {
+    const __m256i by_low = _mm256_setr_epi8(1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
+                                            1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0);
+    const __m256i by_high = _mm256_setr_epi8(0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                             0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i both =
+        _mm256_and_si256(_mm256_shuffle_epi8(by_low, d.low), _mm256_shuffle_epi8(by_high, d.high));
+    return _mm256_cmpeq_epi8(both, _mm256_setzero_si256());
+}
+
+// A digit's value: its low nibble, and 9 more for a letter.
+TARNEL_AVX2_INLINE __m256i digit_values(Digits d) {
+    const __m256i letters = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                             0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    return _mm256_add_epi8(d.low, _mm256_shuffle_epi8(letters, d.high));
+}
+
+// Any byte's value as the portable codec takes it, so that a damaged body opens
+// alike on every path: c - 87 for a-f, else c - 48.
+TARNEL_AVX2_INLINE __m256i stray_values(__m256i c) {
     const __m256i letter = _mm256_and_si256(in_range(c, 'a', 5), _mm256_set1_epi8(39));
     return _mm256_sub_epi8(_mm256_sub_epi8(c, _mm256_set1_epi8(48)), letter);
 }
@@ -75,12 +101,21 @@ TARNEL_AVX2 std::size_t avx2_hex_decode(const char* hex, std::size_t max_bytes, 
     for (; done + 32 <= max_bytes; done += 32) {
         const __m256i first = load(hex + 2 * done);
         const __m256i second = load(hex + 2 * done + 32);
-        if (_mm256_movemask_epi8(_mm256_or_si256(is_space(first), is_space(second))) != 0)
-            break;
-        bad = _mm256_or_si256(bad, _mm256_or_si256(not_digit(first), not_digit(second)));
+        const Digits a = nibbles(first), b = nibbles(second);
+        __m256i values_first = digit_values(a), values_second = digit_values(b);
+        // Only a step with something other than a digit pays for telling white space
+        // and for the portable arithmetic.
+        const __m256i wrong = _mm256_or_si256(not_digit(a), not_digit(b));
+        if (_mm256_movemask_epi8(wrong) != 0) {
+            if (_mm256_movemask_epi8(_mm256_or_si256(is_space(first), is_space(second))) != 0)
+                break;
+            bad = _mm256_or_si256(bad, wrong);
+            values_first = stray_values(first);
+            values_second = stray_values(second);
+        }
         // The pack works per lane: its 64-bit quarters come out as 0, 2, 1, 3.
-        const __m256i packed = _mm256_packus_epi16(pair_values(digit_values(first)),
-                                                   pair_values(digit_values(second)));
+        const __m256i packed =
+            _mm256_packus_epi16(pair_values(values_first), pair_values(values_second));
         store(out + done, _mm256_permute4x64_epi64(packed, 0xD8));
     }
     bad_digit = bad_digit || _mm256_movemask_epi8(bad) != 0;
@@ -93,10 +128,8 @@ TARNEL_AVX2 std::size_t avx2_scan_hex(const char* text, std::size_t size, HexSca
     for (; done + 32 <= size; done += 32) {
         const auto c = load(text + done);
         const auto space = is_space(c);
-        const auto digit = _mm256_or_si256(in_range(c, '0', 9), in_range(c, 'a', 5));
         scan.spaces += unsigned(__builtin_popcount(unsigned(_mm256_movemask_epi8(space))));
-        bad = _mm256_or_si256(
-            bad, _mm256_andnot_si256(_mm256_or_si256(space, digit), _mm256_set1_epi8(-1)));
+        bad = _mm256_or_si256(bad, _mm256_andnot_si256(space, not_digit(nibbles(c))));
     }
     scan.bad_digit = scan.bad_digit || _mm256_movemask_epi8(bad) != 0;
     return done;
