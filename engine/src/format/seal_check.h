@@ -44,7 +44,7 @@ class SealCheck {
                        std::size_t blocks) const noexcept;
 
     /// Once every thread is done with such a run: the first block of each chunk again.
-    /// The run's memory grows under the threads a whole chunk at a time, so a chunk
+    /// The run's memory grows under the threads by whole chunks, so a chunk
     /// that growing filled again after it was checked has lost its first block too.
     bool chunks_kept(const char* hex, const uint8_t* plain, std::size_t blocks) const noexcept;
 
