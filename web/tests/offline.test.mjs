@@ -2,7 +2,10 @@
 // The page on its own: opened as a file, served once and then reloaded without
 // the server, asking for nothing beyond its origin and keeping nothing.
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
+import { inflateSync } from 'node:zlib';
 import {
   assertNoErrors,
   boxValue,
@@ -85,6 +88,42 @@ describe('served', () => {
     await sealAndOpen(page);
     assertNoErrors(errors);
     await context.close();
+  });
+});
+
+// A PNG's size, and whether its top left pixel is opaque: an 8-bit RGB image has no
+// alpha; in RGBA the first pixel of the first row is stored as it is, whatever the
+// row's filter.
+function pngFacts(bytes) {
+  assert.equal(bytes.toString('latin1', 12, 16), 'IHDR');
+  const [width, height, depth, colour] = [bytes.readUInt32BE(16), bytes.readUInt32BE(20), bytes[24], bytes[25]];
+  assert.ok(depth === 8 && (colour === 2 || colour === 6), '8-bit RGB or RGBA');
+  const data = [];
+  for (let at = 8; at < bytes.length; at += 12 + bytes.readUInt32BE(at)) {
+    if (bytes.toString('latin1', at + 4, at + 8) === 'IDAT') data.push(bytes.subarray(at + 8, at + 8 + bytes.readUInt32BE(at)));
+  }
+  const cornerOpaque = colour === 2 || inflateSync(Buffer.concat(data))[4] === 255;
+  return { sizes: `${width}x${height}`, cornerOpaque };
+}
+
+describe('installed', () => {
+  test('each icon has the size it is named with; the maskable and the touch icon fill every edge', () => {
+    const manifest = JSON.parse(readFileSync(join(webDir, 'manifest.webmanifest'), 'utf8'));
+    const touch = /<link rel="apple-touch-icon" href="([^"]+)">/.exec(readFileSync(join(webDir, 'index.html'), 'utf8'));
+    assert.ok(touch, 'the page names a touch icon');
+    const pngs = [...manifest.icons.filter((icon) => icon.type === 'image/png'), { src: touch[1], sizes: '180x180', purpose: 'touch' }];
+    assert.deepEqual(pngs.map((icon) => icon.sizes).sort(), ['180x180', '192x192', '512x512', '512x512']);
+    assert.equal(pngs.filter((icon) => icon.purpose === 'maskable').length, 1);
+    const cached = readFileSync(join(webDir, 'sw.js'), 'utf8');
+    for (const icon of [...manifest.icons, pngs.at(-1)]) {
+      assert.ok(cached.includes(`"${icon.src}"`), `${icon.src} is kept for offline use`);
+      if (icon.type === 'image/svg+xml') continue;
+      const facts = pngFacts(readFileSync(join(webDir, icon.src)));
+      assert.equal(facts.sizes, icon.sizes, icon.src);
+      // A launcher's mask and Apple's rounding cut into the corners: those icons fill
+      // them; the plain ones keep the artwork's own rounded tile.
+      assert.equal(facts.cornerOpaque, ['maskable', 'touch'].includes(icon.purpose), `${icon.src}: its corner`);
+    }
   });
 });
 

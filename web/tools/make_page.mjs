@@ -3,8 +3,14 @@
 // its script and style by hash; beside it the manifest, the icons and the service
 // worker whose cache is named after the version and the page's hash.
 //
-// node make_page.mjs --page DIR --glue FILE.js --wasm FILE.wasm --svg-icon FILE --png-icon FILE
-//                    --version X.Y.Z --out DIR
+// The PNG icons an installed page needs are rendered here from the window's SVG icon:
+// the artwork as it is at 192 and 512 pixels, and a full-bleed form (its tile's
+// gradient to every edge, the artwork within the safe circle) for launchers that
+// mask icons and for Apple's touch icon.
+//
+// node make_page.mjs --page DIR --glue FILE.js --wasm FILE.wasm --svg-icon FILE
+//                    --rsvg-convert PROGRAM --version X.Y.Z --out DIR
+import { execFileSync } from 'node:child_process';
 import { createHash } from 'node:crypto';
 import { mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { basename, join } from 'node:path';
@@ -16,7 +22,7 @@ function options(argv) {
     if (!argv[i].startsWith('--') || i + 1 >= argv.length) throw new Error(`bad argument ${argv[i]}`);
     result[argv[i].slice(2)] = argv[i + 1];
   }
-  for (const name of ['page', 'glue', 'wasm', 'svg-icon', 'png-icon', 'version', 'out']) {
+  for (const name of ['page', 'glue', 'wasm', 'svg-icon', 'rsvg-convert', 'version', 'out']) {
     if (!result[name]) throw new Error(`--${name} is missing`);
   }
   return result;
@@ -42,7 +48,29 @@ function scriptSafe(text, what) {
 const args = options(process.argv);
 const read = (name) => readFileSync(join(args.page, name), 'utf8');
 const svgIcon = args['svg-icon'];
-const pngIcon = args['png-icon'];
+
+// The artwork with its rounded tile taken out, inside a square that its tile's
+// gradient fills edge to edge: what a mask of any shape may cut leaves the page
+// and its seal whole (they lie within the circle of 80 % that such a mask keeps).
+function fullBleed(svg) {
+  const root = /<svg\b[^>]*>([\s\S]*)<\/svg>\s*$/.exec(svg);
+  const tile = /<!-- tile -->\s*<rect\b[^>]*fill="url\(#bg\)"\/>/;
+  if (!root || !tile.test(root[1])) throw new Error(`${svgIcon}: no tile to take out`);
+  const inner = root[1].replace(tile, '');
+  return '<svg xmlns="http://www.w3.org/2000/svg" width="512" height="512" viewBox="0 0 512 512">' +
+    '<rect width="512" height="512" fill="url(#bg)"/>' +
+    `<svg x="46" y="46" width="420" height="420" viewBox="0 0 256 256">${inner}</svg></svg>`;
+}
+
+const png = (svg, pixels) =>
+  execFileSync(args['rsvg-convert'], ['--width', `${pixels}`, '--height', `${pixels}`], { input: svg });
+const artwork = readFileSync(svgIcon, 'utf8');
+const pngIcons = {
+  'tarnel-192.png': png(artwork, 192),
+  'tarnel-512.png': png(artwork, 512),
+  'tarnel-maskable-512.png': png(fullBleed(artwork), 512),
+  'apple-touch-icon.png': png(fullBleed(artwork), 180),
+};
 
 const style = read('style.css');
 const script = scriptSafe(read('page.js'), 'page.js');
@@ -69,7 +97,7 @@ const page = fill(read('index.html'), {
   MODULE: module,
 });
 
-const icons = [svgIcon, pngIcon].map((file) => `icons/${basename(file)}`);
+const icons = [basename(svgIcon), ...Object.keys(pngIcons)].map((name) => `icons/${name}`);
 const files = ['./', 'index.html', 'manifest.webmanifest', ...icons];
 const serviceWorker = fill(read('sw.js'), {
   CACHE: `tarnel-${args.version}-${sha256(page, 'hex').slice(0, 16)}`,
@@ -83,9 +111,8 @@ mkdirSync(join(args.out, 'icons'), { recursive: true });
 writeFileSync(join(args.out, 'index.html'), page);
 writeFileSync(join(args.out, 'sw.js'), serviceWorker);
 writeFileSync(join(args.out, 'manifest.webmanifest'), read('manifest.webmanifest'));
-for (const file of [svgIcon, pngIcon]) {
-  writeFileSync(join(args.out, 'icons', basename(file)), readFileSync(file));
-}
+writeFileSync(join(args.out, 'icons', basename(svgIcon)), artwork);
+for (const [name, bytes] of Object.entries(pngIcons)) writeFileSync(join(args.out, 'icons', name), bytes);
 
 const size = (name) => statSync(join(args.out, name)).size;
 const total = ['index.html', 'sw.js', 'manifest.webmanifest', ...icons].reduce((sum, name) => sum + size(name), 0);
