@@ -151,10 +151,11 @@ struct ProcessSettings {
 /// The refusals come in this order: a password known up front; NotSealed; when
 /// sealing TextNul, then InvalidText, then a password asked for; when opening a
 /// password asked for, then InvalidText. Each comes before the sink begins, with
-/// one exception: bytes sealed into a sink that forecasts it is discardable may
-/// meet a NUL once it began, and then end in TextNul with the sink discarded. A
-/// random-access source may be read more than once; a discardable sink may be told
-/// to discard what it got and then given the result anew.
+/// two exceptions, both into a sink that forecasts it is discardable: bytes sealed
+/// may meet a NUL once it began, and end in TextNul; a text opened in text form may
+/// prove not to be UTF-8 once it began, and end in InvalidText. Either way the sink
+/// is discarded. A random-access source may be read more than once; a discardable
+/// sink may be told to discard what it got and then given the result anew.
 ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password, ProcessSink& sink,
                               const ProcessSettings& settings) noexcept;
 ProcessReport ProcessTextFrom(StreamSource& source, PasswordProvider& password, ProcessSink& sink,

@@ -13,9 +13,12 @@
 // away. Opening into a discardable sink takes the chance of one pass: a body
 // without white space (what sealing writes) is opened as it is read, its damage
 // told by the pass itself; white space in it throws the output away, and the two
-// passes follow. Opening in text form takes two passes: whether the opened bytes
-// are UTF-8 shows only at their end.
+// passes follow. In text form that one pass also hopes the opened bytes are UTF-8,
+// as nearly all are: whether they are shows only at their end, and when they are
+// not, the output is thrown away and they are opened again as Windows-1252. Into
+// any other sink, a first pass learns that before the sink begins.
 #include <cstring>
+#include <optional>
 
 #include "process_steps.h"
 #include "stack_wipe.h"
@@ -112,6 +115,57 @@ ProcessEnd learn_text(PieceReader& reader, SourceSurvey& survey, const TextKey& 
     return ProcessEnd::Done;
 }
 
+// Opened bytes to two sinks at once: one that checks them, one that converts them.
+struct BothSinks final : TextSink {
+    TextSink& first;
+    TextSink& second;
+    BothSinks(TextSink& a, TextSink& b) noexcept : first(a), second(b) {}
+    void write(const char* data, std::size_t size) noexcept override {
+        first.write(data, size);
+        second.write(data, size);
+    }
+};
+
+// Text form into a begun, discardable sink: one pass that converts the opened bytes
+// as UTF-8 while it checks them and the sealed text. `utf8` comes back false, with
+// the output thrown away, when the opened bytes are not UTF-8 after all.
+ProcessEnd open_text_hoping_utf8(PieceReader& reader, SourceSurvey& survey, const TextKey& key,
+                                 LineBreak line_break, ProcessSink& sink, OpenPass& pass,
+                                 bool& utf8) noexcept {
+    Utf8Check input;
+    Utf8Sink opened;
+    std::optional<OpenedText> converted;
+    converted.emplace(PlainForm::Text, true, line_break, sink);
+    struct Converted final : TextSink {  // the converter of the moment
+        std::optional<OpenedText>& text;
+        explicit Converted(std::optional<OpenedText>& t) noexcept : text(t) {}
+        void write(const char* data, std::size_t size) noexcept override {
+            text->write(data, size);
+        }
+    } current(converted);
+    BothSinks out(opened, current);
+    ProcessEnd end = open_hopefully_unbroken(reader, survey, key, out, sink, &input, pass, [&] {
+        input = Utf8Check();
+        opened = Utf8Sink();
+        converted.emplace(PlainForm::Text, true, line_break, sink);
+        return sink.discard();
+    });
+    if (end == ProcessEnd::Done &&
+        !reader.each(survey.hex_end(), survey.end, [&](std::string_view piece) {
+            input.feed(piece);
+            return true;
+        }))
+        end = read_end(reader);
+    if (end == ProcessEnd::Done && !input.finish())
+        end = ProcessEnd::InvalidText;
+    utf8 = end == ProcessEnd::Done && opened.finish();
+    if (utf8)
+        converted->finish();
+    else if (!sink.discard() && end == ProcessEnd::Done)
+        end = ProcessEnd::SinkFailed;
+    return end;
+}
+
 }  // namespace
 
 ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, PlainSurvey& plain,
@@ -164,12 +218,29 @@ ProcessEnd open_step(PieceReader& reader, SourceSurvey& survey, const TextKey& k
                      LineBreak line_break, ProcessSink& sink, ProcessReport& report) noexcept {
     bool utf8 = false;
     const bool text = form == PlainForm::Text;
-    ProcessEnd end = text ? learn_text(reader, survey, key, sink, utf8) : ProcessEnd::Done;
-    if (end != ProcessEnd::Done)
-        return end;
-    if (!sink.begin(false))
-        return ProcessEnd::SinkFailed;
     OpenPass pass;
+    // Only a sink that can throw its output away may be given any before the text
+    // is known to be UTF-8; a forecast alone has the sink begun, and no more.
+    const bool hoping = text && sink.discardable();
+    if (hoping && !sink.begin(false))
+        return ProcessEnd::SinkFailed;
+    if (hoping && sink.discardable()) {
+        const ProcessEnd end =
+            open_text_hoping_utf8(reader, survey, key, line_break, sink, pass, utf8);
+        if (end != ProcessEnd::Done || utf8) {
+            report.damage = survey.damage;
+            report.looks_genuine = pass.looks_genuine;
+            return end == ProcessEnd::Done && sink.failed() ? ProcessEnd::SinkFailed : end;
+        }
+        // Not UTF-8: opened again below as Windows-1252, on the layout now known.
+    } else if (text) {
+        const ProcessEnd end = learn_text(reader, survey, key, sink, utf8);
+        if (end != ProcessEnd::Done)
+            return end;
+    }
+    if (!hoping && !sink.begin(false))
+        return ProcessEnd::SinkFailed;
+    ProcessEnd end = ProcessEnd::Done;
     {
         OpenedText converted(form, utf8, line_break, sink);
         // Bytes go straight to the sink, which may lend room to open them in place.
