@@ -2,9 +2,9 @@
 // The engine's process over a random-access source, as tarnel-cli runs it on a
 // file: the read-only survey, then the seal or open a piece at a time, on texts,
 // damaged bodies and piece sizes of every kind, into a sink that can be thrown
-// away (one pass when opening) and one that cannot. Each must refuse, seal and
+// away (one pass where it can) and one that cannot. Each must refuse, seal and
 // open exactly as the same process over the text in memory does, and refuse
-// before the sink begins.
+// before the sink begins, or, in one pass, leave it empty.
 //
 // Layout: a byte of choices (direction in bits 0-1, text form in bit 2,
 // the piece size less one in bits 3-7), a byte that asks for the text to be sealed
@@ -127,17 +127,20 @@ void check(const ProcessSettings& settings, std::string_view password, const std
         TextAt source(text);
         StringSink sink(discardable);
         const ProcessReport report = ProcessTextFrom(source, given, sink, settings);
-        // Bytes sealed into a discardable sink in one pass ask for the password
-        // before they meet a NUL, and meet it once the sink began, leaving it empty.
-        const bool nul_in_one_pass =
-            discardable && settings.form == PlainForm::Bytes && expected.end == ProcessEnd::TextNul;
-        if (nul_in_one_pass && check_password(password) != ProcessEnd::Done) {
+        // Into a discardable sink in one pass, the password is asked before the
+        // text's own refusals, which come once the sink began, leaving it empty: a
+        // NUL in what is sealed, and in text form a text that is not UTF-8.
+        const bool late =
+            discardable &&
+            (expected.end == ProcessEnd::TextNul ||
+             (settings.form == PlainForm::Text && expected.end == ProcessEnd::InvalidText));
+        if (late && check_password(password) != ProcessEnd::Done) {
             require(report.end == check_password(password) && !sink.begun);
             continue;
         }
         require(report.end == expected.end);
-        require(sink.begun == (whole.begun || nul_in_one_pass));
-        require(!nul_in_one_pass || sink.text.empty());
+        require(sink.begun == (whole.begun || late));
+        require(!late || sink.text.empty());
         if (report.end != ProcessEnd::Done)
             continue;
         require(report.sealing == expected.sealing && sink.sealing == report.sealing);

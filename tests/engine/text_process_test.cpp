@@ -206,13 +206,16 @@ TEST(TextProcess, EverySourceGivesTheSameResultAndTheSameRefusal) {
                     EXPECT_EQ(got.report.looks_genuine, expected.report.looks_genuine);
                     EXPECT_EQ(got.report.damage.any(), expected.report.damage.any());
                     EXPECT_EQ(got.report.doubtful(), expected.report.doubtful());
-                    // Bytes sealed into a discardable sink in one pass: the NUL is
-                    // found once the sink began, and what it got is thrown away.
-                    const bool nul_in_one_pass = kind == Kind::DiscardableFile &&
-                                                 form == PlainForm::Bytes &&
-                                                 got.report.end == ProcessEnd::TextNul;
-                    EXPECT_EQ(got.begins, nul_in_one_pass ? 1 : expected.begins);
-                    if (nul_in_one_pass) {
+                    // Into a discardable sink in one pass: a NUL in bytes sealed, or
+                    // a sealed text that is not UTF-8, is found once the sink began,
+                    // and what it got is thrown away. (A text to seal is surveyed
+                    // first here: its password is not known up front.)
+                    const bool late =
+                        kind == Kind::DiscardableFile &&
+                        ((form == PlainForm::Bytes && got.report.end == ProcessEnd::TextNul) ||
+                         (!got.report.sealing && got.report.end == ProcessEnd::InvalidText));
+                    EXPECT_EQ(got.begins, late ? 1 : expected.begins);
+                    if (late) {
                         EXPECT_EQ(got.discards, 1);
                     }
                 }
@@ -290,40 +293,46 @@ TEST(TextProcess, ThePasswordIsAskedOnceTheDirectionIsKnown) {
 TEST(TextProcess, AFileIsReadTwiceButOnceWhereTheResultCanBeThrownAway) {
     const std::string plain(300000, 'p');
     const std::string sealed = seal(plain);
+    std::string wrapped = sealed;
+    wrapped.insert(wrapped.size() / 2, "\r\n");
+    const std::string latin = seal(std::string(300000, '\xE9'));  // opens as no UTF-8
+    std::string latin_text;
+    for (int i = 0; i < 100000; ++i)
+        latin_text += "\u00E9\u00E9\u00E9";
+    // Its last character has no Windows-1252 form: the text keeps its UTF-8.
+    const std::string cyrillic = plain + "\u0416";
     struct Case {
         std::string text;
         PlainForm form;
         bool discardable;
         double passes;
+        std::string want;
+        int discards = 0;
     };
-    std::string wrapped = sealed;
-    wrapped.insert(wrapped.size() / 2, "\r\n");
-    const std::string latin = seal(std::string(300000, '\xE9'));  // opens as no UTF-8
     const Case cases[] = {
-        {plain, PlainForm::Bytes, false, 2},     // sealing surveys first
-        {plain, PlainForm::Bytes, true, 1},      // a NUL would throw the seal away
-        {plain, PlainForm::Text, true, 2},       // the rule's choice needs the whole text
-        {sealed, PlainForm::Bytes, false, 2},    // counts white space, then opens
-        {sealed, PlainForm::Bytes, true, 1},     // one pass
-        {sealed, PlainForm::Text, false, 2},     // is the opened text UTF-8?
-        {sealed, PlainForm::Text, true, 1},      // one pass, hoping it is
-        {latin, PlainForm::Text, true, 2},       // it was not: thrown away, opened again
-        {wrapped, PlainForm::Bytes, true, 2.5},  // half a pass, then two
+        {plain, PlainForm::Bytes, false, 2, sealed},  // sealing surveys first
+        {plain, PlainForm::Bytes, true, 1, sealed},   // a NUL would throw the seal away
+        {plain, PlainForm::Text, false, 2, sealed},   // the rule's choice needs the whole text
+        {plain, PlainForm::Text, true, 1, sealed},    // one pass, hoping for the usual form
+        {cyrillic, PlainForm::Text, true, 3, seal(*text_to_bytes(cyrillic)), 1},  // in vain
+        {sealed, PlainForm::Bytes, false, 2, plain},       // counts white space, then opens
+        {sealed, PlainForm::Bytes, true, 1, plain},        // one pass
+        {sealed, PlainForm::Text, false, 2, plain},        // is the opened text UTF-8?
+        {sealed, PlainForm::Text, true, 1, plain},         // one pass, hoping it is
+        {latin, PlainForm::Text, true, 2, latin_text, 1},  // it was not: opened again
+        {wrapped, PlainForm::Bytes, true, 2.5, plain, 1},  // half a pass, then two
     };
-    std::string latin_text;
-    for (int i = 0; i < 300000; ++i)
-        latin_text += "\u00E9";
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(int(c.form)) + " " + std::to_string(c.discardable) + " " +
                      std::to_string(c.passes));
         TestFile file(c.text);
         TestSink sink(c.discardable);
-        CountingPassword provider("pw");
+        GivenPassword provider("pw");  // a prompt would have a text surveyed first
         const ProcessReport report =
             ProcessTextFrom(file, provider, sink, settings_for(c.form, {}, std::size_t(64) << 10));
         ASSERT_EQ(report.end, ProcessEnd::Done);
-        EXPECT_EQ(sink.text, c.text == plain ? seal(plain) : c.text == latin ? latin_text : plain);
-        EXPECT_EQ(sink.discards, c.text == wrapped || c.text == latin ? 1 : 0);
+        EXPECT_EQ(sink.text, c.want);
+        EXPECT_EQ(sink.discards, c.discards);
         const double passes = double(file.bytes_read) / double(c.text.size());
         EXPECT_GE(passes, c.passes - 0.05);
         EXPECT_LE(passes, c.passes + 0.05);
@@ -357,6 +366,33 @@ TEST(TextProcess, AOnePassSealStopsAtANulAndTrustsOnlyABegunSinksWord) {
         file, provider, sink, settings_for(PlainForm::Bytes, {}, std::size_t(64) << 10));
     EXPECT_EQ(report.end, ProcessEnd::EmptyPassword);
     EXPECT_EQ(sink.begins, 0);
+}
+
+// A text from a file sealed in one pass (its password known up front) meets what
+// the survey would have refused once the sink began, and leaves nothing; a text
+// whose usual form reads as UTF-8 is sealed again in its other form.
+TEST(TextProcess, AOnePassTextSealEndsWhereTheSurveyWouldAndFallsBackToTheOtherForm) {
+    std::string nul(300000, 'p'), latin(300000, 'p');
+    nul[250000] = '\0';
+    latin[250000] = '\xE9';
+    const std::string reads_as_utf8 = std::string(300000, 'p') + "\u00C3\u00A9";
+    const struct {
+        const std::string& text;
+        ProcessEnd end;
+    } cases[] = {{nul, ProcessEnd::TextNul},
+                 {latin, ProcessEnd::InvalidText},
+                 {reads_as_utf8, ProcessEnd::Done}};
+    for (const auto& c : cases) {
+        TestFile file(c.text);
+        TestSink sink(true);
+        GivenPassword provider("pw");
+        const ProcessReport report = ProcessTextFrom(
+            file, provider, sink, settings_for(PlainForm::Text, {}, std::size_t(64) << 10));
+        EXPECT_EQ(report.end, c.end);
+        EXPECT_EQ(sink.begins, 1);
+        EXPECT_EQ(sink.discards, 1);
+        EXPECT_EQ(sink.text, c.end == ProcessEnd::Done ? seal(*text_to_bytes(c.text)) : "");
+    }
 }
 
 TEST(TextProcess, AStreamIsRefusedAsSoonAsItsFirstBytesDecide) {

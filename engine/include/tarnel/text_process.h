@@ -151,10 +151,12 @@ struct ProcessSettings {
 /// The refusals come in this order: a password known up front; NotSealed; when
 /// sealing TextNul, then InvalidText, then a password asked for; when opening a
 /// password asked for, then InvalidText. Each comes before the sink begins, with
-/// two exceptions, both into a sink that forecasts it is discardable: bytes sealed
-/// may meet a NUL once it began, and end in TextNul; a text opened in text form may
-/// prove not to be UTF-8 once it began, and end in InvalidText. Either way the sink
-/// is discarded. A random-access source may be read more than once; a discardable
+/// exceptions, all into a sink that forecasts it is discardable: what is sealed in
+/// one pass (bytes; a text from a file whose password is known up front) may meet
+/// a NUL once the sink began, and end in TextNul, and such a text may prove not to
+/// be UTF-8, and end in InvalidText; a text opened in text form may prove not to
+/// be UTF-8 once the sink began, and end in InvalidText. Each time the sink is
+/// discarded. A random-access source may be read more than once; a discardable
 /// sink may be told to discard what it got and then given the result anew.
 ProcessReport ProcessTextFrom(std::string_view text, PasswordProvider& password, ProcessSink& sink,
                               const ProcessSettings& settings) noexcept;

@@ -113,7 +113,8 @@ uint64_t TextSealer::sealed_length(uint64_t plain_length, Envelope envelope) noe
 bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envelope,
                        TextSink& sink) noexcept {
     m_state.reset();
-    if (plain_length > kMaxPlainLength)
+    const bool known = plain_length != kLengthUnknown;
+    if (known && plain_length > kMaxPlainLength)
         return false;
     m_state.reset(new (std::nothrow) State);
     if (!m_state)
@@ -126,8 +127,11 @@ bool TextSealer::start(const TextKey& key, uint64_t plain_length, Envelope envel
     m_state->sink = &lending(sink, m_state->buffering);
     m_state->envelope = envelope == Envelope::Included;
     m_state->length = plain_length;
-    m_state->text_blocks = sealed_block_count(plain_length) - 1;
-    m_state->sink->expect(sealed_length(plain_length, envelope));
+    // Unknown, every whole block is one of the text's: the last block holds what is
+    // left at the end, fewer than 32 bytes.
+    m_state->text_blocks = known ? sealed_block_count(plain_length) - 1 : UINT64_MAX;
+    if (known)
+        m_state->sink->expect(sealed_length(plain_length, envelope));
     if (m_state->envelope)
         sink.write(kSealedOpen.data(), kSealedOpen.size());
     return true;
@@ -182,7 +186,7 @@ bool TextSealer::finish() noexcept {
     s.cipher.run(last, cipher_block, 1);
     char out[64 + kTrailerDigits + 1 + kSealedClose.size()];
     hex_encode(cipher_block, 32, out);
-    const uint64_t blocks = s.text_blocks + 1;
+    const uint64_t blocks = s.sealed + 1;
     write_trailer(~uint32_t(blocks), out + 64);
     std::size_t size = 64 + kTrailerDigits;
     if (s.envelope) {
@@ -190,8 +194,10 @@ bool TextSealer::finish() noexcept {
         size += kSealedClose.size();
     }
     // The whole text must have come through, and the trailer must give its count.
-    if (s.fed != s.length || s.sealed != s.text_blocks ||
-        !s.check.matches_last(out, size, last, blocks))
+    const bool whole = s.length == kLengthUnknown
+                           ? s.fed <= kMaxPlainLength && s.fed == 32 * s.sealed + s.tail_size
+                           : s.fed == s.length && s.sealed == s.text_blocks;
+    if (!whole || !s.check.matches_last(out, size, last, blocks))
         s.check_failed = true;
     if (!s.check_failed)
         s.sink->write(out, size);

@@ -25,12 +25,17 @@ class TextSealer {
     TextSealer(const TextSealer&) = delete;
     TextSealer& operator=(const TextSealer&) = delete;
 
+    /// For start(): the length is known only once the text has been fed.
+    static constexpr uint64_t kLengthUnknown = UINT64_MAX;
+
     /// Length of the output for a plain text of `plain_length` bytes.
     static uint64_t sealed_length(uint64_t plain_length, Envelope envelope) noexcept;
 
     /// Prepares to seal `plain_length` bytes under `key` into `sink`, writing "{{"
     /// first with Envelope::Included. Returns false, writing nothing, for a text
-    /// longer than kMaxPlainLength or when memory runs out.
+    /// longer than kMaxPlainLength or when memory runs out. With kLengthUnknown the
+    /// text ends where feeding ends; the sink is then told no length in advance, and
+    /// finish() fails a text that grew past kMaxPlainLength.
     bool start(const TextKey& key, uint64_t plain_length, Envelope envelope,
                TextSink& sink) noexcept;
 

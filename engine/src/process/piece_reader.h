@@ -39,6 +39,8 @@ class PieceReader {
 
     std::size_t piece() const noexcept { return m_piece; }
     uint64_t size() const noexcept { return m_size; }
+    /// The source lies in memory, and a pass over it costs no reading.
+    bool in_memory() const noexcept { return m_memory != nullptr; }
 
     /// Bytes [offset, offset + size), size at most piece(); an empty view when
     /// reading failed or memory ran out (see failed()). The view holds until the

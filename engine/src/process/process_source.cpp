@@ -10,7 +10,10 @@
 // everything that could refuse it before the sink gets its first byte, then a
 // second pass seals or opens it. Sealing bytes into a discardable sink takes one
 // pass: a NUL, the only refusal left once the ends are known, throws the output
-// away. Opening into a discardable sink takes the chance of one pass: a body
+// away. So does sealing a text from a file whose password is known up front,
+// surveyed as it is sealed in the form nearly every text gets; a text that needs
+// the other form is sealed again after all. Opening into a discardable sink takes
+// the chance of one pass: a body
 // without white space (what sealing writes) is opened as it is read, its damage
 // told by the pass itself; white space in it throws the output away, and the two
 // passes follow. In text form that one pass also hopes the opened bytes are UTF-8,
@@ -115,6 +118,62 @@ ProcessEnd learn_text(PieceReader& reader, SourceSurvey& survey, const TextKey& 
     return ProcessEnd::Done;
 }
 
+// Text form from a file into a begun, discardable sink: one pass that surveys the
+// text as it seals it, in the form every ASCII text and nearly every other gets
+// (Windows-1252). `settled` comes back false, with the output thrown away, when the
+// text proves to need the other form or to be too long for the hope; a NUL or a
+// text that is not UTF-8 ends it there, thrown away too.
+ProcessEnd seal_text_hoping(PieceReader& reader, const SourceSurvey& survey, Envelope envelope,
+                            const TextKey& key, ProcessSink& sink, CutShortWatch* watch,
+                            bool& settled) noexcept {
+    // The rule's line breaks at most double a text's length.
+    settled = 2 * (survey.end - survey.begin) <= kMaxPlainLength;
+    TextSealer sealer;
+    if (!settled || !sealer.start(key, TextSealer::kLengthUnknown, envelope, sink))
+        return settled ? ProcessEnd::TooLarge : ProcessEnd::Done;
+    TextBytesSurvey rule;
+    SealerInput input(PlainForm::Text, true, sealer);
+    bool nul = false;
+    // The rule looks at the whole text, its trimmed ends too.
+    const auto survey_piece = [&](std::string_view piece) {
+        nul = std::memchr(piece.data(), 0, piece.size()) != nullptr;
+        if (!nul)
+            rule.feed(piece);
+        return !nul && rule.windows1252_possible();
+    };
+    const bool read = reader.each(0, survey.begin, [&](std::string_view piece) {
+        if (!survey_piece(piece))
+            return false;
+        input.skip(piece);
+        return true;
+    }) && reader.each(survey.begin, survey.end, [&](std::string_view piece) {
+        if (!survey_piece(piece))
+            return false;
+        if (watch != nullptr)
+            watch->feed(piece);
+        input.feed(piece);
+        return !sink.failed();
+    }) && reader.each(survey.end, reader.size(), survey_piece);
+    if (!read && sink.failed())
+        return ProcessEnd::SinkFailed;
+    ProcessEnd end = ProcessEnd::Done;
+    if (!read && (reader.failed() || nul))
+        end = nul ? ProcessEnd::TextNul : read_end(reader);
+    rule.finish();
+    if (read && !rule.valid_utf8())
+        end = ProcessEnd::InvalidText;
+    // The other form after all: the caller surveys, and seals again.
+    settled = end != ProcessEnd::Done || (read && rule.windows1252());
+    if (end == ProcessEnd::Done && settled) {
+        input.finish();
+        const bool checked = sealer.finish();
+        if (sink.failed())
+            return ProcessEnd::SinkFailed;
+        return checked ? ProcessEnd::Done : ProcessEnd::CheckFailed;
+    }
+    return sink.discard() ? end : ProcessEnd::SinkFailed;
+}
+
 // Opened bytes to two sinks at once: one that checks them, one that converts them.
 struct BothSinks final : TextSink {
     TextSink& first;
@@ -176,9 +235,25 @@ ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, PlainSurve
     if (!sink.begin(true))
         return ProcessEnd::SinkFailed;
     // The forecast of one pass held, or the survey comes now, nothing written yet.
-    const bool check_nul = !surveyed && sink.discardable();
-    if (!surveyed && !check_nul && !survey_plain(reader, survey, form, plain))
-        return plain.nul ? ProcessEnd::TextNul : read_end(reader);
+    const bool one_pass = !surveyed && sink.discardable();
+    if (one_pass && form == PlainForm::Text) {
+        bool settled = false;
+        const ProcessEnd end =
+            seal_text_hoping(reader, survey, envelope, key, sink, watch, settled);
+        if (settled)
+            return end;
+        if (watch != nullptr)
+            *watch = CutShortWatch();  // it sees the text again below
+    }
+    const bool check_nul = one_pass && form == PlainForm::Bytes;
+    if (!surveyed && !check_nul) {
+        if (!survey_plain(reader, survey, form, plain))
+            return plain.nul ? ProcessEnd::TextNul : read_end(reader);
+        if (!plain.valid_utf8)
+            return ProcessEnd::InvalidText;
+        if (plain.length > kMaxPlainLength)
+            return ProcessEnd::TooLarge;
+    }
     TextSealer sealer;
     if (!sealer.start(key, plain.length, envelope, sink))
         return ProcessEnd::TooLarge;
@@ -281,10 +356,16 @@ ProcessReport ProcessTextFrom(RandomAccessSource& source, PasswordProvider& pass
     if (!choose_direction(survey.sealed, settings.direction, report))
         return report;
     // Bytes into a discardable sink are sealed without a survey: only a NUL could
-    // refuse them once their ends are known, and the seal meets it as it goes.
+    // refuse them once their ends are known, and the seal meets it as it goes. A
+    // text from a file is too, hoping for its usual form (seal_text_hoping), where
+    // its password is known up front: a prompt must not ask twice for a text that
+    // the survey would have refused. One in memory is surveyed first, which costs
+    // no reading and sizes its result exactly.
     PlainSurvey plain;
     plain.length = survey.end - survey.begin;
-    const bool one_pass = report.sealing && settings.form == PlainForm::Bytes && sink.discardable();
+    const bool one_pass =
+        report.sealing && sink.discardable() &&
+        (settings.form == PlainForm::Bytes || (!reader.in_memory() && password.known_up_front()));
     if (report.sealing && !one_pass && !survey_plain(reader, survey, settings.form, plain))
         report.end = plain.nul ? ProcessEnd::TextNul : read_end(reader);
     else if (report.sealing && !plain.valid_utf8)

@@ -43,7 +43,9 @@ class ProcessKey {
 /// Seals the surveyed text, `plain.length` bytes in `form`, into `sink`: refuses
 /// a text too long, begins the sink, seals. A text not `surveyed` is surveyed once
 /// the sink began, or, where the sink is discardable, sealed at once and thrown
-/// away at a NUL. `watch`, when given, sees the trimmed text.
+/// away at a NUL; in text form also where it proves not to be UTF-8, or to need
+/// the form it was not sealed in, which is then sealed after a survey. `watch`,
+/// when given, sees the trimmed text.
 ProcessEnd seal_step(PieceReader& reader, const SourceSurvey& survey, PlainSurvey& plain,
                      PlainForm form, Envelope envelope, const TextKey& key, ProcessSink& sink,
                      bool surveyed, CutShortWatch* watch) noexcept;

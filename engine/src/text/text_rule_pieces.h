@@ -60,6 +60,9 @@ class TextBytesSurvey {
     /// The rule writes the text in Windows-1252; otherwise in UTF-8 (or, for a text
     /// that is not valid UTF-8, as its own bytes).
     bool windows1252() const noexcept;
+    /// Before finish(): whether the text so far still allows the Windows-1252 form
+    /// (every character has a byte there, and all were UTF-8).
+    bool windows1252_possible() const noexcept { return m_choice.has_form(); }
     /// How many bytes TextToBytes writes for the text: after the byte-order mark is
     /// dropped and the line breaks have become CR LF.
     uint64_t length() const noexcept;
