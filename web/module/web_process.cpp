@@ -48,6 +48,14 @@ class ResultSink final : public ProcessSink {
             m_failed = true;
     }
     bool failed() const noexcept override { return m_failed; }
+    // A result in memory can always be thrown away, so a sealed text is opened in
+    // one pass, hoping it opens to UTF-8.
+    bool discardable() const noexcept override { return true; }
+    bool discard() noexcept override {
+        secure_wipe(m_text);
+        m_failed = false;
+        return true;
+    }
     std::string& text() noexcept { return m_text; }
 
   private:
