@@ -91,6 +91,18 @@ ProcessEnd open_hopefully_unbroken(PieceReader& reader, SourceSurvey& survey, co
     return open_pass(reader, survey, key, out, sink, input, pass);
 }
 
+// Text form, once the body has been read through `input`: the rest of the text
+// (the trailer, white space and "}}") read too, and whether it all was UTF-8.
+ProcessEnd rest_is_utf8(PieceReader& reader, const SourceSurvey& survey,
+                        Utf8Check& input) noexcept {
+    if (!reader.each(survey.hex_end(), survey.end, [&](std::string_view piece) {
+            input.feed(piece);
+            return true;
+        }))
+        return read_end(reader);
+    return input.finish() ? ProcessEnd::Done : ProcessEnd::InvalidText;
+}
+
 // Text form: whether the text holds UTF-8 and the opened bytes are UTF-8, told
 // by a first pass that gives the sink nothing.
 ProcessEnd learn_text(PieceReader& reader, SourceSurvey& survey, const TextKey& key,
@@ -98,22 +110,15 @@ ProcessEnd learn_text(PieceReader& reader, SourceSurvey& survey, const TextKey& 
     Utf8Check input;
     Utf8Sink opened;
     OpenPass pass;
-    const ProcessEnd end =
-        open_hopefully_unbroken(reader, survey, key, opened, sink, &input, pass, [&] {
-            input = Utf8Check();
-            opened = Utf8Sink();
-            return true;
-        });
+    ProcessEnd end = open_hopefully_unbroken(reader, survey, key, opened, sink, &input, pass, [&] {
+        input = Utf8Check();
+        opened = Utf8Sink();
+        return true;
+    });
+    if (end == ProcessEnd::Done)
+        end = rest_is_utf8(reader, survey, input);
     if (end != ProcessEnd::Done)
         return end;
-    // The rest of the text: the trailer, white space and "}}".
-    if (!reader.each(survey.hex_end(), survey.end, [&](std::string_view piece) {
-            input.feed(piece);
-            return true;
-        }))
-        return read_end(reader);
-    if (!input.finish())
-        return ProcessEnd::InvalidText;
     utf8 = opened.finish();
     return ProcessEnd::Done;
 }
@@ -174,52 +179,34 @@ ProcessEnd seal_text_hoping(PieceReader& reader, const SourceSurvey& survey, Env
     return sink.discard() ? end : ProcessEnd::SinkFailed;
 }
 
-// Opened bytes to two sinks at once: one that checks them, one that converts them.
-struct BothSinks final : TextSink {
-    TextSink& first;
-    TextSink& second;
-    BothSinks(TextSink& a, TextSink& b) noexcept : first(a), second(b) {}
-    void write(const char* data, std::size_t size) noexcept override {
-        first.write(data, size);
-        second.write(data, size);
-    }
-};
-
 // Text form into a begun, discardable sink: one pass that converts the opened bytes
 // as UTF-8 while it checks them and the sealed text. `utf8` comes back false, with
 // the output thrown away, when the opened bytes are not UTF-8 after all.
 ProcessEnd open_text_hoping_utf8(PieceReader& reader, SourceSurvey& survey, const TextKey& key,
                                  LineBreak line_break, ProcessSink& sink, OpenPass& pass,
                                  bool& utf8) noexcept {
-    Utf8Check input;
-    Utf8Sink opened;
-    std::optional<OpenedText> converted;
-    converted.emplace(PlainForm::Text, true, line_break, sink);
-    struct Converted final : TextSink {  // the converter of the moment
-        std::optional<OpenedText>& text;
-        explicit Converted(std::optional<OpenedText>& t) noexcept : text(t) {}
+    // The opened bytes, checked and converted at once; made afresh for a second try.
+    struct CheckedText final : TextSink {
+        Utf8Sink check;
+        std::optional<OpenedText> text;
         void write(const char* data, std::size_t size) noexcept override {
+            check.write(data, size);
             text->write(data, size);
         }
-    } current(converted);
-    BothSinks out(opened, current);
+    } out;
+    out.text.emplace(PlainForm::Text, true, line_break, sink);
+    Utf8Check input;
     ProcessEnd end = open_hopefully_unbroken(reader, survey, key, out, sink, &input, pass, [&] {
         input = Utf8Check();
-        opened = Utf8Sink();
-        converted.emplace(PlainForm::Text, true, line_break, sink);
+        out.check = Utf8Sink();
+        out.text.emplace(PlainForm::Text, true, line_break, sink);
         return sink.discard();
     });
-    if (end == ProcessEnd::Done &&
-        !reader.each(survey.hex_end(), survey.end, [&](std::string_view piece) {
-            input.feed(piece);
-            return true;
-        }))
-        end = read_end(reader);
-    if (end == ProcessEnd::Done && !input.finish())
-        end = ProcessEnd::InvalidText;
-    utf8 = end == ProcessEnd::Done && opened.finish();
+    if (end == ProcessEnd::Done)
+        end = rest_is_utf8(reader, survey, input);
+    utf8 = end == ProcessEnd::Done && out.check.finish();
     if (utf8)
-        converted->finish();
+        out.text->finish();
     else if (!sink.discard() && end == ProcessEnd::Done)
         end = ProcessEnd::SinkFailed;
     return end;
