@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The text rule on 16 MiB texts of three kinds: ASCII lines, a Latin text with an
 // accented letter every few characters, and a Cyrillic one. Both ways, whole in
-// memory, which runs the piece-wise classes once over the whole text.
+// memory, which runs the piece-wise classes once over the whole text; to bytes with
+// the scans alone (portable) and with whole blocks of ASCII taken from their marks.
 #include <string>
 
 #include "bench_support.h"
+#include "line_marks.h"
 #include "tarnel/text_rule.h"
 #include "text_rule_pieces.h"
 
@@ -42,13 +44,18 @@ const char* name_of(Kind kind) {
     return kind == Kind::Ascii ? "ascii" : kind == Kind::Latin ? "latin" : "cyrillic";
 }
 
-void to_bytes(benchmark::State& state, Kind kind) {
+void to_bytes(benchmark::State& state, Kind kind, TextScanPath path) {
+    if (!set_text_scan_path(path)) {
+        state.SkipWithError("not built for this processor");
+        return;
+    }
     const std::string text = text_of(kind, 16 * kMiB);
     for (auto _ : state) {
         auto bytes = text_to_bytes(text);
         benchmark::DoNotOptimize(bytes);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+    reset_text_scan_path();
 }
 
 void to_text(benchmark::State& state, Kind kind) {
@@ -64,9 +71,13 @@ void to_text(benchmark::State& state, Kind kind) {
 
 void register_text_rule_benchmarks() {
     for (const Kind kind : {Kind::Ascii, Kind::Latin, Kind::Cyrillic}) {
-        benchmark::RegisterBenchmark((std::string("BM_TextToBytes/") + name_of(kind)).c_str(),
-                                     [=](auto& s) { to_bytes(s, kind); })
-            ->Unit(benchmark::kMillisecond);
+        for (const TextScanPath path : {TextScanPath::Portable, TextScanPath::Blocks}) {
+            const char* const path_name = path == TextScanPath::Portable ? "/portable" : "/blocks";
+            benchmark::RegisterBenchmark(
+                (std::string("BM_TextToBytes/") + name_of(kind) + path_name).c_str(),
+                [=](auto& s) { to_bytes(s, kind, path); })
+                ->Unit(benchmark::kMillisecond);
+        }
         benchmark::RegisterBenchmark((std::string("BM_BytesToText/") + name_of(kind)).c_str(),
                                      [=](auto& s) { to_text(s, kind); })
             ->Unit(benchmark::kMillisecond);

@@ -2,10 +2,12 @@
 // The text rule: the bytes sealed for a text, the text opened bytes stand for, and
 // the same whole and in pieces cut anywhere.
 #include "tarnel/text_rule.h"
+#include "line_marks.h"
 #include "text_rule_pieces.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -197,20 +199,37 @@ TEST(TextRule, PiecesCutAnywhereGiveWhatTheWholeGives) {
         expect_same_in_pieces(test::random_sample(seed, 6));
 }
 
+// Whole blocks of ASCII are taken from their marks, the rest a byte at a time: both
+// ways, and the large samples in pieces of every size, give what the bytes give.
 TEST(TextRule, LargeTextsInPiecesGiveWhatTheWholeGives) {
+    struct PortableScans {
+        PortableScans() { set_text_scan_path(TextScanPath::Portable); }
+        ~PortableScans() { reset_text_scan_path(); }
+    };
     for (const test::Script script : test::kScripts) {
         SCOPED_TRACE(test::script_name(script));
         const std::string text = test::script_sample(7, script, test::Breaks::Mixed, 40000);
-        const std::string whole = to_bytes(text);
-        for (const std::size_t piece : {std::size_t(1), std::size_t(4093), std::size_t(70000)}) {
-            const auto pieces = pieces_of(text, cuts_every(piece, text.size()));
-            const Sealed sealed = to_bytes_in_pieces(pieces);
-            EXPECT_EQ(sealed.bytes, whole) << piece;
-            EXPECT_EQ(sealed.length, whole.size()) << piece;
-            EXPECT_EQ(sealed.windows1252,
-                      script == test::Script::Ascii || script == test::Script::Windows1252);
-            const auto opened = pieces_of(whole, cuts_every(piece, whole.size()));
-            EXPECT_EQ(to_text_in_pieces(opened, LineBreak::Lf), test::with_line_breaks(text, "\n"));
+        const std::string whole = [&] {
+            PortableScans portable;
+            return to_bytes(text);
+        }();
+        for (const bool blocks : {false, true}) {
+            std::optional<PortableScans> portable;
+            if (!blocks)
+                portable.emplace();
+            EXPECT_EQ(to_bytes(text), whole) << blocks;
+            for (const std::size_t piece :
+                 {std::size_t(1), std::size_t(4093), std::size_t(70000)}) {
+                const auto pieces = pieces_of(text, cuts_every(piece, text.size()));
+                const Sealed sealed = to_bytes_in_pieces(pieces);
+                EXPECT_EQ(sealed.bytes, whole) << piece << " " << blocks;
+                EXPECT_EQ(sealed.length, whole.size()) << piece;
+                EXPECT_EQ(sealed.windows1252,
+                          script == test::Script::Ascii || script == test::Script::Windows1252);
+                const auto opened = pieces_of(whole, cuts_every(piece, whole.size()));
+                EXPECT_EQ(to_text_in_pieces(opened, LineBreak::Lf),
+                          test::with_line_breaks(text, "\n"));
+            }
         }
     }
 }
@@ -229,8 +248,9 @@ TEST(TextRule, EverySampleComesBackWithItsLineBreaksAsAsked) {
     }
 }
 
-// The scans skip runs of ASCII several bytes at a time: whatever they stop at must
-// be found at every place in a run, whole and cut into pieces.
+// The scans skip runs of ASCII several bytes at a time, and whole blocks of 64 after
+// the first: whatever they stop at must be found at every place in a run and in a
+// block, whole and cut into pieces.
 TEST(TextRule, FindsWhatEndsAnAsciiRunAtEveryPlaceInIt) {
     struct Case {
         const char* text;    // within ASCII, as typed
@@ -254,8 +274,9 @@ TEST(TextRule, FindsWhatEndsAnAsciiRunAtEveryPlaceInIt) {
         {"\xE1\x80", "\xE1\x80", "\u00E1\u20AC", false},                // cut short
     };
     for (const Case& c : cases) {
-        for (std::size_t before = 0; before < 40; ++before) {
-            for (const std::size_t after : {std::size_t(0), std::size_t(3), std::size_t(29)}) {
+        for (std::size_t before = 0; before < 200; before += before < 40 || before >= 60 ? 1 : 20) {
+            for (const std::size_t after :
+                 {std::size_t(0), std::size_t(3), std::size_t(29), std::size_t(70)}) {
                 std::string head, tail;
                 for (std::size_t i = 0; i < before; ++i)
                     head += char('a' + i % 26);

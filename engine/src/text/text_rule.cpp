@@ -5,9 +5,11 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
+#include "line_marks.h"
 #include "tarnel/codepage.h"
 #include "tarnel/secure_wipe.h"
 #include "text_rule_pieces.h"
@@ -114,6 +116,17 @@ class RunWriter {
         if (kSize - m_used < 4)
             flush();
         m_used = std::size_t(put_utf8(value, m_buffer + m_used) - m_buffer);
+    }
+    /// Room for `size` bytes, to be written and then committed.
+    char* room(std::size_t size) noexcept {
+        if (kSize - m_used < size)
+            flush();
+        return m_buffer + m_used;
+    }
+    /// `size` bytes written in the room, beyond which `touched` bytes were.
+    void commit(std::size_t size, std::size_t touched) noexcept {
+        m_high = std::max(m_high, m_used + touched);
+        m_used += size;
     }
 
   private:
@@ -327,6 +340,141 @@ void check_utf8(std::string_view piece, detail::Utf8Scan& scan) noexcept {
     }
 }
 
+// Whole blocks of ASCII. Most of a text is ASCII in lines of some tens of
+// characters, where the scans above stop at every line break; marked 64 bytes at a
+// time on the vector units, such a block changes only at its line breaks, so what
+// the rule makes of it follows from its marks. The scans take what is not ASCII.
+constexpr std::size_t kBlock = 64;
+constexpr std::size_t kBatch = 16;         // blocks marked at a time
+constexpr std::size_t kMaxStretch = 4096;  // the most the scans take at a time
+
+int ones(uint64_t bits) noexcept {  // without a library call on baseline x86-64
+    bits -= (bits >> 1) & 0x5555555555555555u;
+    bits = (bits & 0x3333333333333333u) + ((bits >> 2) & 0x3333333333333333u);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return int((bits * kOnes) >> 56);
+}
+
+// Calls `each(marks, block)` for the whole blocks of `piece` from its start, while
+// each returns true and the blocks are ASCII; returns how many bytes they hold.
+template <class Each>
+std::size_t each_ascii_block(std::string_view piece, Each each) noexcept {
+    const unsigned char* const p = begin_of(piece);
+    const std::size_t blocks = piece.size() / kBlock;
+    LineMarks marks[kBatch];
+    // One block first: a text of other scripts rarely has a whole block of ASCII.
+    for (std::size_t done = 0; done < blocks;) {
+        const std::size_t count = std::min(done == 0 ? 1 : kBatch, blocks - done);
+        mark_blocks(p + done * kBlock, count, marks);
+        for (std::size_t i = 0; i < count; ++i, ++done) {
+            if (marks[i].high != 0 || !each(marks[i], p + done * kBlock))
+                return done * kBlock;
+        }
+    }
+    return blocks * kBlock;
+}
+
+// The line feeds of a block that follow a CR, and are not line breaks of their own.
+uint64_t lf_after_cr(const LineMarks& marks, bool after_cr) noexcept {
+    return marks.lf & (marks.cr << 1 | uint64_t(after_cr));
+}
+
+// How many bytes the rule makes of ASCII blocks: each CR becomes CR LF, and each LF
+// does unless a CR came before it.
+struct BlockLength {
+    uint64_t& length;
+    bool& after_cr;
+    bool operator()(const LineMarks& marks, const unsigned char*) noexcept {
+        const int added = ones(marks.cr) + ones(marks.lf) - 2 * ones(lf_after_cr(marks, after_cr));
+        length += uint64_t(int64_t(kBlock) + added);
+        after_cr = (marks.cr >> 63) != 0;
+        return true;
+    }
+};
+
+// Copies `size` bytes of `from` to `to` 16 at a time: reads and writes up to 15
+// past the end. Returns the end of what it copied.
+char* copy_run(char* to, const unsigned char* from, std::size_t size) noexcept {
+    for (std::size_t i = 0; i < size; i += 16)
+        std::memcpy(to + i, from + i, 16);
+    return to + size;
+}
+
+// Writes ASCII blocks as the rule makes them. A run of blocks without a line break
+// is handed on whole when one comes; a block with one is written into the writer's
+// room, a line at a time.
+class BlockWriter {
+  public:
+    BlockWriter(RunWriter& writer, bool& after_cr) noexcept
+        : m_writer(writer), m_after_cr(after_cr) {}
+    ~BlockWriter() { secure_wipe(m_block, sizeof m_block); }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    bool operator()(const LineMarks& marks, const unsigned char* block) noexcept {
+        if (m_run == nullptr)
+            m_run = block;
+        m_run_end = block + kBlock;
+        if ((marks.cr | marks.lf) == 0)
+            return true;
+        m_run_end = block;
+        flush();
+        std::memcpy(m_block, block, kBlock);  // read past a line's end within the copy
+        char* const room = m_writer.room(2 * kBlock + 16);
+        char* out = room;
+        const uint64_t skipped = lf_after_cr(marks, m_after_cr);
+        std::size_t from = 0;
+        for (uint64_t breaks = marks.cr | marks.lf; breaks != 0; breaks &= breaks - 1) {
+            const int at = std::countr_zero(breaks);
+            out = copy_run(out, m_block + from, std::size_t(at) - from);
+            if ((skipped >> at & 1) == 0) {
+                std::memcpy(out, "\r\n", 2);
+                out += 2;
+            }
+            from = std::size_t(at) + 1;
+        }
+        out = copy_run(out, m_block + from, kBlock - from);
+        m_writer.commit(std::size_t(out - room), std::size_t(out - room) + 16);
+        m_after_cr = (marks.cr >> 63) != 0;
+        return true;
+    }
+    /// Hands on the run of blocks without a line break.
+    void flush() noexcept {
+        if (m_run != nullptr && m_run_end > m_run) {
+            m_writer.run(chars(m_run), std::size_t(m_run_end - m_run));
+            m_after_cr = false;
+        }
+        m_run = nullptr;
+    }
+
+  private:
+    RunWriter& m_writer;
+    bool& m_after_cr;
+    const unsigned char* m_run = nullptr;  // blocks without a line break, not yet handed on
+    const unsigned char* m_run_end = nullptr;
+    unsigned char m_block[kBlock + 16] = {};
+};
+
+// Feeds `piece` by turns to `blocks` (whole blocks of ASCII from its start; returns
+// how many bytes it took) and to `scans` (any stretch). After a stretch that was
+// not ASCII the scans take twice as much before the blocks try again.
+template <class Blocks, class Scans>
+void by_blocks(std::string_view piece, Blocks blocks, Scans scans) noexcept {
+    if (text_scan_path() != TextScanPath::Blocks) {
+        scans(piece);
+        return;
+    }
+    std::size_t stretch = kBlock;
+    while (!piece.empty()) {
+        const std::size_t taken = blocks(piece);
+        piece.remove_prefix(taken);
+        stretch = taken > 0 ? kBlock : std::min(2 * stretch, kMaxStretch);
+        const std::string_view part = piece.substr(0, stretch);
+        scans(part);
+        piece.remove_prefix(part.size());
+    }
+}
+
 // Output kept in memory, wiped as it grows.
 class StringSink final : public TextSink {
   public:
@@ -362,6 +510,28 @@ class StringSink final : public TextSink {
 // --- Text to bytes ---
 
 void TextBytesSurvey::feed(std::string_view piece) noexcept {
+    by_blocks(
+        piece, [this](std::string_view part) { return feed_blocks(part); },
+        [this](std::string_view part) { feed_scans(part); });
+}
+
+std::size_t TextBytesSurvey::feed_blocks(std::string_view piece) noexcept {
+    const bool form = m_choice.has_form();
+    const Utf8Reader& reader = form ? m_chars.reader : m_check.reader;
+    if (m_bytes.held != Held::Nothing || !reader.between_characters())
+        return 0;
+    const uint64_t before = m_byte_length;
+    const std::size_t taken = each_ascii_block(piece, BlockLength{m_byte_length, m_bytes.after_cr});
+    if (form && taken > 0) {
+        m_form_length += m_byte_length - before;  // ASCII is its own form
+        m_choice.take_ascii();
+        m_chars.first = false;
+        m_chars.after_cr = m_bytes.after_cr;
+    }
+    return taken;
+}
+
+void TextBytesSurvey::feed_scans(std::string_view piece) noexcept {
     Counter counter{m_byte_length};
     scan_bytes(piece, m_bytes, counter);
     if (!m_choice.has_form()) {
@@ -419,12 +589,28 @@ TextToBytes::~TextToBytes() {
 
 void TextToBytes::feed(std::string_view piece, TextSink& out) noexcept {
     RunWriter writer(out);
-    if (m_windows1252) {
-        FormWriter form{writer};
-        scan_chars(piece, m_chars, form);
-    } else {
-        scan_bytes(piece, m_bytes, writer);
-    }
+    const auto blocks = [&](std::string_view part) -> std::size_t {
+        const bool clean =
+            m_windows1252 ? m_chars.reader.between_characters() : m_bytes.held == Held::Nothing;
+        if (!clean)
+            return 0;
+        bool& after_cr = m_windows1252 ? m_chars.after_cr : m_bytes.after_cr;
+        BlockWriter blocks(writer, after_cr);
+        const std::size_t taken = each_ascii_block(part, std::ref(blocks));
+        blocks.flush();
+        if (taken > 0)
+            m_chars.first = false;
+        return taken;
+    };
+    const auto scans = [&](std::string_view part) {
+        if (m_windows1252) {
+            FormWriter form{writer};
+            scan_chars(part, m_chars, form);
+        } else {
+            scan_bytes(part, m_bytes, writer);
+        }
+    };
+    by_blocks(piece, blocks, scans);
 }
 
 void TextToBytes::finish(TextSink& out) noexcept {

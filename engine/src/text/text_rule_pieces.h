@@ -68,6 +68,8 @@ class TextBytesSurvey {
     uint64_t length() const noexcept;
 
   private:
+    std::size_t feed_blocks(std::string_view piece) noexcept;  // whole blocks of ASCII
+    void feed_scans(std::string_view piece) noexcept;          // anything
     detail::Utf8Scan m_check;
     detail::ByteScan m_bytes;
     detail::CharScan m_chars;
