@@ -40,10 +40,11 @@
   let engineReady = null;
   let tooLargeMessage = '';
   let pendingReply = null;
-  // A result or a file of more than this many bytes is held by the page, not put
-  // into the box: Chromium takes about 120 to 260 ms to show 64 to 128 KiB of
-  // text in several scripts in the box, 3 s for 1 MiB and 19 s for 10 MiB, all on
-  // the main thread. Below 64 KiB it stays under the 200 ms a page may hold it.
+  // A result, file or paste of more than this many bytes is held by the page, not
+  // put into the box. Chromium shows a text of several scripts in the box in about
+  // 60 to 100 ms at 64 KiB, 130 to 440 ms at 128 KiB, 0.3 to 0.7 s at 256 KiB and
+  // 1.5 s at 1 MiB, all on the main thread (bench.mjs; Firefox takes a tenth of
+  // that): up to 64 KiB it stays under the 200 ms a page may hold its thread.
   const kHoldAbove = 64 * 1024;
 
   function startWorker() {
@@ -240,13 +241,25 @@
     undo = { before, after: currentContent(), done: true };
   }
 
-  // A text from outside (a share): into the box, or held when too large to show.
-  function putText(text) {
-    const size = new Blob([text]).size;
-    replaceContent(currentContent(), size > kHoldAbove
-      ? { held: { blob: new Blob([text], { type: 'text/plain;charset=utf-8' }), size, kind: 'text' } }
+  // A text from outside (a share, a paste): into the box, or held when too large
+  // to show. False when it was left to the box.
+  function putText(text, onlyWhenLarge = false) {
+    const blob = new Blob([text], { type: 'text/plain;charset=utf-8' });
+    if (onlyWhenLarge && blob.size <= kHoldAbove) return false;
+    replaceContent(currentContent(), blob.size > kHoldAbove
+      ? { held: { blob, size: blob.size, kind: 'text' } }
       : { text });
+    return true;
   }
+
+  // A paste that makes the box's text too large to show is held instead: the box
+  // would take seconds to show it.
+  box.addEventListener('paste', (event) => {
+    const pasted = plainText(event.clipboardData);
+    if (busy || pasted === null || pasted.length * 3 + box.value.length * 3 <= kHoldAbove) return;
+    const text = box.value.slice(0, box.selectionStart) + pasted + box.value.slice(box.selectionEnd);
+    if (putText(text, true)) event.preventDefault();
+  });
 
   // An edited text is no longer the result it was; a file's keeps its name. A
   // script that fills the hidden box replaces a held result.
@@ -377,8 +390,8 @@
   const canShare = typeof navigator.share === 'function';
   shareButton.hidden = shareItem.hidden = !canShare;
 
-  // ---- The password shown while the button is pressed in; hidden again by
-  // Process. Alt+F8 in the field does the same.
+  // ---- The password shown while its button is pressed in (a toggle), hidden
+  // again by Process. Alt+F8 in the field presses it too.
   function showPassword(on) {
     password.type = on ? 'text' : 'password';
     revealButton.setAttribute('aria-pressed', String(on));
@@ -402,12 +415,14 @@
   // held panel Ctrl+Z and Ctrl+Y as in the box, and a paste or Delete replaces
   // what it holds.
   document.addEventListener('keydown', (event) => {
-    if (dialogOpen() || event.altKey !== (event.key === 'F8')) return;
+    if (dialogOpen()) return;
     const control = event.ctrlKey || event.metaKey;
     const key = event.key.toLowerCase();
-    if (event.key === 'F8' && event.target === password && !control) {
-      event.preventDefault();
-      showPassword(password.type === 'password');
+    if (event.altKey) {
+      if (event.key === 'F8' && event.target === password && !control) {
+        event.preventDefault();
+        showPassword(password.type === 'password');
+      }
     } else if (control && !event.shiftKey && (key === 'o' || key === 's')) {
       event.preventDefault();
       if (key === 'o') chooseFile();
