@@ -73,7 +73,7 @@ test('a text shared to the installed page lands in the box and in no address', a
   await page.setContent(`<form method="post" enctype="${target.enctype}" action="${suite.server.origin}/${target.action}">
     <input name="${target.params.text}"><input name="${target.params.title}" value="Chat"></form>`);
   await page.fill('input[name=text]', shared);
-  await Promise.all([page.waitForURL(`${suite.server.origin}/`), page.$eval('form', (f) => f.submit())]);
+  await Promise.all([page.waitForURL((url) => url.origin === suite.server.origin), page.$eval('form', (f) => f.submit())]);
   await engineReady(page);
   await page.waitForFunction((t) => document.getElementById('text').value === t, shared);
   const addresses = [page.url(), ...(await page.evaluate(() => [location.href, document.referrer]))];
