@@ -209,8 +209,12 @@
   const sameContent = (a, b) => (a.held || b.held ? a.held === b.held : a.text === b.text);
 
   const kWhat = { sealed: 'Sealed text', opened: 'Opened text', text: 'Text' };
-  const sizeWords = (bytes) =>
-    `${(bytes / 1048576).toFixed(1)} MiB (${bytes.toLocaleString('en')} bytes)`;
+  const sizeWords = (bytes) => {
+    const exact = `${bytes.toLocaleString('en')} bytes`;
+    if (bytes < 1024) return exact;
+    const [unit, size] = bytes < 1048576 ? ['KiB', bytes / 1024] : ['MiB', bytes / 1048576];
+    return `${size.toFixed(1)} ${unit} (${exact})`;
+  };
 
   function showContent(content) {
     const hadFocus = document.activeElement === box || heldPanel.contains(document.activeElement);
@@ -367,7 +371,7 @@
       } else {
         await navigator.clipboard.writeText(box.value);
       }
-      announce(held ? `Copied: ${heldSummary.textContent}.` : 'Copied the text.');
+      announce('Copied.');
     } catch {
       announce('The browser did not let the page copy.');
     }
@@ -556,7 +560,7 @@
       const shared = event.data;
       if (shared?.type !== 'shared') return;
       if (shared.file) openFile(shared.file);
-      else putText(shared.text);
+      else if (shared.text) putText(shared.text);
     });
     navigator.serviceWorker.startMessages();
     navigator.serviceWorker.controller?.postMessage({ type: 'take-shared' });
