@@ -127,3 +127,24 @@ test('the held panel: named by what it holds, reached by Tab, its buttons named'
   // Between the last control and the first, focus may pass through the browser's own chrome.
   assert.deepEqual(seen.filter((id) => id !== '').slice(0, 4), ['held', 'held-copy', 'held-save', 'process']);
 });
+
+test('the menu: its new items by name, arrows and Home and End go round them, a letter chooses one', async () => {
+  const page = await fresh();
+  await page.fill('#text', 'to save');
+  await page.focus('#password');
+  await page.keyboard.press('Alt+Space');
+  for (const name of ['About tarnel...', 'Open file...', 'Save...', 'Copy']) {
+    assert.equal(await page.getByRole('menuitem', { name, exact: true }).count(), 1, name);
+  }
+  const seen = [];
+  for (const key of ['ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowUp', 'Home', 'End']) {
+    await page.keyboard.press(key);
+    seen.push(await focusedId(page));
+  }
+  // Share is not offered by this browser, so the arrows pass it by.
+  assert.deepEqual(seen, ['open-item', 'save-item', 'copy-item', 'about-item', 'copy-item', 'about-item', 'copy-item']);
+  const file = await saved(page, () => page.keyboard.press('s'));
+  assert.deepEqual([file.name, file.bytes.toString()], ['text.txt', 'to save']);
+  assert.equal(await page.isVisible('#menu'), false);
+  assert.equal(await focusedId(page), 'password');
+});
