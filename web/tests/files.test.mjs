@@ -8,7 +8,7 @@ import { mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
-import { boxValue, focusedId, pageSuite, pressProcess } from './lib/browser.mjs';
+import { boxValue, fillBoth, focusedId, pageSuite, pressProcess } from './lib/browser.mjs';
 import { cliPath } from './lib/cli.mjs';
 import { isHeld, saved } from './lib/result.mjs';
 import { randomSource, randomText, seedFromEnv } from './lib/texts.mjs';
@@ -111,9 +111,7 @@ for (const [name, way, bytes, fate] of files) {
 
 test('the held panel: named by what it holds, reached by Tab, its buttons named', async () => {
   const page = await fresh();
-  const text = randomText(rng, ['latin'], 70000);
-  await page.fill('#password', password);
-  await page.fill('#text', text);
+  await fillBoth(page, password, randomText(rng, ['latin'], 70000));
   await pressProcess(page);
   const panel = page.getByRole('group', { name: /^Sealed text, \d{3}\.\d KiB \(\d{3},\d{3} bytes\)$/ });
   assert.ok(await panel.isVisible());
