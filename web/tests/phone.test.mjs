@@ -57,7 +57,7 @@ test('Share hands the text to the system where the browser offers it, and is hid
   assert.deepEqual(await page.evaluate(() => window.sharedData), { text: await boxValue(page) });
 });
 
-test('a text shared to the installed page lands in the box and in no address', async () => {
+test('a text or a file shared to the installed page lands in the box and in no address', async () => {
   const { page } = await suite.open(kPhone);
   await page.evaluate(() => navigator.serviceWorker.ready);
   if (!(await page.evaluate(() => navigator.serviceWorker.controller !== null))) {
@@ -66,22 +66,25 @@ test('a text shared to the installed page lands in the box and in no address', a
   }
   const shared = `{{${'0'.repeat(64)}4294967294}} shared from a chat ✓`;
   // What a phone's share sheet sends: a form POSTed to the manifest's share target.
-  const manifest = JSON.parse(readFileSync(path.join(webDir, 'manifest.webmanifest'), 'utf8'));
-  const target = manifest.share_target;
+  const target = JSON.parse(readFileSync(path.join(webDir, 'manifest.webmanifest'), 'utf8')).share_target;
   assert.equal(target.method, 'POST');
-  await page.goto('about:blank');
-  await page.setContent(`<form method="post" enctype="${target.enctype}" action="${suite.server.origin}/${target.action}">
-    <input name="${target.params.text}"><input name="${target.params.title}" value="Chat"></form>`);
-  await page.fill('input[name=text]', shared);
-  await Promise.all([page.waitForURL((url) => url.origin === suite.server.origin), page.$eval('form', (f) => f.submit())]);
-  await engineReady(page);
-  await page.waitForFunction((t) => document.getElementById('text').value === t, shared);
-  const addresses = [page.url(), ...(await page.evaluate(() => [location.href, document.referrer]))];
-  assert.ok(addresses.every((url) => !url.includes('shared') && !url.includes('0000')), `addresses: ${addresses}`);
-  assert.deepEqual(suite.server.requests.filter((p) => p.includes('share')), [], 'the share never reached the server');
-  // Back goes to the blank page, not to a page or an address holding the text.
-  await page.goBack();
-  assert.equal(page.url(), 'about:blank');
+  for (const field of ['text', 'file']) {
+    await page.goto('about:blank');
+    await page.setContent(`<form method="post" enctype="${target.enctype}" action="${suite.server.origin}/${target.action}">
+      <input name="${target.params.text}"><input name="${target.params.title}" value="Chat">
+      <input type="file" name="${target.params.files[0].name}"></form>`);
+    if (field === 'text') await page.fill('input[name=text]', shared);
+    else await page.setInputFiles('input[type=file]', { name: 'note.txt', mimeType: 'text/plain', buffer: Buffer.from(shared) });
+    await Promise.all([page.waitForURL((url) => url.origin === suite.server.origin), page.$eval('form', (f) => f.submit())]);
+    await engineReady(page);
+    await page.waitForFunction((t) => document.getElementById('text').value === t, shared);
+    const addresses = [page.url(), ...(await page.evaluate(() => [location.href, document.referrer]))];
+    assert.ok(addresses.every((url) => !url.includes('shared') && !url.includes('0000')), `${field}: addresses ${addresses}`);
+    assert.deepEqual(suite.server.requests.filter((p) => p.includes('share')), [], `${field}: the share never reached the server`);
+    // Back goes to the blank page, not to a page or an address holding the text.
+    await page.goBack();
+    assert.equal(page.url(), 'about:blank');
+  }
 });
 
 test('Process stays in view above an on-screen keyboard', async () => {
