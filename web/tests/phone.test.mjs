@@ -20,7 +20,13 @@ test(`Copy copies the whole result, in the box or held, and says so (seed ${seed
   const { page, context } = await suite.open(kPhone);
   await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: suite.server.origin });
   const copyButton = page.getByRole('button', { name: 'Copy', exact: true });
-  for (const [text, button] of [['a short note', copyButton], [randomText(rng, ['latin', 'cjk'], 40000), page.locator('#held-copy')]]) {
+  const byMenu = { tap: () => page.keyboard.press('Alt+Space').then(() => page.keyboard.press('c')) };
+  for (const [text, button] of [
+    ['a short note', copyButton],
+    ['another note', byMenu],
+    [randomText(rng, ['latin', 'cjk'], 40000), page.locator('#held-copy')],
+    [randomText(rng, ['latin', 'cjk'], 40000), byMenu],
+  ]) {
     await fillBoth(page, 'pw', text);
     await pressProcess(page);
     const result = await resultText(page);
@@ -52,9 +58,13 @@ test('Share hands the text to the system where the browser offers it, and is hid
   await engineReady(page);
   await fillBoth(page, 'pw', 'to share');
   await pressProcess(page);
-  await page.getByRole('button', { name: 'Share', exact: true }).tap();
-  await page.waitForFunction(() => window.sharedData);
-  assert.deepEqual(await page.evaluate(() => window.sharedData), { text: await boxValue(page) });
+  for (const share of [() => page.getByRole('button', { name: 'Share', exact: true }).tap(),
+                       () => page.keyboard.press('Alt+Space').then(() => page.keyboard.press('h'))]) {
+    await page.evaluate(() => (window.sharedData = null));
+    await share();
+    await page.waitForFunction(() => window.sharedData);
+    assert.deepEqual(await page.evaluate(() => window.sharedData), { text: await boxValue(page) });
+  }
 });
 
 test('a text or a file shared to the installed page lands in the box and in no address', async () => {
