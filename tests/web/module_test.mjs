@@ -33,10 +33,11 @@ function copyIn(bytes) {
   return pointer;
 }
 
-// The page's call: UTF-8 in, { kind, text } out, every buffer released.
+// The page's call: UTF-8 in (or a file's bytes as they are), { kind, text } out,
+// every buffer released.
 function processText(password, text) {
   const passwordBytes = encoder.encode(password);
-  const textBytes = encoder.encode(text);
+  const textBytes = typeof text === 'string' ? encoder.encode(text) : text;
   const passwordPointer = copyIn(passwordBytes);
   const textPointer = copyIn(textBytes);
   const kind = engine._tarnel_process(passwordPointer, passwordBytes.length, textPointer,
@@ -115,6 +116,17 @@ test('the engine refuses with its own messages', () => {
   assert.deepEqual(processText('pw', 'a\0b'), {
     kind: 'message', text: 'The text holds a NUL character, which a sealed text cannot keep.',
   });
+  // A file's bytes that are not UTF-8 are refused, as tarnel-cli refuses them, and
+  // the page can tell such a file by the engine's own test.
+  const latin1 = Uint8Array.from([0x63, 0x61, 0x66, 0xe9]);
+  assert.deepEqual(processText('pw', latin1), {
+    kind: 'message', text: 'The text is not valid UTF-8, so it cannot be processed as a text.',
+  });
+  for (const [bytes, utf8] of [[latin1, 0], [encoder.encode('café'), 1], [new Uint8Array(), 1]]) {
+    const pointer = copyIn(bytes);
+    assert.equal(engine._tarnel_is_text(pointer, bytes.length), utf8, `${bytes}`);
+    engine._tarnel_wipe_free(pointer, bytes.length);
+  }
   const tooLarge = engine._tarnel_too_large_message();
   assert.equal(decoder.decode(engine.HEAPU8.slice(tooLarge, engine.HEAPU8.indexOf(0, tooLarge))),
                'The text is too large to process.');

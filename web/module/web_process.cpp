@@ -12,6 +12,8 @@
 //      (none when the size is 0);
 //   4. tarnel_wipe_free() both buffers and tarnel_result_release() the result and
 //      its warning.
+// The text may be a file's bytes as they are: tarnel_process() applies the text
+// rule to them as tarnel-cli does to a file, refusing bytes that are not UTF-8.
 // Every buffer that held a password or a text is wiped before it is freed. The
 // block cipher is exported too, so that its known-answer vectors can be run
 // through the module.
@@ -148,6 +150,13 @@ int tarnel_process(const char* password, std::size_t password_size, const char* 
     secure_wipe(sink.text());
     const std::string_view message = process_message(report.end);
     return set_message(message.empty() ? kTooLargeMessage : message);
+}
+
+/// 1 when the `size` bytes at `text` are valid UTF-8, as a text must be to be
+/// sealed as one: the page shows such a file's text in its box; any other file it
+/// holds as bytes, for the engine to judge.
+int tarnel_is_text(const char* text, std::size_t size) {
+    return is_valid_utf8(std::string_view(text, size)) ? 1 : 0;
 }
 
 /// The result of the last tarnel_process(): its UTF-8 and its size in bytes.

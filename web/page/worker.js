@@ -1,6 +1,8 @@
 // The engine's worker, after the module's own loader (createTarnelModule): it
 // loads the module from the bytes the page hands over, then processes one text
-// per message, so the page stays responsive while a large text is worked on.
+// per message, so the page stays responsive while a large text is worked on. A
+// text comes as a string from the box, or as a file's bytes in one transferred
+// buffer; a large result goes back as a Blob, never as one giant string.
 'use strict';
 
 let engine = null;
@@ -9,17 +11,23 @@ const encoder = new TextEncoder();
 // tarnel-cli writes it, and not a mark for the decoder to drop.
 const decoder = new TextDecoder('utf-8', { ignoreBOM: true });
 
-// Copies `text` into the module's memory as UTF-8: { pointer, size, capacity },
-// or null when the module's memory cannot grow that far.
+// Copies `text` (a string, or a file's bytes as they are) into the module's
+// memory, as UTF-8 for a string: { pointer, size, capacity }, or null when the
+// module's memory cannot grow that far.
 function copyIn(text) {
-  const capacity = Math.max(1, text.length * 3);
+  const bytes = typeof text === 'string' ? null : new Uint8Array(text);
+  const capacity = Math.max(1, bytes ? bytes.length : text.length * 3);
   // A size the module's 32-bit memory cannot hold would wrap on its way in.
   if (capacity > 0x7fffffff) return null;
   const pointer = engine._tarnel_alloc(capacity);
   if (!pointer) return null;
   // Memory may have grown, which replaces HEAPU8: read it after allocating.
-  const { written } = encoder.encodeInto(text, engine.HEAPU8.subarray(pointer, pointer + capacity));
-  return { pointer, size: written, capacity };
+  const memory = engine.HEAPU8.subarray(pointer, pointer + capacity);
+  if (bytes) {
+    memory.set(bytes);
+    return { pointer, size: bytes.length, capacity };
+  }
+  return { pointer, size: encoder.encodeInto(text, memory).written, capacity };
 }
 
 function release(buffer) {
@@ -37,20 +45,43 @@ function tooLargeMessage() {
 
 const kinds = ['sealed', 'opened', 'message'];
 
-function processText(password, text) {
+// A result of more than `holdAbove` bytes goes back as a Blob, which the page
+// holds without turning it into a string: a text box takes seconds to show
+// megabytes. A smaller one goes back as a string.
+function processText(password, text, holdAbove) {
   const passwordBuffer = copyIn(password);
   const textBuffer = passwordBuffer && copyIn(text);
   try {
     if (!textBuffer) return { kind: 'message', text: tooLargeMessage() };
-    const kind = engine._tarnel_process(passwordBuffer.pointer, passwordBuffer.size,
-                                        textBuffer.pointer, textBuffer.size);
-    const result = readString(engine._tarnel_result_data(), engine._tarnel_result_size());
+    const kind = kinds[engine._tarnel_process(passwordBuffer.pointer, passwordBuffer.size,
+                                              textBuffer.pointer, textBuffer.size)];
+    const data = engine._tarnel_result_data();
+    const size = engine._tarnel_result_size();
     const warning = readString(engine._tarnel_warning_data(), engine._tarnel_warning_size());
+    const reply = kind !== 'message' && size > holdAbove
+        ? { kind, blob: new Blob([engine.HEAPU8.subarray(data, data + size)],
+                                 { type: 'text/plain;charset=utf-8' }), size, warning }
+        : { kind, text: readString(data, size), size, warning };
     engine._tarnel_result_release();
-    return { kind: kinds[kind], text: result, warning };
+    return reply;
   } finally {
     release(textBuffer);
     release(passwordBuffer);
+  }
+}
+
+// A file's bytes: its text when they are UTF-8 and few enough for the box, else
+// only whether they are UTF-8 (the page holds the file itself).
+function examineFile(bytes, showUpTo) {
+  const buffer = copyIn(bytes);
+  if (!buffer) return { utf8: false };
+  try {
+    const utf8 = engine._tarnel_is_text(buffer.pointer, buffer.size) === 1;
+    return utf8 && buffer.size <= showUpTo
+      ? { utf8, text: readString(buffer.pointer, buffer.size) }
+      : { utf8 };
+  } finally {
+    release(buffer);
   }
 }
 
@@ -71,15 +102,17 @@ self.onmessage = async (event) => {
       return;
     }
     self.postMessage({ type: 'ready', tooLarge: tooLargeMessage() });
-  } else if (request.type === 'process') {
+  } else if (request.type === 'process' || request.type === 'file') {
     // An abort inside the module (memory exhausted beyond what the engine can
     // refuse) throws here: the page then starts a fresh worker.
     let reply;
     try {
-      reply = processText(request.password, request.text);
+      reply = request.type === 'file'
+        ? examineFile(request.bytes, request.showUpTo)
+        : processText(request.password, request.text, request.holdAbove);
     } catch (error) {
       reply = { kind: 'failed', text: '' };
     }
-    self.postMessage({ type: 'result', id: request.id, ...reply });
+    self.postMessage({ type: 'result', ...reply });
   }
 };

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// How the page does, printed rather than asserted: time until usable, Process on
-// 1 MiB and 10 MiB (the page's own tarnel-process measures), the longest
+// How the page does, printed rather than asserted: time until usable, how long
+// the box takes to show 16 KiB to 1 MiB, Process on 1 MiB and 10 MiB (the page's own tarnel-process measures), the longest
 // main-thread task while texts of 64 KiB to 1 MiB are processed, and the sizes
 // of what the build ships. Several runs each; the median is printed.
 // Usage: node bench.mjs   (TARNEL_WEB_DIR, TARNEL_BENCH_RUNS as for the tests)
@@ -108,6 +108,26 @@ async function sealAndOpen(browser, origin, bytes, count) {
   return result;
 }
 
+// How long the box takes to show a text it is handed, until the next frame: the
+// figures the page's limit for what it holds rather than shows comes from.
+async function boxShows(browser, origin, bytes) {
+  const { context, page } = await openPage(browser, `${origin}/`);
+  const times = [];
+  for (let i = 0; i < runs; i++) {
+    times.push(await page.$eval('#text', async (box, t) => {
+      const frame = () => new Promise((r) => requestAnimationFrame(() => setTimeout(r, 0)));
+      box.value = '';
+      await frame();
+      const start = performance.now();
+      box.value = t;
+      await frame();
+      return performance.now() - start;
+    }, textOf(bytes, i + 1)));
+  }
+  await context.close();
+  return times;
+}
+
 async function sizes(dir) {
   const out = [];
   for (const entry of await readdir(dir, { recursive: true, withFileTypes: true })) {
@@ -123,6 +143,9 @@ const server = await serve(webDir);
 try {
   console.log(`tarnel web page, ${runs} runs each (a shared 2-core machine: read the times as rough)\n`);
   row('usable after navigation (fresh context)', await usable(browser, server.origin));
+  for (const kib of [16, 32, 64, 128, 256, 1024]) {
+    row(`the box shows ${kib} KiB (main thread)`, await boxShows(browser, server.origin, kib * kKiB));
+  }
   const oneMiB = await sealAndOpen(browser, server.origin, kMiB, runs);
   row('1 MiB sealed (tarnel-process)', oneMiB.seal);
   row('1 MiB opened (tarnel-process)', oneMiB.open);

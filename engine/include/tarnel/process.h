@@ -17,6 +17,10 @@ inline constexpr std::string_view kPasswordNulMessage = "The password holds a NU
 /// Opening ends a text at its first NUL, so a text holding one would not come back.
 inline constexpr std::string_view kTextNulMessage =
     "The text holds a NUL character, which a sealed text cannot keep.";
+/// Programs that take a text as characters cannot seal bytes that are not UTF-8
+/// without guessing what they stand for.
+inline constexpr std::string_view kInvalidTextMessage =
+    "The text is not valid UTF-8, so it cannot be processed as a text.";
 /// For a result that memory, a text box or the format's block count cannot hold;
 /// the text stays as it was.
 inline constexpr std::string_view kTooLargeMessage = "The text is too large to process.";
@@ -34,7 +38,7 @@ enum class ProcessEnd {
     PasswordNul,     ///< kPasswordNulMessage
     TextNul,         ///< kTextNulMessage: a text to seal holds a NUL
     NotSealed,       ///< opening was asked of a text outside "{{" ... "}}"
-    InvalidText,     ///< text form: the text is not valid UTF-8
+    InvalidText,     ///< kInvalidTextMessage: text form, a text that is not valid UTF-8
     TooLarge,        ///< over kMaxPlainLength, or memory ran out
     StreamTooLarge,  ///< a stream longer than ProcessSettings::stream_limit
     NoPassword,      ///< the provider gave none
@@ -78,7 +82,7 @@ std::size_t process_warnings(const ProcessReport& report,
 std::string warning_message(const ProcessReport& report) noexcept;
 
 /// The engine's message for a refusal that has one (EmptyPassword, PasswordNul,
-/// TextNul, CheckFailed); empty for the others.
+/// TextNul, InvalidText, CheckFailed); empty for the others.
 std::string_view process_message(ProcessEnd end) noexcept;
 
 /// How the direction is chosen. The window always uses ByEnvelope.

@@ -15,6 +15,8 @@ std::string_view process_message(ProcessEnd end) noexcept {
             return kPasswordNulMessage;
         case ProcessEnd::TextNul:
             return kTextNulMessage;
+        case ProcessEnd::InvalidText:
+            return kInvalidTextMessage;
         case ProcessEnd::CheckFailed:
             return kSealCheckFailedMessage;
         default:
