@@ -19,7 +19,12 @@ export function launchFirefox() {
           protocol: 'webDriverBiDi',
           executablePath: process.env.TARNEL_FIREFOX ?? '/usr/bin/firefox-esr',
           headless: true,
-          extraPrefsFirefox: { 'layout.css.prefers-color-scheme.content-override': kSchemeOverride[scheme] },
+          extraPrefsFirefox: {
+            'layout.css.prefers-color-scheme.content-override': kSchemeOverride[scheme],
+            // Firefox has no clipboard permission to grant: what Chromium's grant
+            // lets a test do, writing the clipboard without a user's gesture.
+            'dom.events.testing.asyncClipboard': true,
+          },
         }),
       );
     }
@@ -71,7 +76,8 @@ class Context {
   }
 
   async grantPermissions(permissions, { origin }) {
-    await this.#inner.overridePermissions(origin, permissions);
+    const granted = permissions.filter((p) => !p.startsWith('clipboard-'));
+    if (granted.length) await this.#inner.overridePermissions(origin, granted);
   }
 
   close() {
@@ -90,10 +96,11 @@ class Keyboard {
     this.#inner = inner;
     this.#page = page;
   }
-  // BiDi sends one character at a time: as Playwright, one insertion with its
-  // beforeinput and input events and no keys.
-  insertText(text) {
-    return this.#page.evaluate((t) => document.execCommand('insertText', false, t), text);
+  // BiDi has no insertion without keys (Playwright's is an input method's): a
+  // paste from the clipboard instead, which the page must take or refuse alike.
+  async insertText(text) {
+    await this.#page.evaluate((t) => navigator.clipboard.writeText(t), text);
+    await this.press('Control+V');
   }
   async press(combo) {
     const modifiers = combo.split('+');
