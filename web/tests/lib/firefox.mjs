@@ -189,7 +189,8 @@ class Page {
   focus(selector) {
     return this.#inner.focus(selector);
   }
-  // As Playwright's fill: the field's text selected and replaced by one insertion.
+  // As Playwright's fill: the field's text selected and replaced by one insertion,
+  // though Firefox sends no beforeinput for it, so a busy page does not refuse it.
   async fill(selector, value) {
     await this.#inner.$eval(
       selector,
