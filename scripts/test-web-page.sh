@@ -49,9 +49,15 @@ if [ ! -d node_modules ] || [ package-lock.json -nt node_modules ]; then
   npm ci --no-audit --no-fund
   touch node_modules
 fi
+# Each browser runs every file, whatever the other found.
+failed=()
 for browser in "${browsers[@]}"; do
   echo "test-web-page: the page's tests in $browser"
   start=$SECONDS
-  TARNEL_BROWSER=$browser node --test --test-concurrency=1 ./*.test.mjs
+  TARNEL_BROWSER=$browser node --test --test-concurrency=1 ./*.test.mjs || failed+=("$browser")
   echo "test-web-page: $browser took $((SECONDS - start)) s"
 done
+if ((${#failed[@]})); then
+  echo "test-web-page: tests failed in ${failed[*]}" >&2
+  exit 1
+fi
