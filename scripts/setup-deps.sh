@@ -34,10 +34,10 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 fonts-wine nsis icoutils zip
   python3
   # The web page: the engine in WebAssembly, Node.js (with npm) to build the page and
-  # run the module's tests, rsvg-convert for its installed icons, Chromium for the
-  # page's tests (Playwright, from npm), and fonts for the scripts they type, so that
-  # the screenshots show them.
-  emscripten nodejs librsvg2-bin chromium fonts-noto-cjk fonts-noto-color-emoji
+  # run the module's tests, rsvg-convert for its installed icons, Chromium and
+  # Firefox ESR for the page's tests (Playwright and Puppeteer, from npm), and fonts
+  # for the scripts they type, so that the screenshots show them.
+  emscripten nodejs librsvg2-bin chromium firefox-esr fonts-noto-cjk fonts-noto-color-emoji
 )
 
 missing=()

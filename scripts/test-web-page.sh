@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The web page in a real browser (Debian's Chromium under playwright-core): its
-# controls and keys, texts sealed byte for byte as the native tarnel-cli seals
-# them, offline use, a phone's screen, a 10 MiB text, and screenshots in
-# build/screenshots-web/. Expects the page built in build/web (the web preset).
+# The web page in real browsers (Debian's Chromium under playwright-core and
+# Firefox ESR under puppeteer-core): its controls and keys, texts sealed byte for
+# byte as the native tarnel-cli seals them, offline use, a phone's screen, a 10 MiB
+# text, accessibility, and screenshots in build/screenshots-web/. Expects the page
+# built in build/web (the web preset).
 # Usage: test-web-page.sh NATIVE-CLI
+# TARNEL_BROWSERS picks the browsers, comma-separated (default chromium,firefox);
+# the 10 MiB text runs in Chromium only, unless TARNEL_LARGE_EVERYWHERE=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -ne 1 ]; then
@@ -22,15 +25,39 @@ if [ ! -f "$TARNEL_WEB_DIR/index.html" ]; then
   echo "test-web-page: no page in $TARNEL_WEB_DIR; build the web preset first" >&2
   exit 1
 fi
-if [ ! -x /usr/bin/chromium ]; then
-  echo "test-web-page: /usr/bin/chromium is missing (apt-get install chromium)" >&2
-  exit 1
-fi
+IFS=, read -ra browsers <<<"${TARNEL_BROWSERS:-chromium,firefox}"
+for browser in "${browsers[@]}"; do
+  case $browser in
+    chromium) executable=/usr/bin/chromium package=chromium ;;
+    firefox) executable=/usr/bin/firefox-esr package=firefox-esr ;;
+    *)
+      echo "test-web-page: TARNEL_BROWSERS: $browser is neither chromium nor firefox" >&2
+      exit 2
+      ;;
+  esac
+  if [ ! -x "$executable" ]; then
+    echo "test-web-page: $executable is missing (apt-get install $package)" >&2
+    exit 1
+  fi
+done
 
 cd web/tests
 # npm ci leaves node_modules newer than the lock file; older means a stale install.
+# The browsers are Debian's: puppeteer never fetches one.
+export PUPPETEER_SKIP_DOWNLOAD=1
 if [ ! -d node_modules ] || [ package-lock.json -nt node_modules ]; then
   npm ci --no-audit --no-fund
   touch node_modules
 fi
-node --test --test-concurrency=1 ./*.test.mjs
+# Each browser runs every file, whatever the other found.
+failed=()
+for browser in "${browsers[@]}"; do
+  echo "test-web-page: the page's tests in $browser"
+  start=$SECONDS
+  TARNEL_BROWSER=$browser node --test --test-concurrency=1 ./*.test.mjs || failed+=("$browser")
+  echo "test-web-page: $browser took $((SECONDS - start)) s"
+done
+if ((${#failed[@]})); then
+  echo "test-web-page: tests failed in ${failed[*]}" >&2
+  exit 1
+fi

@@ -3,7 +3,8 @@
 # The web page and the engine in WebAssembly (the web preset, Debian's emscripten):
 # builds them, runs the module's tests and the engine's example under Node.js,
 # checks that texts sealed there are byte for byte those of the native build, keeps
-# the page within its size budget, and runs the page's tests in headless Chromium.
+# the page within its size budget, and runs the page's tests in headless Chromium
+# and Firefox.
 # Usage: test-web.sh NATIVE-BUILD-DIR (for its example and its tarnel-cli)
 set -euo pipefail
 cd "$(dirname "$0")/.."

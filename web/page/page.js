@@ -512,8 +512,17 @@
       }
     }
   });
+  // The Menu key and Shift+F10 are the page's menu; some browsers still follow the
+  // key with a contextmenu event and their own menu. A right click or a long press
+  // comes after a pointerdown and keeps the browser's menu (copy, paste).
+  let menuKeyPressed = false;
   document.addEventListener('pointerdown', (event) => {
+    menuKeyPressed = false;
     if (!menu.contains(event.target) && !menuButton.contains(event.target)) closeMenu(false);
+  });
+  document.addEventListener('contextmenu', (event) => {
+    if (menuKeyPressed) event.preventDefault();
+    menuKeyPressed = false;
   });
   menu.addEventListener('focusout', (event) => {
     if (!menu.contains(event.relatedTarget) && event.relatedTarget !== null) closeMenu(false);
@@ -528,6 +537,7 @@
     } else if ((event.altKey && event.code === 'Space') || event.key === 'ContextMenu' ||
                (event.shiftKey && event.key === 'F10')) {
       event.preventDefault();
+      menuKeyPressed = true;
       openMenu();
     } else if (control && !event.altKey && event.code === 'KeyA' && !dialogOpen()) {
       if (event.target === box) {
@@ -565,4 +575,7 @@
     navigator.serviceWorker.startMessages();
     navigator.serviceWorker.controller?.postMessage({ type: 'take-shared' });
   }
+  // Nor can a file offer its manifest: its origin may not fetch one, and a browser
+  // that asks for it to install the page logs the refusal as an error.
+  if (location.protocol === 'file:') document.querySelector('link[rel="manifest"]').remove();
 })();

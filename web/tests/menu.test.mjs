@@ -2,7 +2,7 @@
 // The window's menu, by mouse and by keys, and the about box it opens.
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
-import { focusedId, isModal, pageSuite } from './lib/browser.mjs';
+import { browserName, focusedId, isModal, pageSuite, skipInFirefox } from './lib/browser.mjs';
 
 const { fresh } = pageSuite();
 
@@ -43,8 +43,9 @@ describe('the menu', () => {
     assert.equal(await menuShown(page), false, 'the menu closes as the about box opens');
   });
 
-  for (const key of ['Alt+Space', 'ContextMenu']) {
-    test(`by keys: ${key} opens it with the focus on its item, Esc closes it, Enter on the item opens the about box`, async () => {
+  for (const key of ['Alt+Space', 'Shift+F10', 'ContextMenu']) {
+    const skip = key === 'ContextMenu' && skipInFirefox('WebDriver BiDi has no Menu key to press');
+    test(`by keys: ${key} opens it with the focus on its item, Esc closes it, Enter on the item opens the about box`, { skip }, async () => {
       const page = await fresh();
       await page.focus('#password');
       await page.keyboard.press(key);
@@ -62,6 +63,37 @@ describe('the menu', () => {
       assert.equal(await focusedId(page), 'password', 'focus returns as the about box closes');
     });
   }
+
+  test("the Menu key and Shift+F10 open only the page's menu; a right click in a field keeps the browser's", async () => {
+    const page = await fresh();
+    // Whether each contextmenu event was left to the browser, seen after the page's handlers.
+    await page.evaluate(() => {
+      window.browserMenus = [];
+      addEventListener('contextmenu', (e) => window.browserMenus.push(`${e.target.id}: ${!e.defaultPrevented}`));
+    });
+    const rightClick = async (id) => {
+      await page.click(`#${id}`, { button: 'right' });
+      assert.equal(await page.evaluate(() => window.browserMenus.pop()), `${id}: true`, `a right click in #${id}`);
+    };
+    // WebDriver BiDi has no Menu key to press.
+    for (const key of browserName === 'firefox' ? ['Shift+F10'] : ['Shift+F10', 'ContextMenu']) {
+      await page.focus('#text');
+      await page.keyboard.press(key);
+      assert.ok(await menuShown(page), `${key} opens the menu`);
+      await page.keyboard.press('Escape');
+      await rightClick('text');
+      await page.keyboard.press(key);
+      // Firefox follows the key with a contextmenu event at the focus, which the keys
+      // WebDriver sends do not bring: sent here as Firefox sends it.
+      const browserMenu = await page.evaluate(() =>
+        document.activeElement.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true })),
+      );
+      assert.equal(browserMenu, false, `${key}: no browser menu over the page's`);
+      await page.keyboard.press('Escape');
+      assert.equal(await menuShown(page), false, `${key}: the first Esc closes the page's menu`);
+      await rightClick('password');
+    }
+  });
 });
 
 describe('the about box', () => {

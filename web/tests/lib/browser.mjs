@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: MIT
-// Debian's Chromium driven by playwright-core, and the few steps every test of
-// the page takes: open it, wait for the engine, press Process, read the box.
+// The browser a test file runs in (TARNEL_BROWSER: Debian's Chromium under
+// playwright-core, or Firefox ESR under puppeteer-core with Playwright's
+// interface), and the few steps every test of the page takes: open it, wait for
+// the engine, press Process, read the box.
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { after, afterEach, before } from 'node:test';
 import { chromium } from 'playwright-core';
+import { launchFirefox } from './firefox.mjs';
 import { serve } from './server.mjs';
 
 const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../..');
 
 export const webDir = path.resolve(repo, process.env.TARNEL_WEB_DIR ?? 'build/web');
-export const screenshotDir = path.resolve(repo, process.env.TARNEL_SCREENSHOTS ?? 'build/screenshots-web');
 export const pageFileUrl = pathToFileURL(path.join(webDir, 'index.html')).href;
 
 // This machine has no network: without these, Chromium's own background
@@ -26,7 +28,20 @@ const kArgs = [
   '--disable-sync',
 ];
 
+export const browserName = process.env.TARNEL_BROWSER ?? 'chromium';
+if (!['chromium', 'firefox'].includes(browserName)) throw new Error(`TARNEL_BROWSER=${browserName}: chromium or firefox`);
+
+export const screenshotDir = path.resolve(
+  repo,
+  process.env.TARNEL_SCREENSHOTS ?? 'build/screenshots-web',
+  browserName === 'chromium' ? '' : browserName,
+);
+
+// For a test's `skip` option: the reason it cannot run in Firefox, there.
+export const skipInFirefox = (reason) => browserName === 'firefox' && reason;
+
 export function launch() {
+  if (browserName === 'firefox') return launchFirefox();
   return chromium.launch({
     executablePath: process.env.TARNEL_CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
@@ -132,6 +147,17 @@ export function focusedId(page) {
 // Whether a dialog is shown as a modal one.
 export function isModal(page, selector) {
   return page.$eval(selector, (d) => d.open && d.matches(':modal'));
+}
+
+// The manifest's URL as Chromium fetches it to offer the page's installation
+// (which a headless one never does by itself): a fetch that fails shows on the
+// console. Firefox on the desktop fetches no manifest.
+export async function askForManifest(page) {
+  if (browserName !== 'chromium') return null;
+  const cdp = await page.context().newCDPSession(page);
+  const { url } = await cdp.send('Page.getAppManifest');
+  await cdp.detach();
+  return url;
 }
 
 export function assertNoErrors(errors, what = 'the page') {
