@@ -57,7 +57,7 @@ strip-nondeterminism --type zip --timestamp "$SOURCE_DATE_EPOCH" "dist/$web.zip"
 # The sources as the commit has them; git archive stamps them with its time.
 git archive --format=tar --prefix="tarnel-$version/" HEAD | gzip -9n >"dist/tarnel-$version.tar.gz"
 
-(cd dist && sha256sum -- *) >dist/SHA256SUMS.new
-mv dist/SHA256SUMS.new dist/SHA256SUMS
+sums=$(cd dist && sha256sum -- *)
+printf '%s\n' "$sums" >dist/SHA256SUMS
 note "release of $(git rev-parse --short HEAD) in dist/:"
 cat dist/SHA256SUMS
