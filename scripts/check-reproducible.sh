@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds the release of the last commit twice, in two clones at paths of different
-# lengths, one after the other and in different time zones, and checks that
-# both give the same files; any that differ are shown by diffoscope (its reports in
+# lengths, one after the other and started in different time zones (release.sh sets
+# its own; package.sh, for the quick form, does not), and checks that both give the
+# same files; any that differ are shown by diffoscope (its reports in
 # build/reproducible/).
 #
 #   scripts/check-reproducible.sh          two runs of scripts/release.sh: every file
