@@ -4,15 +4,19 @@
 # installs it with apt-get, runs tarnel-cli from it, and removes it again.
 # A tarnel package installed before is left alone (then only the package's build
 # and lintian run).
+#
+# Usage: scripts/check-deb.sh [PACKAGE.deb]
+# Given a package (a release's, in dist/), checks that one rather than building.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release
-rm -rf build/release/packages
-(cd build/release && cpack -G DEB >/dev/null)
-deb=$(ls "$PWD"/build/release/packages/tarnel_*.deb)
+if (($#)); then
+  deb=$(realpath "$1")
+else
+  bash scripts/package.sh deb
+  deb=$(ls "$PWD"/build/release/packages/tarnel_*.deb)
+fi
 echo "package: $deb"
 dpkg-deb --field "$deb" Package Version Architecture Depends
 

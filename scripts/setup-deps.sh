@@ -27,6 +27,9 @@ packages=(
   # Installing and packaging: the validators, groff for the man pages, and what
   # CPack and lintian need for the Debian package.
   desktop-file-utils appstream groff-base file dpkg-dev fakeroot lintian
+  # Releases built again byte for byte: the zips' order and times made fixed, and
+  # whatever still differs shown.
+  strip-nondeterminism diffoscope-minimal
   # The Windows build: mingw-w64's posix-thread compilers and zlib, GoogleTest's
   # sources to build with them, Wine and its fonts (the title bar's glyphs) to run
   # the tests, NSIS for the installer, icoutils to read the resources back, zip for

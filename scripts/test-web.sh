@@ -10,8 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 native=$(realpath "$1")
 
-cmake --preset web -DTARNEL_NATIVE_CLI="$native/cli/tarnel-cli"
-cmake --build --preset web
+# The page as a release builds it.
+bash scripts/package.sh web -DTARNEL_NATIVE_CLI="$native/cli/tarnel-cli"
 ctest --preset web
 
 web=build/wasm/examples/seal_a_note.js

@@ -24,8 +24,8 @@ cmake --preset windows >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "test-windows: no version in $build/CMakeCache.txt" >&2; exit 1; }
 package=tarnel-$version-win64
-cmake --build --preset windows -j "$jobs"
-cmake --build --preset windows --target windows-packages
+# The programs and the packages, as a release builds them.
+bash scripts/package.sh windows
 note "built in $((SECONDS - start)) s"
 
 # A prefix of its own, made before the tests: its first start takes some seconds.

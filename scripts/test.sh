@@ -4,8 +4,9 @@
 # display, its dialogs on X11 and on Wayland, a session on Wayland at two scales and in
 # a dark theme, its accessible tree, the web page and the engine in WebAssembly
 # (headless Chromium, Node.js), the Windows build and its tests under Wine, the same
-# tests under ASan and UBSan, a short fuzzing run, the Debian package, the arm64 build
-# with its tests under qemu and its package, and a quick benchmark run (so neither rots).
+# tests under ASan and UBSan, a short fuzzing run, the Debian package and that it builds
+# byte for byte the same elsewhere, the arm64 build with its tests under qemu and its
+# package, and a quick benchmark run (so neither rots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -57,6 +58,10 @@ bash fuzz/run.sh "${TARNEL_FUZZ_SECONDS:-20}"
 
 step "The Debian package: build, lintian, install, run, remove"
 bash scripts/check-deb.sh
+
+# After the package and the page, which it builds again in a clone at another path.
+step "Reproducible: the amd64 package and the web page built again elsewhere, compared"
+bash scripts/check-reproducible.sh --quick
 
 # After the web page, which the package carries.
 step "The arm64 build under qemu: its tests, its package, sealing compared with x86-64"
