@@ -2,6 +2,10 @@
 // Debian's Firefox ESR driven by puppeteer-core over WebDriver BiDi, behind the
 // part of Playwright's browser, context and page the tests use, so that a test
 // runs unchanged in either browser.
+import { EventEmitter } from 'node:events';
+import { mkdtemp, writeFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 // Firefox takes prefers-color-scheme from a preference for the whole browser,
@@ -62,7 +66,8 @@ class Context {
     const { viewport, deviceScaleFactor = 1, isMobile = false, hasTouch = false } = this.#options;
     await inner.setViewport({ ...viewport, deviceScaleFactor, isMobile, hasTouch });
     inner.on('request', (request) => this.#onRequest.forEach((listener) => listener(request)));
-    const page = new Page(inner);
+    const page = new Page(inner, this.#options);
+    await page.captureDownloads();
     this.#pages.push(inner);
     return page;
   }
@@ -118,20 +123,131 @@ class Keyboard {
 
 const kPlaywrightEvents = { console: 'console', pageerror: 'pageerror', crash: 'error' };
 
-class Page {
-  #inner;
-  #timeout = 30000;
+// Where a download goes: what the page hands the browser, taken in the page.
+// BiDi gives Puppeteer no download events, so an init script notes each blob
+// given an address (the page's policy lets nothing fetch one back) and catches
+// the click on a link with a `download` name to one of them (how the page
+// saves), passing the name and the bytes out in place of the browser's own
+// download.
+function catchDownloads() {
+  const blobs = new Map();
+  const createObjectURL = URL.createObjectURL;
+  URL.createObjectURL = (blob) => {
+    const url = createObjectURL(blob);
+    blobs.set(url, blob);
+    return url;
+  };
+  const click = HTMLAnchorElement.prototype.click;
+  HTMLAnchorElement.prototype.click = function () {
+    const blob = blobs.get(this.href);
+    if (!this.hasAttribute('download') || !blob) return click.call(this);
+    const reader = new FileReader();
+    reader.onload = () => window.tarnelDownloaded(this.download, reader.result.slice(reader.result.indexOf(',') + 1));
+    reader.readAsDataURL(blob);
+  };
+}
 
+// Playwright's Download, for one the page handed out.
+class Download {
+  #name;
+  #bytes;
+  constructor(name, bytes) {
+    this.#name = name;
+    this.#bytes = bytes;
+  }
+  suggestedFilename() {
+    return this.#name;
+  }
+  async path() {
+    const file = path.join(await mkdtemp(path.join(tmpdir(), 'tarnel-download-')), 'download');
+    await writeFile(file, this.#bytes);
+    return file;
+  }
+}
+
+class FileChooser {
+  #inner;
   constructor(inner) {
     this.#inner = inner;
+  }
+  setFiles(files) {
+    return filePaths(files).then((paths) => this.#inner.accept(paths));
+  }
+}
+
+// Playwright's files for an input: paths, or { name, mimeType, buffer } written
+// to a file of that name (BiDi sets files by path only; the browser takes the
+// type from the name).
+async function filePaths(files) {
+  const list = Array.isArray(files) ? files : [files];
+  return Promise.all(list.map(async (f) => {
+    if (typeof f === 'string') return path.resolve(f);
+    const file = path.join(await mkdtemp(path.join(tmpdir(), 'tarnel-upload-')), f.name);
+    await writeFile(file, f.buffer);
+    return file;
+  }));
+}
+
+class Page {
+  #inner;
+  #options;
+  #timeout = 30000;
+  #events = new EventEmitter();
+
+  constructor(inner, options) {
+    this.#inner = inner;
+    this.#options = options;
     this.keyboard = new Keyboard(inner.keyboard, inner);
     this.mouse = inner.mouse;
+  }
+
+  async captureDownloads() {
+    await this.#inner.exposeFunction('tarnelDownloaded', (name, base64) => {
+      this.#events.emit('download', new Download(name, Buffer.from(base64, 'base64')));
+    });
+    await this.#inner.evaluateOnNewDocument(catchDownloads);
   }
 
   on(event, listener) {
     // The page opens no WebSocket; BiDi has no event for one to listen to.
     if (event === 'websocket') return;
     this.#inner.on(kPlaywrightEvents[event] ?? event, listener);
+  }
+
+  // The next download or file chooser.
+  async waitForEvent(event, { timeout = this.#timeout } = {}) {
+    if (event === 'filechooser') return new FileChooser(await this.#inner.waitForFileChooser({ timeout }));
+    if (event !== 'download') throw new Error(`a Firefox page reports no ${event}`);
+    return new Promise((resolve, reject) => {
+      const timer = setTimeout(() => reject(new Error(`no download in ${timeout} ms`)), timeout);
+      this.#events.once('download', (download) => {
+        clearTimeout(timer);
+        resolve(download);
+      });
+    });
+  }
+
+  async setInputFiles(selector, files) {
+    const input = await this.#inner.waitForSelector(selector, { timeout: this.#timeout });
+    await input.uploadFile(...(await filePaths(files)));
+  }
+  setContent(html) {
+    return this.#inner.setContent(html);
+  }
+  async waitForURL(matches, { timeout = this.#timeout } = {}) {
+    const test = typeof matches === 'function' ? (u) => matches(new URL(u)) : (u) => u === String(matches);
+    const end = Date.now() + timeout;
+    while (!test(this.#inner.url())) {
+      if (Date.now() > end) throw new Error(`waitForURL: still at ${this.#inner.url()}`);
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+  }
+  goBack() {
+    return this.#inner.goBack();
+  }
+  setViewportSize(size) {
+    const { deviceScaleFactor = 1, isMobile = false, hasTouch = false } = this.#options;
+    return this.#inner.setViewport({ ...size, deviceScaleFactor, isMobile, hasTouch });
   }
 
   setDefaultTimeout(ms) {
@@ -206,6 +322,9 @@ class Page {
   isVisible(selector) {
     return this.#inner.evaluate(isShown, selector);
   }
+  async isHidden(selector) {
+    return !(await this.isVisible(selector));
+  }
   textContent(selector) {
     return this.#inner.$eval(selector, (e) => e.textContent);
   }
@@ -222,12 +341,8 @@ class Page {
   locator(selector) {
     return new Locator(() => this.#inner.$$(selector), this.#timeout);
   }
-  // By the browser's accessibility tree, as Playwright's getByRole.
-  getByRole(role, { name, exact } = {}) {
-    if (name !== undefined && !exact) throw new Error('getByRole: only exact names');
-    const quoted = (s) => JSON.stringify(s);
-    const filter = `[role=${quoted(role)}]${name === undefined ? '' : `[name=${quoted(name)}]`}`;
-    return new Locator(() => this.#inner.$$(`::-p-aria(${filter})`), this.#timeout);
+  getByRole(role, options) {
+    return byRole(async () => [this.#inner], role, options, this.#timeout);
   }
   getByLabel(text, { exact } = {}) {
     if (!exact) throw new Error('getByLabel: only exact names');
@@ -241,6 +356,40 @@ class Page {
       return fields.filter((_, i) => labelled[i]);
     }, this.#timeout);
   }
+}
+
+// By the browser's accessibility tree within the elements `scopes` gives, as
+// Playwright's getByRole. A name not exact (a pattern, or a text matched in any
+// case anywhere) is matched against the name the page gives each element of the
+// role, kept only if the tree names the element so too.
+function byRole(scopes, role, { name, exact = false } = {}, timeout) {
+  const quoted = (s) => JSON.stringify(s);
+  const query = (n) => `::-p-aria([role=${quoted(role)}]${n === undefined ? '' : `[name=${quoted(n)}]`})`;
+  const within = async (selector) => (await Promise.all((await scopes()).map((s) => s.$$(selector)))).flat();
+  if (name === undefined || (exact && typeof name === 'string')) return new Locator(() => within(query(name)), timeout);
+  const matches = typeof name === 'string' ? (n) => n.toLowerCase().includes(name.toLowerCase()) : (n) => name.test(n);
+  return new Locator(async () => {
+    const found = [];
+    for (const element of await within(query())) {
+      const given = await element.evaluate(givenName);
+      if (!matches(given)) continue;
+      const named = await within(query(given));
+      const same = await Promise.all(named.map((n) => n.evaluate((a, b) => a === b, element)));
+      if (same.includes(true)) found.push(element);
+    }
+    return found;
+  }, timeout);
+}
+
+// The name an element is given by aria-labelledby, aria-label, its labels, or
+// its text.
+function givenName(e) {
+  const text = (s) => s.replace(/\s+/g, ' ').trim();
+  const by = e.getAttribute('aria-labelledby');
+  if (by) return text(by.split(/\s+/).map((id) => document.getElementById(id)?.textContent ?? '').join(' '));
+  if (e.getAttribute('aria-label')) return text(e.getAttribute('aria-label'));
+  if (e.labels?.length) return text([...e.labels].map((l) => l.textContent).join(' '));
+  return text(e.textContent);
 }
 
 function isShown(selector) {
@@ -286,6 +435,26 @@ class Locator {
   async isVisible() {
     const [first] = await this.#find();
     return !!first && first.evaluate(isShown);
+  }
+  async isHidden() {
+    return !(await this.isVisible());
+  }
+  async count() {
+    return (await this.#find()).length;
+  }
+  // As Playwright: waits until the one element is visible, then taps it.
+  async tap() {
+    const end = Date.now() + this.#timeout;
+    let element = await this.#one();
+    while (!(await element.evaluate(isShown))) {
+      if (Date.now() > end) throw new Error('tap: the element stays hidden');
+      await new Promise((resolve) => setTimeout(resolve, 50));
+      element = await this.#one();
+    }
+    await element.tap();
+  }
+  getByRole(role, options) {
+    return byRole(() => this.#find(), role, options, this.#timeout);
   }
 
   and(other) {
