@@ -28,6 +28,9 @@ export function launchFirefox() {
             // Firefox has no clipboard permission to grant: what Chromium's grant
             // lets a test do, writing the clipboard without a user's gesture.
             'dom.events.testing.asyncClipboard': true,
+            // Back loads the page again rather than restoring it unseen by BiDi,
+            // as in Chromium under Playwright, which turns that cache off.
+            'browser.sessionhistory.max_total_viewers': 0,
           },
         }),
       );
@@ -231,8 +234,13 @@ class Page {
     const input = await this.#inner.waitForSelector(selector, { timeout: this.#timeout });
     await input.uploadFile(...(await filePaths(files)));
   }
+  // Puppeteer's setContent calls document.open(), after which Firefox replaces the
+  // page's entry in the history at the next navigation, where Chromium under
+  // Playwright keeps it: the markup is put in place instead.
   setContent(html) {
-    return this.#inner.setContent(html);
+    return this.#inner.evaluate((markup) => {
+      document.documentElement.innerHTML = markup;
+    }, html);
   }
   async waitForURL(matches, { timeout = this.#timeout } = {}) {
     const test = typeof matches === 'function' ? (u) => matches(new URL(u)) : (u) => u === String(matches);
@@ -278,7 +286,7 @@ class Page {
   }
 
   evaluate(fn, arg) {
-    return this.#inner.evaluate(fn, arg);
+    return this.#inner.evaluate(typeof fn === 'function' ? returningPlain(fn) : fn, arg);
   }
   $eval(selector, fn, arg) {
     return this.#inner.$eval(selector, fn, arg);
@@ -390,6 +398,19 @@ function givenName(e) {
   if (e.getAttribute('aria-label')) return text(e.getAttribute('aria-label'));
   if (e.labels?.length) return text([...e.labels].map((l) => l.textContent).join(' '));
   return text(e.textContent);
+}
+
+// fn, its result passed back as Playwright passes it: an object with no keys of
+// its own but a toJSON (a DOMRect) as what toJSON gives, where BiDi gives {}.
+function returningPlain(fn) {
+  function plain(v) {
+    if (!v || typeof v !== 'object' || v instanceof Node) return v;
+    if (Array.isArray(v)) return v.map(plain);
+    if (Object.keys(v).length === 0 && typeof v.toJSON === 'function') return v.toJSON();
+    return Object.fromEntries(Object.entries(v).map(([k, x]) => [k, plain(x)]));
+  }
+  // eslint-disable-next-line no-new-func -- built here, called in the page
+  return new Function('arg', `return Promise.resolve((${fn})(arg)).then(${plain});`);
 }
 
 function isShown(selector) {
