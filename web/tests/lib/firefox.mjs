@@ -140,13 +140,24 @@ function catchDownloads() {
     blobs.set(url, blob);
     return url;
   };
+  // In pieces, each read and passed in a short task, so that a large one keeps
+  // the page's main thread as free as a download by the browser would.
+  const kPiece = 3 << 18;
+  const base64 = (blob) => new Promise((resolve) => {
+    const reader = new FileReader();
+    reader.onload = () => resolve(reader.result.slice(reader.result.indexOf(',') + 1));
+    reader.readAsDataURL(blob);
+  });
+  const pass = async (name, blob) => {
+    const id = crypto.randomUUID();
+    for (let at = 0; at < blob.size; at += kPiece) await window.tarnelDownloadPiece(id, await base64(blob.slice(at, at + kPiece)));
+    await window.tarnelDownloaded(id, name);
+  };
   const click = HTMLAnchorElement.prototype.click;
   HTMLAnchorElement.prototype.click = function () {
     const blob = blobs.get(this.href);
     if (!this.hasAttribute('download') || !blob) return click.call(this);
-    const reader = new FileReader();
-    reader.onload = () => window.tarnelDownloaded(this.download, reader.result.slice(reader.result.indexOf(',') + 1));
-    reader.readAsDataURL(blob);
+    pass(this.download, blob);
   };
 }
 
@@ -205,8 +216,13 @@ class Page {
   }
 
   async captureDownloads() {
-    await this.#inner.exposeFunction('tarnelDownloaded', (name, base64) => {
-      this.#events.emit('download', new Download(name, Buffer.from(base64, 'base64')));
+    const pieces = new Map();
+    await this.#inner.exposeFunction('tarnelDownloadPiece', (id, base64) => {
+      pieces.set(id, [...(pieces.get(id) ?? []), Buffer.from(base64, 'base64')]);
+    });
+    await this.#inner.exposeFunction('tarnelDownloaded', (id, name) => {
+      this.#events.emit('download', new Download(name, Buffer.concat(pieces.get(id) ?? [])));
+      pieces.delete(id);
     });
     await this.#inner.evaluateOnNewDocument(catchDownloads);
   }
