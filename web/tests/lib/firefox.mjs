@@ -3,6 +3,7 @@
 // part of Playwright's browser, context and page the tests use, so that a test
 // runs unchanged in either browser.
 import { EventEmitter } from 'node:events';
+import { mkdtempSync, rmSync } from 'node:fs';
 import { mkdtemp, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -161,6 +162,17 @@ function catchDownloads() {
   };
 }
 
+// Where downloads and files made for an input are written, gone when the tests
+// end, as Playwright's are.
+let scratchDir;
+function scratch(prefix) {
+  if (!scratchDir) {
+    scratchDir = mkdtempSync(path.join(tmpdir(), 'tarnel-firefox-'));
+    process.on('exit', () => rmSync(scratchDir, { recursive: true, force: true }));
+  }
+  return mkdtemp(path.join(scratchDir, prefix));
+}
+
 // Playwright's Download, for one the page handed out.
 class Download {
   #name;
@@ -173,7 +185,7 @@ class Download {
     return this.#name;
   }
   async path() {
-    const file = path.join(await mkdtemp(path.join(tmpdir(), 'tarnel-download-')), 'download');
+    const file = path.join(await scratch('download-'), 'download');
     await writeFile(file, this.#bytes);
     return file;
   }
@@ -196,7 +208,7 @@ async function filePaths(files) {
   const list = Array.isArray(files) ? files : [files];
   return Promise.all(list.map(async (f) => {
     if (typeof f === 'string') return path.resolve(f);
-    const file = path.join(await mkdtemp(path.join(tmpdir(), 'tarnel-upload-')), f.name);
+    const file = path.join(await scratch('upload-'), f.name);
     await writeFile(file, f.buffer);
     return file;
   }));
