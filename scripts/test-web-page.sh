@@ -6,8 +6,7 @@
 # text, accessibility, and screenshots in build/screenshots-web/. Expects the page
 # built in build/web (the web preset).
 # Usage: test-web-page.sh NATIVE-CLI
-# TARNEL_BROWSERS picks the browsers, comma-separated (default chromium,firefox);
-# the 10 MiB text runs in Chromium only, unless TARNEL_LARGE_EVERYWHERE=1.
+# TARNEL_BROWSERS picks the browsers, comma-separated (default chromium,firefox).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -ne 1 ]; then

@@ -2,6 +2,11 @@
 // Debian's Firefox ESR driven by puppeteer-core over WebDriver BiDi, behind the
 // part of Playwright's browser, context and page the tests use, so that a test
 // runs unchanged in either browser.
+import { EventEmitter } from 'node:events';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { mkdtemp, writeFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 // Firefox takes prefers-color-scheme from a preference for the whole browser,
@@ -24,6 +29,9 @@ export function launchFirefox() {
             // Firefox has no clipboard permission to grant: what Chromium's grant
             // lets a test do, writing the clipboard without a user's gesture.
             'dom.events.testing.asyncClipboard': true,
+            // Back loads the page again rather than restoring it unseen by BiDi,
+            // as in Chromium under Playwright, which turns that cache off.
+            'browser.sessionhistory.max_total_viewers': 0,
           },
         }),
       );
@@ -62,7 +70,8 @@ class Context {
     const { viewport, deviceScaleFactor = 1, isMobile = false, hasTouch = false } = this.#options;
     await inner.setViewport({ ...viewport, deviceScaleFactor, isMobile, hasTouch });
     inner.on('request', (request) => this.#onRequest.forEach((listener) => listener(request)));
-    const page = new Page(inner);
+    const page = new Page(inner, this.#options);
+    await page.captureDownloads();
     this.#pages.push(inner);
     return page;
   }
@@ -118,20 +127,163 @@ class Keyboard {
 
 const kPlaywrightEvents = { console: 'console', pageerror: 'pageerror', crash: 'error' };
 
-class Page {
-  #inner;
-  #timeout = 30000;
+// Where a download goes: what the page hands the browser, taken in the page.
+// BiDi gives Puppeteer no download events, so an init script notes each blob
+// given an address (the page's policy lets nothing fetch one back) and catches
+// the click on a link with a `download` name to one of them (how the page
+// saves), passing the name and the bytes out in place of the browser's own
+// download.
+function catchDownloads() {
+  const blobs = new Map();
+  const createObjectURL = URL.createObjectURL;
+  URL.createObjectURL = (blob) => {
+    const url = createObjectURL(blob);
+    blobs.set(url, blob);
+    return url;
+  };
+  // In pieces, each read and passed in a short task, so that a large one keeps
+  // the page's main thread as free as a download by the browser would.
+  const kPiece = 3 << 18;
+  const base64 = (blob) => new Promise((resolve) => {
+    const reader = new FileReader();
+    reader.onload = () => resolve(reader.result.slice(reader.result.indexOf(',') + 1));
+    reader.readAsDataURL(blob);
+  });
+  const pass = async (name, blob) => {
+    const id = crypto.randomUUID();
+    for (let at = 0; at < blob.size; at += kPiece) await window.tarnelDownloadPiece(id, await base64(blob.slice(at, at + kPiece)));
+    await window.tarnelDownloaded(id, name);
+  };
+  const click = HTMLAnchorElement.prototype.click;
+  HTMLAnchorElement.prototype.click = function () {
+    const blob = blobs.get(this.href);
+    if (!this.hasAttribute('download') || !blob) return click.call(this);
+    pass(this.download, blob);
+  };
+}
 
+// Where downloads and files made for an input are written, gone when the tests
+// end, as Playwright's are.
+let scratchDir;
+function scratch(prefix) {
+  if (!scratchDir) {
+    scratchDir = mkdtempSync(path.join(tmpdir(), 'tarnel-firefox-'));
+    process.on('exit', () => rmSync(scratchDir, { recursive: true, force: true }));
+  }
+  return mkdtemp(path.join(scratchDir, prefix));
+}
+
+// Playwright's Download, for one the page handed out.
+class Download {
+  #name;
+  #bytes;
+  constructor(name, bytes) {
+    this.#name = name;
+    this.#bytes = bytes;
+  }
+  suggestedFilename() {
+    return this.#name;
+  }
+  async path() {
+    const file = path.join(await scratch('download-'), 'download');
+    await writeFile(file, this.#bytes);
+    return file;
+  }
+}
+
+class FileChooser {
+  #inner;
   constructor(inner) {
     this.#inner = inner;
+  }
+  setFiles(files) {
+    return filePaths(files).then((paths) => this.#inner.accept(paths));
+  }
+}
+
+// Playwright's files for an input: paths, or { name, mimeType, buffer } written
+// to a file of that name (BiDi sets files by path only; the browser takes the
+// type from the name).
+async function filePaths(files) {
+  const list = Array.isArray(files) ? files : [files];
+  return Promise.all(list.map(async (f) => {
+    if (typeof f === 'string') return path.resolve(f);
+    const file = path.join(await scratch('upload-'), f.name);
+    await writeFile(file, f.buffer);
+    return file;
+  }));
+}
+
+class Page {
+  #inner;
+  #options;
+  #timeout = 30000;
+  #events = new EventEmitter();
+
+  constructor(inner, options) {
+    this.#inner = inner;
+    this.#options = options;
     this.keyboard = new Keyboard(inner.keyboard, inner);
     this.mouse = inner.mouse;
+  }
+
+  async captureDownloads() {
+    const pieces = new Map();
+    await this.#inner.exposeFunction('tarnelDownloadPiece', (id, base64) => {
+      pieces.set(id, [...(pieces.get(id) ?? []), Buffer.from(base64, 'base64')]);
+    });
+    await this.#inner.exposeFunction('tarnelDownloaded', (id, name) => {
+      this.#events.emit('download', new Download(name, Buffer.concat(pieces.get(id) ?? [])));
+      pieces.delete(id);
+    });
+    await this.#inner.evaluateOnNewDocument(catchDownloads);
   }
 
   on(event, listener) {
     // The page opens no WebSocket; BiDi has no event for one to listen to.
     if (event === 'websocket') return;
     this.#inner.on(kPlaywrightEvents[event] ?? event, listener);
+  }
+
+  // The next download or file chooser.
+  async waitForEvent(event, { timeout = this.#timeout } = {}) {
+    if (event === 'filechooser') return new FileChooser(await this.#inner.waitForFileChooser({ timeout }));
+    if (event !== 'download') throw new Error(`a Firefox page reports no ${event}`);
+    return new Promise((resolve, reject) => {
+      const timer = setTimeout(() => reject(new Error(`no download in ${timeout} ms`)), timeout);
+      this.#events.once('download', (download) => {
+        clearTimeout(timer);
+        resolve(download);
+      });
+    });
+  }
+
+  async setInputFiles(selector, files) {
+    const input = await this.#inner.waitForSelector(selector, { timeout: this.#timeout });
+    await input.uploadFile(...(await filePaths(files)));
+  }
+  // Puppeteer's setContent calls document.open(), after which Firefox replaces the
+  // page's entry in the history at the next navigation, where Chromium under
+  // Playwright keeps it: the markup is put in place instead.
+  setContent(html) {
+    return this.#inner.evaluate((markup) => {
+      document.documentElement.innerHTML = markup;
+    }, html);
+  }
+  async waitForURL(matches, { timeout = this.#timeout } = {}) {
+    const test = typeof matches === 'function' ? (u) => matches(new URL(u)) : (u) => u === String(matches);
+    const end = Date.now() + timeout;
+    while (!test(this.#inner.url())) {
+      if (Date.now() > end) throw new Error(`waitForURL: still at ${this.#inner.url()}`);
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+  }
+  goBack() {
+    return this.#inner.goBack();
+  }
+  setViewportSize(size) {
+    const { deviceScaleFactor = 1, isMobile = false, hasTouch = false } = this.#options;
+    return this.#inner.setViewport({ ...size, deviceScaleFactor, isMobile, hasTouch });
   }
 
   setDefaultTimeout(ms) {
@@ -162,7 +314,7 @@ class Page {
   }
 
   evaluate(fn, arg) {
-    return this.#inner.evaluate(fn, arg);
+    return this.#inner.evaluate(typeof fn === 'function' ? returningPlain(fn) : fn, arg);
   }
   $eval(selector, fn, arg) {
     return this.#inner.$eval(selector, fn, arg);
@@ -206,6 +358,9 @@ class Page {
   isVisible(selector) {
     return this.#inner.evaluate(isShown, selector);
   }
+  async isHidden(selector) {
+    return !(await this.isVisible(selector));
+  }
   textContent(selector) {
     return this.#inner.$eval(selector, (e) => e.textContent);
   }
@@ -222,12 +377,8 @@ class Page {
   locator(selector) {
     return new Locator(() => this.#inner.$$(selector), this.#timeout);
   }
-  // By the browser's accessibility tree, as Playwright's getByRole.
-  getByRole(role, { name, exact } = {}) {
-    if (name !== undefined && !exact) throw new Error('getByRole: only exact names');
-    const quoted = (s) => JSON.stringify(s);
-    const filter = `[role=${quoted(role)}]${name === undefined ? '' : `[name=${quoted(name)}]`}`;
-    return new Locator(() => this.#inner.$$(`::-p-aria(${filter})`), this.#timeout);
+  getByRole(role, options) {
+    return byRole(async () => [this.#inner], role, options, this.#timeout);
   }
   getByLabel(text, { exact } = {}) {
     if (!exact) throw new Error('getByLabel: only exact names');
@@ -241,6 +392,53 @@ class Page {
       return fields.filter((_, i) => labelled[i]);
     }, this.#timeout);
   }
+}
+
+// By the browser's accessibility tree within the elements `scopes` gives, as
+// Playwright's getByRole. A name not exact (a pattern, or a text matched in any
+// case anywhere) is matched against the name the page gives each element of the
+// role, kept only if the tree names the element so too.
+function byRole(scopes, role, { name, exact = false } = {}, timeout) {
+  const quoted = (s) => JSON.stringify(s);
+  const query = (n) => `::-p-aria([role=${quoted(role)}]${n === undefined ? '' : `[name=${quoted(n)}]`})`;
+  const within = async (selector) => (await Promise.all((await scopes()).map((s) => s.$$(selector)))).flat();
+  if (name === undefined || (exact && typeof name === 'string')) return new Locator(() => within(query(name)), timeout);
+  const matches = typeof name === 'string' ? (n) => n.toLowerCase().includes(name.toLowerCase()) : (n) => name.test(n);
+  return new Locator(async () => {
+    const found = [];
+    for (const element of await within(query())) {
+      const given = await element.evaluate(givenName);
+      if (!matches(given)) continue;
+      const named = await within(query(given));
+      const same = await Promise.all(named.map((n) => n.evaluate((a, b) => a === b, element)));
+      if (same.includes(true)) found.push(element);
+    }
+    return found;
+  }, timeout);
+}
+
+// The name an element is given by aria-labelledby, aria-label, its labels, or
+// its text.
+function givenName(e) {
+  const text = (s) => s.replace(/\s+/g, ' ').trim();
+  const by = e.getAttribute('aria-labelledby');
+  if (by) return text(by.split(/\s+/).map((id) => document.getElementById(id)?.textContent ?? '').join(' '));
+  if (e.getAttribute('aria-label')) return text(e.getAttribute('aria-label'));
+  if (e.labels?.length) return text([...e.labels].map((l) => l.textContent).join(' '));
+  return text(e.textContent);
+}
+
+// fn, its result passed back as Playwright passes it: an object with no keys of
+// its own but a toJSON (a DOMRect) as what toJSON gives, where BiDi gives {}.
+function returningPlain(fn) {
+  function plain(v) {
+    if (!v || typeof v !== 'object' || v instanceof Node) return v;
+    if (Array.isArray(v)) return v.map(plain);
+    if (Object.keys(v).length === 0 && typeof v.toJSON === 'function') return v.toJSON();
+    return Object.fromEntries(Object.entries(v).map(([k, x]) => [k, plain(x)]));
+  }
+  // eslint-disable-next-line no-new-func -- built here, called in the page
+  return new Function('arg', `return Promise.resolve((${fn})(arg)).then(${plain});`);
 }
 
 function isShown(selector) {
@@ -286,6 +484,26 @@ class Locator {
   async isVisible() {
     const [first] = await this.#find();
     return !!first && first.evaluate(isShown);
+  }
+  async isHidden() {
+    return !(await this.isVisible());
+  }
+  async count() {
+    return (await this.#find()).length;
+  }
+  // As Playwright: waits until the one element is visible, then taps it.
+  async tap() {
+    const end = Date.now() + this.#timeout;
+    let element = await this.#one();
+    while (!(await element.evaluate(isShown))) {
+      if (Date.now() > end) throw new Error('tap: the element stays hidden');
+      await new Promise((resolve) => setTimeout(resolve, 50));
+      element = await this.#one();
+    }
+    await element.tap();
+  }
+  getByRole(role, options) {
+    return byRole(() => this.#find(), role, options, this.#timeout);
   }
 
   and(other) {
