@@ -3,7 +3,7 @@
 # The whole test suite: formatting, the normal build's tests, the window on a virtual
 # display, its dialogs on X11 and on Wayland, a session on Wayland at two scales and in
 # a dark theme, its accessible tree, the web page and the engine in WebAssembly
-# (headless Chromium, Node.js), the Windows build and its tests under Wine, the same
+# (headless Chromium and Firefox ESR, Node.js), the Windows build and its tests under Wine, the same
 # tests under ASan and UBSan, a short fuzzing run, the Debian package and that it builds
 # byte for byte the same elsewhere, the arm64 build with its tests under qemu and its
 # package, and a quick benchmark run (so neither rots).
